@@ -1,0 +1,71 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace foundation {
+
+/// Calendar units for Calendar::startOfUnit().
+enum class CalendarUnit { Day, Week, Month, Year };
+
+/// The fields of a date in one calendar, time zone and locale. weekday counts from 1 =
+/// Sunday to 7 = Saturday, whatever day the locale starts its weeks with.
+struct DateComponents {
+    int era { 0 };
+    int year { 0 };
+    int month { 0 }; // 1 to 12
+    int day { 0 };   // day of the month
+    int hour { 0 };
+    int minute { 0 };
+    int second { 0 };
+    int weekday { 0 };
+    int weekOfYear { 0 };
+    int yearForWeekOfYear { 0 };
+};
+
+/// A calendar over ICU in a locale and time zone. Dates are seconds since 1970 (UTC).
+/// Made per use; cheap enough for display texts, not for inner loops.
+class Calendar {
+public:
+    /// The user's calendar: the default locale and time zone (the environment's, unless a
+    /// test set others with setDefaultLocale / setDefaultTimeZone).
+    static Calendar current();
+    /// A calendar for an ICU locale ("en_US", "de_DE") and time-zone id ("Europe/Berlin").
+    Calendar(const std::string& localeId, const std::string& timeZoneId);
+    ~Calendar();
+    Calendar(Calendar&&) noexcept;
+    Calendar& operator=(Calendar&&) noexcept;
+
+    DateComponents components(double date) const;
+    /// The date of the given local year, month, day and time; none when ICU rejects it.
+    std::optional<double> dateFromComponents(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) const;
+    /// The first day of the week in this locale (1 = Sunday, 2 = Monday, ...).
+    int firstWeekday() const;
+    /// The start of the day, week, month or year that contains date; none when ICU fails.
+    std::optional<double> startOfUnit(CalendarUnit unit, double date) const;
+
+private:
+    struct Impl;
+    Calendar();
+    std::unique_ptr<Impl> m_impl;
+};
+
+/// Date styles for formatDateWithStyles.
+enum class DateStyle { None, Short, Medium, Long, Full };
+
+/// Formats date with a Unicode date pattern ("h:mm a", "EEEE", "YYYY") in the default locale
+/// and time zone. An invalid pattern yields the empty string.
+std::string formatDate(double date, const std::string& pattern);
+/// Formats date with a date style and a time style (DateStyle::None leaves that part out).
+std::string formatDateWithStyles(double date, DateStyle dateStyle, DateStyle timeStyle);
+/// Formats a number in the default locale with the given fraction digits, without grouping
+/// separators: formatNumber(1.4296875, 0, 2) is "1.43" in English, "1,43" in German.
+std::string formatNumber(double value, int minimumFractionDigits, int maximumFractionDigits);
+
+/// Sets the process's default locale (ICU id, "en_US") for calendars and formatters.
+void setDefaultLocale(const std::string& localeId);
+/// Sets the process's default time zone (Olson id, "America/New_York").
+void setDefaultTimeZone(const std::string& timeZoneId);
+
+} // namespace foundation

@@ -1,0 +1,324 @@
+#include "foundation/UserDefaults.h"
+
+#include "foundation/FileManager.h"
+#include "foundation/Log.h"
+#include "foundation/StringValue.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace foundation {
+
+namespace {
+
+constexpr const char* kHeader = "# parlivo settings 1";
+
+std::unique_ptr<UserDefaults>& standardStorage()
+{
+    static std::unique_ptr<UserDefaults> store;
+    return store;
+}
+
+std::mutex& standardMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '=': out += "\\e"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescape(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size())
+            return std::nullopt;
+        switch (text[i]) {
+        case '\\': out += '\\'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 'e': out += '='; break;
+        default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Holds the cross-process lock on "<file>.lock" for one read-modify-write.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path)
+    {
+        m_fd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int m_fd { -1 };
+};
+
+std::string asideName(const std::string& path)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string base = path + ".corrupt-" + stamp;
+    std::string candidate = base;
+    for (int n = 1; fileExists(candidate); ++n)
+        candidate = base + "-" + std::to_string(n);
+    return candidate;
+}
+
+} // namespace
+
+UserDefaults& UserDefaults::standardUserDefaults()
+{
+    std::lock_guard lock(standardMutex());
+    auto& store = standardStorage();
+    if (!store)
+        store = std::make_unique<UserDefaults>(standardSettingsPath());
+    return *store;
+}
+
+void UserDefaults::resetStandardUserDefaults()
+{
+    std::lock_guard lock(standardMutex());
+    standardStorage().reset();
+}
+
+std::string UserDefaults::standardSettingsPath()
+{
+    return configHome() + "/parlivo/settings";
+}
+
+UserDefaults::UserDefaults(std::string path)
+    : m_path(std::move(path))
+{
+}
+
+void UserDefaults::registerDefaults(const std::map<std::string, std::string>& defaults)
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto& [key, value] : defaults)
+        m_defaults[key] = value;
+}
+
+UserDefaults::FileStamp UserDefaults::stampOfFile() const
+{
+    struct stat info;
+    if (::stat(m_path.c_str(), &info) != 0)
+        return {};
+    return { true, info.st_ino, info.st_size,
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec };
+}
+
+std::string UserDefaults::serialize(const std::map<std::string, std::string>& values)
+{
+    std::string text = std::string(kHeader) + "\n";
+    for (const auto& [key, value] : values)
+        text += escape(key) + "=" + escape(value) + "\n";
+    return text;
+}
+
+std::optional<std::map<std::string, std::string>> UserDefaults::parse(const std::string& text, std::string* reason)
+{
+    auto fail = [&](std::string why) -> std::optional<std::map<std::string, std::string>> {
+        if (reason)
+            *reason = std::move(why);
+        return std::nullopt;
+    };
+    if (!isValidUtf8(text))
+        return fail("not UTF-8 text");
+    std::string_view rest(text);
+    size_t lineEnd = rest.find('\n');
+    if (lineEnd == std::string_view::npos || rest.substr(0, lineEnd) != kHeader)
+        return fail("missing header line");
+    rest.remove_prefix(lineEnd + 1);
+    std::map<std::string, std::string> values;
+    int lineNumber = 1;
+    while (!rest.empty()) {
+        ++lineNumber;
+        lineEnd = rest.find('\n');
+        // Every complete file ends with a line break; a last line without one is a torn write.
+        if (lineEnd == std::string_view::npos)
+            return fail("unterminated line " + std::to_string(lineNumber));
+        std::string_view line = rest.substr(0, lineEnd);
+        rest.remove_prefix(lineEnd + 1);
+        size_t equals = line.find('=');
+        auto key = equals == std::string_view::npos ? std::nullopt : unescape(line.substr(0, equals));
+        auto value = key ? unescape(line.substr(equals + 1)) : std::nullopt;
+        if (!key || !value || key->empty())
+            return fail("malformed line " + std::to_string(lineNumber));
+        values[*key] = *value;
+    }
+    return values;
+}
+
+std::map<std::string, std::string> UserDefaults::readFileLocked()
+{
+    m_loadedStamp = stampOfFile();
+    m_loaded = true;
+    if (!m_loadedStamp.exists)
+        return {};
+    auto text = readFile(m_path);
+    std::string reason = "cannot be read";
+    std::optional<std::map<std::string, std::string>> values;
+    if (text)
+        values = parse(*text, &reason);
+    if (values)
+        return *values;
+    std::string aside = asideName(m_path);
+    if (::rename(m_path.c_str(), aside.c_str()) == 0)
+        logf("Settings file '%s' is unreadable (%s); kept as '%s', settings start empty.", m_path.c_str(), reason.c_str(), aside.c_str());
+    else
+        logf("Settings file '%s' is unreadable (%s) and could not be moved aside: %s; settings start empty.", m_path.c_str(), reason.c_str(), std::strerror(errno));
+    m_loadedStamp = stampOfFile();
+    return {};
+}
+
+void UserDefaults::refreshIfChanged()
+{
+    if (m_loaded && stampOfFile() == m_loadedStamp)
+        return;
+    m_values = readFileLocked();
+}
+
+std::optional<std::string> UserDefaults::objectForKey(const std::string& key)
+{
+    std::lock_guard lock(m_mutex);
+    refreshIfChanged();
+    if (auto it = m_values.find(key); it != m_values.end())
+        return it->second;
+    if (auto it = m_defaults.find(key); it != m_defaults.end())
+        return it->second;
+    return std::nullopt;
+}
+
+bool UserDefaults::boolForKey(const std::string& key)
+{
+    auto value = objectForKey(key);
+    return value && boolValue(*value);
+}
+
+std::int64_t UserDefaults::integerForKey(const std::string& key)
+{
+    auto value = objectForKey(key);
+    return value ? integerValue(*value) : 0;
+}
+
+float UserDefaults::floatForKey(const std::string& key)
+{
+    auto value = objectForKey(key);
+    return value ? floatValue(*value) : 0.0f;
+}
+
+double UserDefaults::doubleForKey(const std::string& key)
+{
+    auto value = objectForKey(key);
+    return value ? doubleValue(*value) : 0.0;
+}
+
+bool UserDefaults::writeChange(const std::string& key, const std::optional<std::string>& value)
+{
+    std::string directory = m_path.substr(0, m_path.find_last_of('/'));
+    if (!directory.empty() && !fileExists(directory))
+        createDirectory(directory);
+    FileLock fileLock(m_path);
+    // Start from what is on disk now, so changes other processes made to other keys survive.
+    auto values = readFileLocked();
+    if (value)
+        values[key] = *value;
+    else
+        values.erase(key);
+    std::string error;
+    bool written = writeFileAtomically(m_path, serialize(values), &error);
+    if (!written)
+        logf("Cannot write settings file '%s': %s", m_path.c_str(), error.c_str());
+    else
+        m_loadedStamp = stampOfFile();
+    m_values = std::move(values);
+    return written;
+}
+
+bool UserDefaults::setObjectForKey(const std::string& value, const std::string& key)
+{
+    std::lock_guard lock(m_mutex);
+    return writeChange(key, value);
+}
+
+bool UserDefaults::removeObjectForKey(const std::string& key)
+{
+    std::lock_guard lock(m_mutex);
+    return writeChange(key, std::nullopt);
+}
+
+std::map<std::string, std::string> UserDefaults::dictionaryRepresentation()
+{
+    std::lock_guard lock(m_mutex);
+    refreshIfChanged();
+    auto all = m_defaults;
+    for (const auto& [key, value] : m_values)
+        all[key] = value;
+    return all;
+}
+
+std::map<std::string, std::string> UserDefaults::persistentValues()
+{
+    std::lock_guard lock(m_mutex);
+    refreshIfChanged();
+    return m_values;
+}
+
+} // namespace foundation

@@ -1,0 +1,38 @@
+# Shared by scripts/run and scripts/test: installs missing Debian packages, then configures
+# and builds one build tree incrementally.
+set -euo pipefail
+
+PARLIVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+parlivo_install_packages() {
+    local wanted missing=()
+    wanted=$(grep -v -E '^\s*(#|$)' "$PARLIVO_ROOT/scripts/packages.txt")
+    for package in $wanted; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null; then
+            sudo=(sudo)
+        else
+            echo "These packages are missing and neither root nor sudo is available: ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# parlivo_build DIR [CMAKE ARGS...]: configures DIR once, then builds it incrementally.
+parlivo_build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$PARLIVO_ROOT" -B "$dir" -G Ninja "$@"
+    fi
+    cmake --build "$dir" --parallel "$(nproc)"
+}
