@@ -1,5 +1,7 @@
 // The parlivo program: command line, choice of host and devices, start of the application.
 
+#include "ParlivoAppDelegate.h"
+
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
 #include "foundation/Log.h"
@@ -58,6 +60,7 @@ int runDefaultsCommand(const std::vector<std::string>& args)
 
 int main(int argc, char** argv)
 {
+    ParlivoAppDelegate::initialize();
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
