@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ui/Touch.h"
+
+#include <memory>
+#include <string>
+
+namespace ui {
+
+class Window;
+
+/// Keys that are not text.
+enum class Key { Return, Backspace, Delete, Tab, Escape, Left, Right, Up, Down, Home, End };
+
+/// Something that takes part in event handling: views, and later view controllers and the
+/// application. Events nobody handles travel up nextResponder(): a view's next responder is
+/// the controller that set itself there, else its superview. Main thread only.
+class Responder : public std::enable_shared_from_this<Responder> {
+public:
+    virtual ~Responder() = default;
+
+    /// Where unhandled events go next; null at the end of the chain.
+    virtual Responder* nextResponder() const { return nullptr; }
+
+    /// Touch handling. The defaults pass the touches to the next responder.
+    virtual void touchesBegan(const TouchSet& touches, const Event& event);
+    virtual void touchesMoved(const TouchSet& touches, const Event& event);
+    virtual void touchesEnded(const TouchSet& touches, const Event& event);
+    virtual void touchesCancelled(const TouchSet& touches, const Event& event);
+
+    /// Typed text and keys reach the first responder; the defaults pass them on.
+    virtual void insertText(const std::string& text);
+    virtual void keyPressed(Key key);
+
+    virtual bool canBecomeFirstResponder() const { return false; }
+    virtual bool canResignFirstResponder() const { return true; }
+    /// Makes this the first responder of its window (the one that receives typed text).
+    /// False, with nothing changed, when it cannot become one, when it has no window, or
+    /// when the current first responder refuses to resign.
+    virtual bool becomeFirstResponder();
+    /// Gives up being first responder; false when it refuses. True when it was not one.
+    virtual bool resignFirstResponder();
+    bool isFirstResponder() const;
+
+protected:
+    /// The window whose first responder this would be: the key window unless overridden.
+    virtual Window* responderWindow() const;
+};
+
+} // namespace ui

@@ -1,0 +1,188 @@
+#include "ui/Window.h"
+
+#include "ui/FrameClock.h"
+#include "ui/Screen.h"
+
+#include "foundation/RunLoop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace ui {
+
+namespace {
+
+Window* g_keyWindow = nullptr;
+
+std::vector<Window*>& allWindows()
+{
+    static std::vector<Window*> windows;
+    return windows;
+}
+
+constexpr double kDoubleTapInterval = 0.35;
+constexpr float kDoubleTapDistance = 10;
+
+} // namespace
+
+Window::Window(const gfx::Rect& frame)
+    : View(frame)
+    , m_statusBar(*this)
+{
+    allWindows().push_back(this);
+}
+
+Window::~Window()
+{
+    std::erase(allWindows(), this);
+    if (g_keyWindow == this)
+        g_keyWindow = nullptr;
+}
+
+Window* Window::keyWindow()
+{
+    return g_keyWindow;
+}
+
+void Window::resetKeyWindow()
+{
+    g_keyWindow = nullptr;
+}
+
+void Window::makeKeyAndVisible()
+{
+    g_keyWindow = this;
+    if (!m_visible) {
+        m_visible = true;
+        m_statusBar.setShown(true);
+    }
+    setNeedsLayout();
+    setNeedsDisplayInWindowRect(Screen::mainScreen().bounds().united(frame()));
+}
+
+Responder* Window::firstResponder() const
+{
+    return m_firstResponder.lock().get();
+}
+
+void Window::setFirstResponder(Responder* responder)
+{
+    m_firstResponder = responder ? responder->weak_from_this() : std::weak_ptr<Responder>();
+}
+
+void Window::setNeedsDisplayInWindowRect(const gfx::Rect& rect)
+{
+    if (!m_visible)
+        return;
+    if (rect.isEmpty())
+        m_needsFrame = true;
+    else
+        m_dirty = m_dirty ? m_dirty->united(rect) : rect.standardized();
+    FrameClock::shared().request();
+}
+
+void Window::displayIfNeeded()
+{
+    if (!needsDisplay())
+        return;
+    layoutIfNeeded();
+    m_needsFrame = false;
+    if (!m_dirty)
+        return;
+    // Whole pixels at any scale: a partly covered pixel is repainted entirely.
+    gfx::Rect dirty = m_dirty->integral().intersection(Screen::mainScreen().bounds());
+    m_dirty.reset();
+    if (dirty.isEmpty())
+        return;
+    ++m_displayCount;
+    if (m_displayHandler) {
+        auto handler = m_displayHandler;
+        handler(dirty);
+    }
+}
+
+void Window::displayAllIfNeeded()
+{
+    for (Window* window : std::vector<Window*>(allWindows()))
+        window->displayIfNeeded();
+}
+
+bool Window::anyNeedsDisplay()
+{
+    return std::any_of(allWindows().begin(), allWindows().end(), [](Window* w) { return w->needsDisplay(); });
+}
+
+void Window::drawScreen(gfx::Context& context, const std::optional<gfx::Rect>& dirty)
+{
+    context.saveGState();
+    gfx::Rect area = dirty.value_or(Screen::mainScreen().bounds());
+    if (dirty)
+        context.clipToRect(*dirty);
+    // The screen under every window is black.
+    context.fillRect(area, gfx::Color::black());
+    drawInSuperviewSpace(context, dirty);
+    if (!Screen::mainScreen().isStatusBarHidden() && area.minY() < Screen::kStatusBarHeight)
+        m_statusBar.draw(context);
+    context.restoreGState();
+}
+
+void Window::sendTouch(int id, TouchPhase phase, gfx::Point location)
+{
+    const double now = foundation::RunLoop::main().now();
+    std::shared_ptr<Touch> touch;
+    if (phase == TouchPhase::Began) {
+        m_touches.erase(id);
+        View* hit = hitTest(convertPointFromSuperview(location));
+        if (!hit)
+            return;
+        bool again = m_lastTapTime >= 0 && now - m_lastTapTime <= kDoubleTapInterval
+            && std::hypot(location.x - m_lastTapLocation.x, location.y - m_lastTapLocation.y) <= kDoubleTapDistance;
+        m_tapCount = again ? m_tapCount + 1 : 1;
+        touch = std::make_shared<Touch>(hit->sharedView(), this, location, now, m_tapCount);
+        m_touches[id] = touch;
+    } else {
+        auto it = m_touches.find(id);
+        if (it == m_touches.end())
+            return;
+        touch = it->second;
+        touch->update(phase, location, now);
+        if (phase == TouchPhase::Ended || phase == TouchPhase::Cancelled) {
+            m_touches.erase(it);
+            m_lastTapTime = now;
+            m_lastTapLocation = location;
+        }
+    }
+    // The view is kept alive through its handler, which may remove it.
+    std::shared_ptr<View> view = touch->view();
+    Event event { { touch }, now };
+    switch (phase) {
+    case TouchPhase::Began:
+        view->touchesBegan(event.touches, event);
+        break;
+    case TouchPhase::Moved:
+    case TouchPhase::Stationary:
+        view->touchesMoved(event.touches, event);
+        break;
+    case TouchPhase::Ended:
+        view->touchesEnded(event.touches, event);
+        break;
+    case TouchPhase::Cancelled:
+        view->touchesCancelled(event.touches, event);
+        break;
+    }
+}
+
+void Window::sendText(const std::string& text)
+{
+    if (auto responder = m_firstResponder.lock())
+        responder->insertText(text);
+}
+
+void Window::sendKey(Key key)
+{
+    if (auto responder = m_firstResponder.lock())
+        responder->keyPressed(key);
+}
+
+} // namespace ui

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ui/StatusBar.h"
+#include "ui/View.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+namespace ui {
+
+/// The root of a view tree shown on the screen. The key window receives typed text through
+/// its first responder and touches through hit-testing. It collects the parts of the screen
+/// that need repainting and hands them to its display handler (the host) once per frame.
+/// Main thread only.
+class Window : public View {
+public:
+    /// A window covering frame (the whole screen unless told otherwise).
+    explicit Window(const gfx::Rect& frame = gfx::Rect(0, 0, 320, 480));
+    ~Window() override;
+
+    /// The key window, or null.
+    static Window* keyWindow();
+    /// Makes this the key window and shows it (the whole screen is painted on the next frame).
+    void makeKeyAndVisible();
+    bool isKeyWindow() const { return keyWindow() == this; }
+    bool isVisible() const { return m_visible; }
+
+    /// The responder that receives typed text, or null.
+    Responder* firstResponder() const;
+
+    // Drawing
+    /// Adds rect (window coordinates) to the area to repaint and makes sure a frame comes;
+    /// an empty rect only asks for a frame (layout). Nothing happens before the window is shown.
+    void setNeedsDisplayInWindowRect(const gfx::Rect& rect);
+    /// The area waiting to be repainted.
+    std::optional<gfx::Rect> dirtyRect() const { return m_dirty; }
+    bool needsDisplay() const { return m_dirty.has_value() || m_needsFrame; }
+    /// Called with the area to repaint when a frame needs it; the handler draws with drawScreen.
+    void setDisplayHandler(std::function<void(const gfx::Rect& dirty)> handler) { m_displayHandler = std::move(handler); }
+    /// Lays out and hands the dirty area to the display handler, then forgets it.
+    void displayIfNeeded();
+    static void displayAllIfNeeded();
+    static bool anyNeedsDisplay();
+    /// Paints the screen as shown now into context, whose user space must be the window's
+    /// coordinates (top-down): the views with presented values, then the status bar. With a
+    /// dirty rect only that part is painted (and the context is clipped to it).
+    void drawScreen(gfx::Context& context, const std::optional<gfx::Rect>& dirty = std::nullopt);
+    /// How many times the display handler was called.
+    long displayCount() const { return m_displayCount; }
+    StatusBar& statusBar() { return m_statusBar; }
+
+    // Events from the host
+    /// A touch (finger or mouse) identified by id, at a point in window coordinates. A touch
+    /// that begins goes to the view hit there (nothing when none is hit); later phases go to
+    /// the same view. Phases for an unknown id are ignored.
+    void sendTouch(int id, TouchPhase phase, gfx::Point location);
+    /// Text typed on the keyboard, for the first responder (dropped when there is none).
+    void sendText(const std::string& text);
+    void sendKey(Key key);
+
+    /// Forgets the key window (tests start afresh).
+    static void resetKeyWindow();
+
+private:
+    friend class Responder;
+    void setFirstResponder(Responder* responder);
+
+    bool m_visible { false };
+    bool m_needsFrame { false };
+    std::optional<gfx::Rect> m_dirty;
+    std::function<void(const gfx::Rect&)> m_displayHandler;
+    long m_displayCount { 0 };
+    std::weak_ptr<Responder> m_firstResponder;
+    std::map<int, std::shared_ptr<Touch>> m_touches;
+    double m_lastTapTime { -1 };
+    gfx::Point m_lastTapLocation;
+    int m_tapCount { 0 };
+    StatusBar m_statusBar;
+};
+
+} // namespace ui
