@@ -6,6 +6,8 @@
 #include "foundation/FileManager.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
+#include "host/Host.h"
+#include "ui/Window.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,9 +25,12 @@ void printUsage(FILE* out)
         "       parlivo defaults delete KEY\n"
         "\n"
         "Options:\n"
-        "  --documents DIR   keep the database and the recordings in DIR\n"
-        "  --help            show this help and exit\n"
-        "  --version         print the version and exit\n");
+        "  --documents DIR     keep the database and the recordings in DIR\n"
+        "  --scale N           show the 320 x 480 screen N times as large (default 2)\n"
+        "  --screenshot FILE   show nothing: write the screen as a PNG file and exit\n"
+        "  --after SECONDS     with --screenshot: run that long first (default 0)\n"
+        "  --help              show this help and exit\n"
+        "  --version           print the version and exit\n");
 }
 
 // The settings screen of this platform: reads and changes the same store the program uses.
@@ -56,12 +61,33 @@ int runDefaultsCommand(const std::vector<std::string>& args)
     return 2;
 }
 
+// A number option's value: the whole text must be a number within [minimum, maximum].
+bool parseNumber(const std::string& text, double minimum, double maximum, double& value)
+{
+    char* end = nullptr;
+    double parsed = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(parsed >= minimum && parsed <= maximum))
+        return false;
+    value = parsed;
+    return true;
+}
+
+// What the window shows until the application's screens are built: an empty black screen
+// under the status bar.
+void launchUserInterface()
+{
+    static std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>();
+    window->setBackgroundColor(gfx::Color::black());
+    window->makeKeyAndVisible();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     ParlivoAppDelegate::initialize();
     std::vector<std::string> args(argv + 1, argv + argc);
+    host::HostOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -76,12 +102,30 @@ int main(int argc, char** argv)
             foundation::setDocumentsDirectory(args[++i]);
             continue;
         }
+        if ((arg == "--scale" || arg == "--after") && i + 1 < args.size()) {
+            double value = 0;
+            bool scale = arg == "--scale";
+            if (!parseNumber(args[i + 1], scale ? 0.25 : 0, scale ? 8 : 86400, value)) {
+                std::fprintf(stderr, "parlivo: %s takes a number %s, not '%s'\n", arg.c_str(),
+                    scale ? "from 0.25 to 8" : "of seconds from 0 to 86400", args[i + 1].c_str());
+                return 2;
+            }
+            if (scale)
+                options.scale = float(value);
+            else
+                options.screenshotAfter = value;
+            ++i;
+            continue;
+        }
+        if (arg == "--screenshot" && i + 1 < args.size()) {
+            options.screenshotPath = args[++i];
+            continue;
+        }
         if (arg == "defaults")
             return runDefaultsCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         std::fprintf(stderr, "parlivo: unknown argument '%s'\n", arg.c_str());
         printUsage(stderr);
         return 2;
     }
-    std::fprintf(stderr, "parlivo: the studio is not part of this build yet; try --help\n");
-    return 1;
+    return host::runHost(argc, argv, options, launchUserInterface);
 }

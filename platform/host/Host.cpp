@@ -1,0 +1,83 @@
+#include "host/Host.h"
+
+#include "host/HostWindow.h"
+#include "host/RunLoopBridge.h"
+
+#include "ui/Screen.h"
+#include "ui/Window.h"
+
+#include "foundation/Clock.h"
+#include "foundation/Log.h"
+#include "foundation/RunLoop.h"
+
+#include <QGuiApplication>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace host {
+
+namespace {
+
+// Renders the key window as the screen shows it and writes it as a PNG file.
+int writeScreenshot(const HostOptions& options)
+{
+    ui::Window* window = ui::Window::keyWindow();
+    const float scale = options.scale;
+    const gfx::Rect screen = ui::Screen::mainScreen().bounds();
+    auto context = gfx::BitmapContext::create(int(std::lround(screen.width() * scale)), int(std::lround(screen.height() * scale)),
+        gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
+    if (!context) {
+        std::fprintf(stderr, "parlivo: no memory for a screenshot at scale %g\n", double(scale));
+        return 1;
+    }
+    context->scaleCTM(scale, scale);
+    if (window) {
+        window->layoutIfNeeded();
+        window->drawScreen(*context);
+    } else
+        context->fillRect(screen, gfx::Color::black());
+    auto image = context->makeImage(scale);
+    if (!image || !image->writePNG(options.screenshotPath)) {
+        std::fprintf(stderr, "parlivo: could not write the screenshot %s\n", options.screenshotPath.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int runHost(int argc, char** argv, const HostOptions& options, const std::function<void()>& launch)
+{
+    const bool headless = !options.screenshotPath.empty();
+    if (headless)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication application(argc, argv);
+    ui::Screen::mainScreen().setScale(options.scale);
+
+    if (headless) {
+        // A manual clock started at the real date: the picture depends on nothing but the
+        // program and the time asked for, and waiting takes no real time.
+        foundation::RunLoop::resetMain(std::make_shared<foundation::ManualClock>(foundation::SystemClock().wallTime()));
+        launch();
+        foundation::RunLoop::main().runFor(options.screenshotAfter);
+        return writeScreenshot(options);
+    }
+
+    RunLoopBridge bridge;
+    launch();
+    ui::Window* window = ui::Window::keyWindow();
+    if (!window) {
+        std::fprintf(stderr, "parlivo: nothing to show\n");
+        return 1;
+    }
+    HostWindow hostWindow(*window, options.scale, bridge);
+    hostWindow.show();
+    window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
+    bridge.pump();
+    return application.exec();
+}
+
+} // namespace host
