@@ -1,6 +1,7 @@
 #include "graphics/Context.h"
 
 #include <QImage>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -11,8 +12,13 @@
 
 namespace gfx {
 
-// Defined in Font.cpp, which owns the mapping from our fonts to the toolkit's.
-QFont toolkitFont(const Font& font);
+// Defined in Font.cpp, which owns the mapping from our fonts to the toolkit's; the struct
+// must stay identical to the one there.
+struct ToolkitFont {
+    QFont font;
+    QFontMetricsF metrics;
+};
+const ToolkitFont& toolkitFont(const Font& font);
 
 namespace {
 
@@ -303,12 +309,13 @@ void Context::drawText(const std::string& text, const Rect& rect, const Font& fo
     const auto lines = font.layoutText(text, r.width(), mode, numberOfLines);
     QPainter& p = m_impl->painter;
     p.save();
-    p.setFont(toolkitFont(font));
+    const ToolkitFont& face = toolkitFont(font);
+    p.setFont(face.font);
     p.setPen(toQt(color));
     if (mode == LineBreakMode::Clip && r.width() > 0)
         p.setClipRect(toQt(r), p.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
-    const float lineHeight = font.lineHeight();
-    const float ascender = font.ascender();
+    const float lineHeight = float(face.metrics.lineSpacing());
+    const float ascender = float(face.metrics.ascent());
     for (size_t i = 0; i < lines.size(); ++i) {
         float top = r.minY() + lineHeight * float(i);
         if (i > 0 && r.height() > 0 && top >= r.maxY())

@@ -6,9 +6,16 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <map>
+#include <memory>
 #include <cstdlib>
 
 namespace gfx {
+
+struct ToolkitFont {
+    QFont font;
+    QFontMetricsF metrics;
+};
 
 namespace {
 
@@ -18,17 +25,24 @@ constexpr const char* kFamily = "DejaVu Sans";
 } // namespace
 
 // Not in a header, so that no header of this layer shows a toolkit type; Context.cpp
-// declares it again to draw text with the same face.
-QFont toolkitFont(const Font& font)
+// declares it again to draw text with the same face. Fonts and their metrics are made once
+// per size and weight (text is drawn on the main thread only).
+const ToolkitFont& toolkitFont(const Font& font)
 {
-    Font::prepareTextSystem();
-    QFont qfont(QString::fromLatin1(kFamily));
-    qfont.setStyleHint(QFont::SansSerif);
-    qfont.setPixelSize(std::max(1, int(std::lround(font.pointSize()))));
-    qfont.setBold(font.isBold());
-    // Unhinted outlines scale evenly, so a label measured in points fits at any scale.
-    qfont.setHintingPreference(QFont::PreferNoHinting);
-    return qfont;
+    static std::map<std::pair<int, bool>, std::unique_ptr<ToolkitFont>> cache;
+    const int pixels = std::max(1, int(std::lround(font.pointSize())));
+    auto& entry = cache[{ pixels, font.isBold() }];
+    if (!entry) {
+        Font::prepareTextSystem();
+        QFont qfont(QString::fromLatin1(kFamily));
+        qfont.setStyleHint(QFont::SansSerif);
+        qfont.setPixelSize(pixels);
+        qfont.setBold(font.isBold());
+        // Unhinted outlines scale evenly, so a label measured in points fits at any scale.
+        qfont.setHintingPreference(QFont::PreferNoHinting);
+        entry = std::make_unique<ToolkitFont>(ToolkitFont { qfont, QFontMetricsF(qfont) });
+    }
+    return *entry;
 }
 
 void Font::prepareTextSystem()
@@ -46,28 +60,28 @@ void Font::prepareTextSystem()
 
 float Font::ascender() const
 {
-    return float(QFontMetricsF(toolkitFont(*this)).ascent());
+    return float(toolkitFont(*this).metrics.ascent());
 }
 
 float Font::descender() const
 {
-    return float(QFontMetricsF(toolkitFont(*this)).descent());
+    return float(toolkitFont(*this).metrics.descent());
 }
 
 float Font::lineHeight() const
 {
-    return float(QFontMetricsF(toolkitFont(*this)).lineSpacing());
+    return float(toolkitFont(*this).metrics.lineSpacing());
 }
 
 float Font::widthOfText(const std::string& text) const
 {
-    return float(QFontMetricsF(toolkitFont(*this)).horizontalAdvance(QString::fromStdString(text)));
+    return float(toolkitFont(*this).metrics.horizontalAdvance(QString::fromStdString(text)));
 }
 
 std::vector<TextLine> Font::layoutText(const std::string& text, float width, LineBreakMode mode, int numberOfLines) const
 {
-    const QFont qfont = toolkitFont(*this);
-    const QFontMetricsF metrics(qfont);
+    const QFont& qfont = toolkitFont(*this).font;
+    const QFontMetricsF& metrics = toolkitFont(*this).metrics;
     const bool wraps = mode == LineBreakMode::WordWrap || mode == LineBreakMode::CharacterWrap;
     const bool limited = width > 0;
     std::vector<TextLine> lines;
