@@ -539,64 +539,38 @@ gfx::Point View::convertPointFromSuperview(gfx::Point point) const
     return toSuperviewTransform(false).inverted().apply(point);
 }
 
-namespace {
-
-// From a view's coordinates up to its root's (the window's), and back down.
-gfx::Point pointToRoot(const View* view, gfx::Point point)
+gfx::AffineTransform View::transformToRoot() const
 {
-    for (const View* v = view; v->superview(); v = v->superview())
-        point = v->convertPointToSuperview(point);
-    return point;
+    gfx::AffineTransform t;
+    for (const View* v = this; v->m_superview; v = v->m_superview)
+        t = t.concatenated(v->toSuperviewTransform(false));
+    return t;
 }
 
-gfx::Point pointFromRoot(const View* view, gfx::Point point)
+gfx::AffineTransform View::transformToView(const View* view) const
 {
-    std::vector<const View*> chain;
-    for (const View* v = view; v->superview(); v = v->superview())
-        chain.push_back(v);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        point = (*it)->convertPointFromSuperview(point);
-    return point;
+    gfx::AffineTransform t = transformToRoot();
+    return view ? t.concatenated(view->transformToRoot().inverted()) : t;
 }
-
-template<typename Map>
-gfx::Rect mapRect(const gfx::Rect& rect, Map map)
-{
-    gfx::Rect r = rect.standardized();
-    gfx::Point corners[4] = { map(gfx::Point { r.minX(), r.minY() }), map(gfx::Point { r.maxX(), r.minY() }),
-        map(gfx::Point { r.minX(), r.maxY() }), map(gfx::Point { r.maxX(), r.maxY() }) };
-    float left = corners[0].x, right = corners[0].x, top = corners[0].y, bottom = corners[0].y;
-    for (const auto& p : corners) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
-    return gfx::Rect(left, top, right - left, bottom - top);
-}
-
-} // namespace
 
 gfx::Point View::convertPointToView(gfx::Point point, const View* view) const
 {
-    gfx::Point inRoot = pointToRoot(this, point);
-    return view ? pointFromRoot(view, inRoot) : inRoot;
+    return transformToView(view).apply(point);
 }
 
 gfx::Point View::convertPointFromView(gfx::Point point, const View* view) const
 {
-    gfx::Point inRoot = view ? pointToRoot(view, point) : point;
-    return pointFromRoot(this, inRoot);
+    return view ? view->convertPointToView(point, this) : transformToRoot().inverted().apply(point);
 }
 
 gfx::Rect View::convertRectToView(const gfx::Rect& rect, const View* view) const
 {
-    return mapRect(rect, [&](gfx::Point p) { return convertPointToView(p, view); });
+    return transformToView(view).apply(rect);
 }
 
 gfx::Rect View::convertRectFromView(const gfx::Rect& rect, const View* view) const
 {
-    return mapRect(rect, [&](gfx::Point p) { return convertPointFromView(p, view); });
+    return view ? view->convertRectToView(rect, this) : transformToRoot().inverted().apply(rect);
 }
 
 Responder* View::nextResponder() const

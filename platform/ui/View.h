@@ -248,6 +248,10 @@ private:
     gfx::Rect coveredAreaInWindow() const;
     gfx::Rect coveredAreaInSelf() const;
     gfx::AffineTransform toSuperviewTransform(bool presented) const;
+    /// From this view's coordinates to its root's (the window's), and to view's (the root's
+    /// for null), with model values.
+    gfx::AffineTransform transformToRoot() const;
+    gfx::AffineTransform transformToView(const View* view) const;
 
     gfx::Point m_center;
     gfx::Rect m_bounds;
