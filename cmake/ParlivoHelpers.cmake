@@ -18,6 +18,5 @@ function(parlivo_test_suite name dir)
   target_link_libraries(${name} PRIVATE ${ARGN} parlivo_testsupport GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "PARLIVO_RESOURCES=${PARLIVO_RESOURCE_DIR};QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp"
     TIMEOUT 120)
 endfunction()
