@@ -5,6 +5,13 @@
 #include "foundation/Log.h"
 #include "foundation/StringFormat.h"
 #include "foundation/UUID.h"
+#include "graphics/Gradient.h"
+#include "ui/Screen.h"
+#include "ui/View.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
 
 std::optional<std::string> HelperMethods::getFullAudioFilePath(const std::string& audioFileName)
 {
@@ -49,4 +56,79 @@ std::string HelperMethods::formattedSize(std::uint64_t bytes)
     if (kilobytes < 1024)
         return foundation::formatWithString("%@ KB", foundation::formatNumber(kilobytes, 0, 2));
     return foundation::formatWithString("%@ MB", foundation::formatNumber(kilobytes * (1.0f / 1024), 0, 2));
+}
+
+gfx::Path HelperMethods::createRoundedRectanglePath(const gfx::Rect& rect, float radius)
+{
+    const float x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height(), r = radius;
+    gfx::Path path;
+    path.moveTo({ x + r, y });
+    path.lineTo({ x + w - r, y });
+    path.addArc({ x + w - r, y + r }, r, -1.57f, 0, false);
+    path.lineTo({ x + w, y + h - r });
+    path.addArc({ x + w - r, y + h - r }, r, 0, 1.57f, false);
+    path.lineTo({ x + r, y + h });
+    path.addArc({ x + r, y + h - r }, r, 1.57f, 3.14f, false);
+    path.lineTo({ x, y + r });
+    path.addArc({ x + r, y + r }, r, 3.14f, 4.71f, false);
+    path.closeSubpath();
+    return path;
+}
+
+std::shared_ptr<gfx::Image> HelperMethods::reflectedImageOfView(ui::View& view, unsigned height)
+{
+    // Rendered at the screen's scale so the mirror image is as sharp as the view above it.
+    const float scale = ui::Screen::mainScreen().scale();
+    const gfx::Rect bounds = view.bounds();
+    const double pixelWidth = std::trunc(double(bounds.width())) * scale;
+    const double pixelHeight = double(height) * scale;
+    if (pixelWidth < 1 || pixelHeight < 1 || pixelWidth > INT_MAX / 4 || pixelHeight > INT_MAX / 4)
+        return nullptr;
+    auto context = createBitmapContext(int(pixelWidth), int(pixelHeight));
+    if (!context)
+        return nullptr;
+    // The bitmap's y axis points up while the view draws downwards, so shifting by the part
+    // above the reflected strip leaves the view's bottom edge on the image's top row.
+    const float shift = bounds.height() - float(height);
+    context->scaleCTM(scale, scale);
+    context->translateCTM(0, -shift);
+    view.renderInContext(*context);
+    context->translateCTM(0, shift);
+    auto image = context->makeImage(scale);
+    context.reset();
+    auto mask = createGradientImage(1, int(pixelHeight));
+    if (!image || !mask)
+        return nullptr;
+    return gfx::Image::createWithMask(*image, *mask);
+}
+
+std::unique_ptr<gfx::BitmapContext> createBitmapContext(int width, int height)
+{
+    if (width <= 0 || height <= 0 || width > INT_MAX / 4)
+        return nullptr;
+    // Cleared, so whatever the view leaves undrawn stays transparent.
+    auto* data = static_cast<std::uint8_t*>(std::calloc(std::size_t(width) * std::size_t(height), 4));
+    if (!data)
+        return nullptr;
+    return gfx::BitmapContext::createWithData(data, width, height, width * 4, gfx::PixelFormat::RGBAPremultiplied,
+        [data] { std::free(data); }, gfx::ContextOrigin::BottomLeft);
+}
+
+std::shared_ptr<gfx::Image> createGradientImage(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    auto* data = static_cast<std::uint8_t*>(std::calloc(std::size_t(width), std::size_t(height)));
+    if (!data)
+        return nullptr;
+    auto context = gfx::BitmapContext::createWithData(data, width, height, width, gfx::PixelFormat::Grey,
+        [data] { std::free(data); }, gfx::ContextOrigin::BottomLeft);
+    if (!context)
+        return nullptr;
+    const auto gradient = gfx::Gradient::withColorComponents(gfx::ColorSpace::DeviceGrey, { 0.0f, 1.0f, 1.0f, 1.0f });
+    // From the centre of the bottom row to the centre of the top row, so that those rows are
+    // exactly black and white: the reflection ends fully transparent and starts fully opaque.
+    const float top = float(height) - 0.5f;
+    context->drawLinearGradient(gradient, { 0, 0.5f }, { 0, top }, gfx::GradientDrawsAfterEndLocation);
+    return context->makeImage();
 }

@@ -1,8 +1,18 @@
 #pragma once
 
+#include "graphics/Context.h"
+#include "graphics/Geometry.h"
+#include "graphics/Image.h"
+#include "graphics/Path.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+namespace ui {
+class View;
+}
 
 /// Class-level helpers shared by the whole system: the audio file of a recording and its size
 /// text. Every piece that touches an audio file goes through these functions, so files are
@@ -29,4 +39,26 @@ public:
     static std::string getAudioFileSizeFormattedString(const std::string& audioFileName);
     /// The size text of a byte count (the rule of getAudioFileSizeFormattedString).
     static std::string formattedSize(std::uint64_t bytes);
+
+    // Drawing helpers of the studio's own views.
+
+    /// A closed rounded rectangle: straight edges joined by quarter arcs of the given radius,
+    /// starting at the top edge and going round through the corners in angle order. The arcs
+    /// use the angles 1.57, 3.14 and 4.71 rather than exact multiples of pi/2; the closing
+    /// line covers the tiny gaps this leaves. A radius of 0 gives a plain rectangle.
+    static gfx::Path createRoundedRectanglePath(const gfx::Rect& rect, float radius);
+    /// The bottom height points of view mirrored upside down (the view's bottom row becomes the
+    /// image's top row), as wide as the view (truncated to whole points), opaque at the top
+    /// and fading linearly to transparent at the bottom. Rendered with the view's model values
+    /// at the main screen's scale. Null when the view is empty or height is 0. Main thread.
+    static std::shared_ptr<gfx::Image> reflectedImageOfView(ui::View& view, unsigned height);
 };
+
+/// An RGBA (premultiplied) bitmap context of width x height pixels with the origin at the
+/// bottom left, cleared to transparent; its memory is freed with it. Null when a side is not
+/// positive or the memory cannot be had.
+std::unique_ptr<gfx::BitmapContext> createBitmapContext(int width, int height);
+/// A grey image of width x height pixels holding a vertical ramp: black at its bottom row,
+/// white at its top row, linear in between; used as a mask it fades a picture out downwards.
+/// Null when a side is not positive or the memory cannot be had.
+std::shared_ptr<gfx::Image> createGradientImage(int width, int height);

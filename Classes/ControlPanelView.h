@@ -1,0 +1,23 @@
+#pragma once
+
+#include "graphics/Gradient.h"
+#include "ui/View.h"
+
+/// The dark panel behind a group of the studio's and the playback screen's controls: a grey
+/// gradient painted from y 1 to y 31 of the view, whatever its height, and nothing elsewhere
+/// (what lies below shows through). Main thread.
+class ControlPanelView : public ui::View {
+public:
+    explicit ControlPanelView(const gfx::Rect& frame);
+
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+
+    bool drawTab() const { return m_drawTab; }
+    void setDrawTab(bool drawTab) { m_drawTab = drawTab; }
+
+private:
+    bool m_drawTab { false };
+    gfx::Gradient m_gradient;
+    gfx::Point m_gradientStartPoint { 0, 1 };
+    gfx::Point m_gradientEndPoint { 0, 31 };
+};
