@@ -1,0 +1,123 @@
+#include "UiTestSupport.h"
+
+#include "CarouselView.h"
+
+#include "foundation/FileManager.h"
+#include "graphics/Font.h"
+
+#include <gtest/gtest.h>
+
+using gfx::Color;
+using gfx::Rect;
+
+namespace {
+
+// A small panel button as the studio shows it: its picture with a 12-point title low in it.
+class TitledTile : public ui::ImageView {
+public:
+    TitledTile(const gfx::Rect& frame, const std::string& image, std::string title, float titleTop)
+        : ui::ImageView(frame)
+        , m_title(std::move(title))
+        , m_titleTop(titleTop)
+    {
+        setImage(ui::imageNamed(image));
+    }
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override
+    {
+        ImageView::drawRect(context, rect);
+        const auto font = gfx::Font::systemFont(12);
+        const float top = m_titleTop + (bounds().height() - m_titleTop - font.lineHeight()) * 0.5f;
+        context.drawText(m_title, Rect(0, top, bounds().width(), font.lineHeight()), font, Color::white(), gfx::TextAlignment::Center);
+    }
+
+private:
+    std::string m_title;
+    float m_titleTop;
+};
+
+class CarouselScreenshotTest : public uitest::UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        m_window = std::make_shared<ui::Window>();
+        m_window->setBackgroundColor(Color::black());
+        m_window->makeKeyAndVisible();
+        m_carousel = std::make_shared<CarouselView>(Rect(0, 40, 320, 310));
+        m_window->addSubview(m_carousel);
+
+        auto big = [](const char* name) {
+            auto view = std::make_shared<ui::ImageView>(ui::imageNamed(name));
+            view->setFrame(Rect(0, 0, 164, 164));
+            return view;
+        };
+        m_record = big("record_mic_normal.png");
+        m_recordStop = big("record_stop_normal.png");
+        m_playStop = big("play_stop_normal.png");
+        m_multiFunction = std::make_shared<ui::View>(Rect(0, 0, 164, 164));
+        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(0, 0, 82, 82), "control_panel_mic_normal.png", "Redo", 58));
+        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(82, 0, 82, 82), "control_panel_play_normal.png", "Play", 58));
+        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(0, 82, 82, 82), "control_panel_trash_normal.png", "Delete", 44));
+        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(82, 82, 82, 82), "control_panel_save_normal.png", "Save", 44));
+        m_symbol = big("recording_symbol_normal.png");
+        m_carousel->populateCarouselWithViewAViewBViewCAndViewDAnimated(m_record, m_recordStop, m_multiFunction, m_playStop, false);
+    }
+
+    // The carousel's 320 x 310 as the window shows it now, at the screen's scale 2.
+    std::shared_ptr<gfx::Image> shoot(const std::string& name)
+    {
+        auto context = gfx::BitmapContext::create(640, 620, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        context->scaleCTM(2, 2);
+        context->translateCTM(0, -40);
+        m_window->drawScreen(*context, Rect(0, 40, 320, 310));
+        auto image = context->makeImage(2);
+        const std::string directory = PARLIVO_SCREENSHOT_DIR;
+        foundation::createDirectory(directory);
+        EXPECT_TRUE(image->writePNG(directory + "/" + name)) << name;
+        return image;
+    }
+
+    // A pixel of the shot at a point of the carousel.
+    static gfx::Pixel at(const gfx::Image& shot, float x, float y) { return shot.pixelAt(int(x * 2), int(y * 2)); }
+
+    std::shared_ptr<ui::Window> m_window;
+    std::shared_ptr<CarouselView> m_carousel;
+    std::shared_ptr<ui::View> m_record, m_recordStop, m_multiFunction, m_playStop, m_symbol;
+};
+
+} // namespace
+
+TEST_F(CarouselScreenshotTest, FilledTurningAndPopping)
+{
+    auto filled = shoot("carousel_filled.png");
+    // The front button's red dome, full size at the centre, and its dimmer mirror image below.
+    gfx::Pixel dome = at(*filled, 125, 125);
+    EXPECT_GT(dome.red, 150);
+    EXPECT_LT(dome.green, 80);
+    gfx::Pixel mirror = at(*filled, 130, 259);
+    EXPECT_GT(mirror.red, 20);
+    EXPECT_LT(mirror.red, dome.red / 2);
+    EXPECT_EQ(at(*filled, 2, 305), (gfx::Pixel { 0, 0, 0, 255 }));
+
+    // Halfway through the first shift towards the small buttons.
+    m_carousel->makeViewActiveWithRotationStyle(m_multiFunction.get(), 0);
+    advance(0.3);
+    auto turning = shoot("carousel_turn_midway.png");
+    EXPECT_NE(turning->pngData(), filled->pngData());
+    advance(1.0);
+
+    // Saved: the small buttons flip into the recording symbol, which is then tossed off to the right.
+    m_carousel->replaceViewWithViewWithTransitionStyle(m_multiFunction.get(), m_symbol, ui::ViewAnimationTransition::FlipFromLeft);
+    advance(0.15);
+    shoot("carousel_flip_midway.png");
+    advance(0.4);
+    m_carousel->popActiveViewRight();
+    advance(0.2);
+    auto popping = shoot("carousel_pop_midway.png");
+    // Step 4 of the toss: half size, high above the centre and to the right.
+    const float scale = m_symbol->superview()->presentedTransform().a;
+    EXPECT_GT(scale, 0.5f);
+    EXPECT_LT(scale, 0.7f);
+    // Where the symbol stood the black background shows again (its reflection slid away).
+    EXPECT_LT(at(*popping, 160, 200).red, 40);
+}
