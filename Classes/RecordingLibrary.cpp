@@ -285,17 +285,12 @@ void RecordingLibrary::addCategory(const std::string& name)
 {
     if (name.empty() || contains(m_definedCategories, name))
         return;
-    if (!Recording::prepareCached(m_database, insert_category_statement, "INSERT INTO categories (category) VALUES(?)",
-            "Prepare insert category statement failed with error %s."))
+    // Reloading after a failed insert would find the table as empty as before and seed the
+    // defaults again, without end.
+    if (!executeCategoryStatement(insert_category_statement, "INSERT INTO categories (category) VALUES(?)",
+            "Prepare insert category statement failed with error %s.", "Insert category statement execution failed with error %s.",
+            { name }))
         return;
-    {
-        Recording::StatementReset reset(insert_category_statement);
-        Recording::bindText(insert_category_statement, 1, name);
-        // Reloading after a failed insert would find the table as empty as before and seed
-        // the defaults again, without end.
-        if (!Recording::stepWrite(m_database, insert_category_statement, "Insert category statement execution failed with error %s."))
-            return;
-    }
     loadCategories();
 }
 
@@ -303,16 +298,11 @@ void RecordingLibrary::removeCategory(const std::string& name)
 {
     if (name.empty() || !contains(m_definedCategories, name))
         return;
-    if (!Recording::prepareCached(m_database, delete_category_statement, "DELETE FROM categories WHERE category=?",
-            "Prepare delete category statement failed with error %s."))
+    // A category that is still there keeps its recordings.
+    if (!executeCategoryStatement(delete_category_statement, "DELETE FROM categories WHERE category=?",
+            "Prepare delete category statement failed with error %s.", "Delete category statement execution failed with error %s.",
+            { name }))
         return;
-    {
-        Recording::StatementReset reset(delete_category_statement);
-        Recording::bindText(delete_category_statement, 1, name);
-        // The category is still there: its recordings stay in it.
-        if (!Recording::stepWrite(m_database, delete_category_statement, "Delete category statement execution failed with error %s."))
-            return;
-    }
     moveRecordingsToCategory(name, defaultCategory());
     loadCategories();
 }
@@ -321,21 +311,27 @@ void RecordingLibrary::updateCategoryTo(const std::string& oldName, const std::s
 {
     if (!contains(m_definedCategories, oldName))
         return;
-    if (!Recording::prepareCached(m_database, update_category_statement, "UPDATE categories SET category=? WHERE category=?",
-            "Prepare update category statement failed with error %s."))
+    // Recordings renamed without their category would belong to none that is listed.
+    if (!executeCategoryStatement(update_category_statement, "UPDATE categories SET category=? WHERE category=?",
+            "Prepare update category statement failed with error %s.", "Update category statement execution failed with error %s.",
+            { newName, oldName }))
         return;
-    {
-        Recording::StatementReset reset(update_category_statement);
-        Recording::bindText(update_category_statement, 1, newName);
-        Recording::bindText(update_category_statement, 2, oldName);
-        // Recordings renamed without their category would belong to none that is listed.
-        if (!Recording::stepWrite(m_database, update_category_statement, "Update category statement execution failed with error %s."))
-            return;
-    }
     moveRecordingsToCategory(oldName, newName);
     if (defaultCategory() == oldName)
         foundation::UserDefaults::standardUserDefaults().setObjectForKey(newName, "defaultCategory");
     loadCategories();
+}
+
+bool RecordingLibrary::executeCategoryStatement(sqlite3_stmt*& statement, const char* sql, const char* prepareFailureText,
+    const char* stepFailureText, std::initializer_list<std::string> texts)
+{
+    if (!Recording::prepareCached(m_database, statement, sql, prepareFailureText))
+        return false;
+    Recording::StatementReset reset(statement);
+    int index = 0;
+    for (const auto& text : texts)
+        Recording::bindText(statement, ++index, text);
+    return Recording::stepWrite(m_database, statement, stepFailureText);
 }
 
 void RecordingLibrary::moveRecordingsToCategory(const std::string& oldName, const std::string& newName)

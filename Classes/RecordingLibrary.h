@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -86,6 +87,10 @@ private:
     /// Gives every recording of category oldName the category newName and saves it.
     void moveRecordingsToCategory(const std::string& oldName, const std::string& newName);
     void postCategoriesChanged();
+    /// Runs one of the category writes with the given texts bound in order; false, logged,
+    /// when it could not be prepared or did not finish.
+    bool executeCategoryStatement(sqlite3_stmt*& statement, const char* sql, const char* prepareFailureText,
+        const char* stepFailureText, std::initializer_list<std::string> texts);
 
     std::vector<std::shared_ptr<Recording>> m_recordings;
     std::vector<std::string> m_definedCategories;
