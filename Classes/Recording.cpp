@@ -214,16 +214,21 @@ void Recording::deleteRecording()
 
 void Recording::finalizeSqlStatements()
 {
-    const std::pair<sqlite3_stmt**, const char*> statements[] = {
+    // These texts carry no error message: the statements belong to no connection any more.
+    finalizeStatements(nullptr, {
         { &select_statement, "Failed to finalize select_statement." },
         { &update_statement, "Failed to finalize update_statement." },
         { &delete_statement, "Failed to finalize delete_statement." },
         { &image_load_statement, "Failed to finalize image_load_statement." },
         { &image_save_statement, "Failed to finalize image_save_statement." },
-    };
+    });
+}
+
+void Recording::finalizeStatements(sqlite3* database, std::initializer_list<std::pair<sqlite3_stmt**, const char*>> statements)
+{
     for (auto [statement, failureText] : statements) {
         if (*statement && sqlite3_finalize(*statement) != SQLITE_OK)
-            foundation::log(failureText);
+            logDatabaseError(database, failureText);
         *statement = nullptr;
     }
 }

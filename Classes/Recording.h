@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -107,6 +109,9 @@ private:
     static bool prepareCached(sqlite3* database, sqlite3_stmt*& statement, const char* sql, const char* failureText);
     static bool stepWrite(sqlite3* database, sqlite3_stmt* statement, const char* failureText);
     static void logDatabaseError(sqlite3* database, const char* failureText);
+    /// Finalizes each statement that exists and forgets it, logging its failureText when
+    /// SQLite reports an error.
+    static void finalizeStatements(sqlite3* database, std::initializer_list<std::pair<sqlite3_stmt**, const char*>> statements);
     static std::string columnText(sqlite3_stmt* statement, int column);
     /// Binds text as a copy (SQLite keeps its own).
     static void bindText(sqlite3_stmt* statement, int index, const std::string& text);

@@ -224,19 +224,14 @@ void RecordingLibrary::finalize()
 
 void RecordingLibrary::closeDatabase()
 {
-    const std::pair<sqlite3_stmt**, const char*> statements[] = {
+    Recording::finalizeStatements(m_database, {
         { &load_titles_statement, "Failed to finalize load_titles_statement with error '%s'." },
         { &insert_recording_statement, "Failed to finalize insert_recording_statement with error '%s'." },
         { &load_categories_statement, "Failed to finalize load_categories_statement with error '%s'." },
         { &insert_category_statement, "Failed to finalize insert_category_statement with error '%s'." },
         { &delete_category_statement, "Failed to finalize delete_category_statement with error '%s'." },
         { &update_category_statement, "Failed to finalize update_category_statement with error '%s'." },
-    };
-    for (auto [statement, failureText] : statements) {
-        if (*statement && sqlite3_finalize(*statement) != SQLITE_OK)
-            Recording::logDatabaseError(m_database, failureText);
-        *statement = nullptr;
-    }
+    });
     if (!m_database)
         return;
     Recording::finalizeSqlStatements();

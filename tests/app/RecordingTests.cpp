@@ -247,6 +247,8 @@ TEST_F(RecordingTest, FailedWritesAreNotReportedAsDone)
     // Once the lock is gone, the save at termination writes what was pending.
     exec("ROLLBACK");
     library().finalize();
+    EXPECT_FALSE(log.containsFragment("Failed to finalize"));
+    EXPECT_FALSE(log.containsFragment("failed to close"));
     EXPECT_EQ(query("SELECT playCount FROM recordings"), "5");
     EXPECT_EQ(posts(PRLVNotificationRecordingSaved), 1);
 }
