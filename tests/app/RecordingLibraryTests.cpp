@@ -312,3 +312,21 @@ TEST_F(RecordingLibraryTest, LibraryStartsWithALockedDatabaseAndSeedsNothing)
     library().finalize();
     EXPECT_EQ(query("SELECT title || location FROM recordings"), "Untitled Recording1");
 }
+
+TEST_F(RecordingLibraryTest, RowsWhoseKeyDoesNotFitAreLeftAlone)
+{
+    installTemplate();
+    exec("INSERT INTO recordings (pk, title, audioFileName, location) VALUES (1, 'one', '" + std::string(kUUID1)
+        + "', 1), (4294967297, 'alias of one', '" + kUUID2 + "', 1)");
+    foundation::LogCapture log;
+    ASSERT_EQ(library().recordings().size(), 1u);
+    auto recording = library().recordings()[0];
+    EXPECT_EQ(recording->title(), "one");
+    EXPECT_TRUE(log.contains("Skipping recording row 4294967297: its key does not fit."));
+    recording->setTitle("changed");
+    recording->save();
+    EXPECT_EQ(query("SELECT title FROM recordings WHERE pk=4294967297"), "alias of one");
+    // New rows come after the largest key, which no 32-bit key can name.
+    EXPECT_FALSE(library().newRecording());
+    EXPECT_EQ(library().recordings().size(), 1u);
+}
