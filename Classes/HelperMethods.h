@@ -15,8 +15,9 @@ class View;
 }
 
 /// Class-level helpers shared by the whole system: the audio file of a recording and its size
-/// text. Every piece that touches an audio file goes through these functions, so files are
-/// placed the same way everywhere.
+/// text, and the time and date texts. Every piece that touches an audio file or shows a time
+/// goes through these functions, so files are placed and times are written the same way
+/// everywhere. Main thread.
 class HelperMethods {
 public:
     HelperMethods() = delete;
@@ -39,6 +40,19 @@ public:
     static std::string getAudioFileSizeFormattedString(const std::string& audioFileName);
     /// The size text of a byte count (the rule of getAudioFileSizeFormattedString).
     static std::string formattedSize(std::uint64_t bytes);
+
+    /// Elapsed ("1:05") or remaining ("-1:02:05") play time; both times are rounded to whole
+    /// seconds first, halves away from zero. Hours appear only when there are some. A
+    /// position past the duration gives a negative remaining time, written as the integer
+    /// arithmetic leaves it.
+    static std::string formattedPlayTimeValueForPosition(float position, float duration, bool remaining);
+    /// The date of a list row: the time ("3:07 PM") for today and yesterday, the weekday's
+    /// name within this week, else the numeric date ("11/02/2026"). "Now" is
+    /// foundation::currentDate(); calendar, locale and time zone are the user's.
+    static std::string formattedShortDate(double date);
+    /// The section label of a date: "Today", "Yesterday", "This Week", "Last Week",
+    /// "This Month", "Last Month" (display texts), else its year. Future dates are "Today".
+    static std::string formattedSimpleDate(double date);
 
     // Drawing helpers of the studio's own views.
 

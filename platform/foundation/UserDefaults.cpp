@@ -3,6 +3,7 @@
 #include "foundation/FileManager.h"
 #include "foundation/Log.h"
 #include "foundation/StringValue.h"
+#include "foundation/UnicodeText.h"
 
 #include <cerrno>
 #include <chrono>
@@ -65,23 +66,6 @@ std::optional<std::string> unescape(std::string_view text)
         }
     }
     return out;
-}
-
-bool isValidUtf8(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2)
-                return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 // Holds the cross-process lock on "<file>.lock" for one read-modify-write.

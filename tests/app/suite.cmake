@@ -1,2 +1,2 @@
 # The application's classes, run against real files in a private documents directory.
-parlivo_test_suite(app_tests ${CMAKE_CURRENT_LIST_DIR} parlivo_app)
+parlivo_test_suite(app_tests ${CMAKE_CURRENT_LIST_DIR} parlivo_app SQLite::SQLite3)

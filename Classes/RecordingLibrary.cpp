@@ -1,0 +1,345 @@
+#include "RecordingLibrary.h"
+
+#include "HelperMethods.h"
+#include "Recording.h"
+
+#include "foundation/Bundle.h"
+#include "foundation/Clock.h"
+#include "foundation/FileManager.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/StringFormat.h"
+#include "foundation/UUID.h"
+#include "foundation/UnicodeText.h"
+#include "foundation/UserDefaults.h"
+
+#include <algorithm>
+#include <limits>
+#include <mutex>
+#include <sqlite3.h>
+#include <unordered_set>
+
+const char* const PRLVNotificationCategoriesChanged = "PRLVNotificationCategoriesChanged";
+
+namespace {
+
+constexpr const char* kDatabaseName = "parlivodb.sql";
+
+// Guards the creation of the shared instance. Recursive, because the instance's own start-up
+// asks for it again on the creating thread.
+std::recursive_mutex& creationLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+RecordingLibrary* sharedInstance = nullptr;
+
+std::string databasePath()
+{
+    return foundation::documentsDirectory() + "/" + kDatabaseName;
+}
+
+bool contains(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string defaultCategory()
+{
+    return foundation::UserDefaults::standardUserDefaults().stringForKey("defaultCategory").value_or("");
+}
+
+} // namespace
+
+RecordingLibrary& RecordingLibrary::sharedLibrary()
+{
+    std::lock_guard lock(creationLock());
+    if (!sharedInstance) {
+        // Published before it loads, so that start-up's re-entrant calls find it.
+        sharedInstance = new RecordingLibrary;
+        sharedInstance->init();
+    }
+    return *sharedInstance;
+}
+
+void RecordingLibrary::resetSharedLibrary()
+{
+    std::lock_guard lock(creationLock());
+    delete sharedInstance;
+    sharedInstance = nullptr;
+}
+
+RecordingLibrary::~RecordingLibrary()
+{
+    closeDatabase();
+}
+
+void RecordingLibrary::init()
+{
+    m_recordings.clear();
+    createEditableCopyOfDatabaseIfNeeded();
+    initializeDatabase();
+    loadCategories();
+}
+
+void RecordingLibrary::createEditableCopyOfDatabaseIfNeeded()
+{
+    const std::string path = databasePath();
+    if (foundation::fileExists(path))
+        return;
+    // A log or journal left beside a database that is gone belongs to that database: applied
+    // to the fresh copy it would corrupt it.
+    for (const char* suffix : { "-wal", "-shm", "-journal" })
+        foundation::removeItem(path + suffix);
+    std::string error;
+    if (!foundation::copyItem(foundation::Bundle::main().resourcePath() + "/" + kDatabaseName, path, &error))
+        foundation::logf("Failed to create writable database file with message '%s'.", error.c_str());
+}
+
+void RecordingLibrary::initializeDatabase()
+{
+    if (sqlite3_open(databasePath().c_str(), &m_database) != SQLITE_OK) {
+        foundation::logf("Failed to open database with message '%s'.", sqlite3_errmsg(m_database));
+        sqlite3_close(m_database);
+        m_database = nullptr;
+        return;
+    }
+    // Durability. In write-ahead-log mode a commit only appends to the log and the database
+    // file is changed by checkpoints that can be repeated, so a process killed at any moment
+    // leaves a database that opens intact: an unfinished commit is ignored, a finished one is
+    // replayed. synchronous=FULL flushes the log to disk before a commit returns, so a save
+    // that returned also survives a power cut, not only a killed process. (With a rollback
+    // journal the same guarantees hold at several flushes per commit instead of one.)
+    char* error = nullptr;
+    if (sqlite3_exec(m_database, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, &error) != SQLITE_OK)
+        foundation::logf("Failed to set the journal mode with message '%s'.", error ? error : "");
+    sqlite3_free(error);
+
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_database, "SELECT pk FROM recordings", -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            sqlite3_int64 pk = sqlite3_column_int64(statement, 0);
+            // Keys are 32 bits wide: a larger one would alias another row's key.
+            if (pk < std::numeric_limits<std::int32_t>::min() || pk > std::numeric_limits<std::int32_t>::max()) {
+                foundation::logf("Skipping recording row %lld: its key does not fit.", static_cast<long long>(pk));
+                continue;
+            }
+            m_recordings.push_back(std::make_shared<Recording>(static_cast<std::int32_t>(pk), m_database));
+        }
+    }
+    if (sqlite3_finalize(statement) != SQLITE_OK)
+        foundation::logf("Failed to finalize statement with error '%s'.", sqlite3_errmsg(m_database));
+    recoverUnfiledRecordings();
+}
+
+void RecordingLibrary::recoverUnfiledRecordings()
+{
+    std::vector<std::shared_ptr<Recording>> missing;
+    for (const auto& recording : std::vector(m_recordings)) {
+        if (recording->location() != 0)
+            continue;
+        if (HelperMethods::audioFileExists(recording->audioFileName())) {
+            recording->setSize(HelperMethods::getAudioFileSizeFormattedString(recording->audioFileName()));
+            recording->setLocation(1);
+            recording->save();
+        } else {
+            missing.push_back(recording);
+        }
+    }
+    // Deleting removes from m_recordings, so it waits until the walk is over.
+    for (const auto& recording : missing)
+        recording->deleteRecording();
+}
+
+std::shared_ptr<Recording> RecordingLibrary::newRecording()
+{
+    if (!Recording::prepareCached(m_database, insert_recording_statement,
+            "INSERT INTO recordings (title, audioFileName, createdDate, location) VALUES(?, ?, ?, ?)",
+            "Prepare insert statement failed with error %s."))
+        return nullptr;
+    {
+        Recording::StatementReset reset(insert_recording_statement);
+        Recording::bindText(insert_recording_statement, 1, "");
+        Recording::bindText(insert_recording_statement, 2, foundation::makeUUIDString());
+        sqlite3_bind_double(insert_recording_statement, 3, foundation::currentDate());
+        sqlite3_bind_int(insert_recording_statement, 4, 0);
+        // Only a finished insert has a row id of its own; anything else yields no record.
+        if (!Recording::stepWrite(m_database, insert_recording_statement, "Insert statement execution failed with error %s."))
+            return nullptr;
+    }
+    sqlite3_int64 rowId = sqlite3_last_insert_rowid(m_database);
+    if (rowId > std::numeric_limits<std::int32_t>::max()) {
+        foundation::logf("Insert statement execution failed with error %s.", "key out of range");
+        return nullptr;
+    }
+    auto recording = std::make_shared<Recording>(static_cast<std::int32_t>(rowId), m_database);
+    m_recordings.push_back(recording);
+    return recording;
+}
+
+std::optional<std::string> RecordingLibrary::getNextAvailableRecordingTitle()
+{
+    if (!Recording::prepareCached(m_database, load_titles_statement, "SELECT title FROM recordings",
+            "Prepare select titles statement failed with error %s."))
+        return std::nullopt;
+    const std::string base = foundation::localizedString("Untitled Recording");
+    const std::string foldedBase = foundation::caseFolded(base).value_or(base);
+    std::unordered_set<std::string> taken;
+    {
+        Recording::StatementReset reset(load_titles_statement);
+        int result;
+        while ((result = sqlite3_step(load_titles_statement)) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(load_titles_statement, 0));
+            std::string_view title(text ? text : "", text ? static_cast<size_t>(sqlite3_column_bytes(load_titles_statement, 0)) : 0);
+            auto folded = foundation::caseFolded(title);
+            if (folded && folded->find(foldedBase) != std::string::npos)
+                taken.emplace(title);
+        }
+        // Titles read only in part could name a taken title as free.
+        if (result != SQLITE_DONE) {
+            Recording::logDatabaseError(m_database, "Select titles statement execution failed with error %s.");
+            return std::nullopt;
+        }
+    }
+    std::string candidate = base;
+    for (int number = 1; taken.count(candidate); ++number)
+        candidate = foundation::format("%s %i", base.c_str(), number);
+    return candidate;
+}
+
+void RecordingLibrary::saveAll()
+{
+    for (const auto& recording : std::vector(m_recordings))
+        recording->save();
+}
+
+void RecordingLibrary::finalize()
+{
+    saveAll();
+    closeDatabase();
+    m_recordings.clear();
+    m_definedCategories.clear();
+}
+
+void RecordingLibrary::closeDatabase()
+{
+    Recording::finalizeStatements(m_database, {
+        { &load_titles_statement, "Failed to finalize load_titles_statement with error '%s'." },
+        { &insert_recording_statement, "Failed to finalize insert_recording_statement with error '%s'." },
+        { &load_categories_statement, "Failed to finalize load_categories_statement with error '%s'." },
+        { &insert_category_statement, "Failed to finalize insert_category_statement with error '%s'." },
+        { &delete_category_statement, "Failed to finalize delete_category_statement with error '%s'." },
+        { &update_category_statement, "Failed to finalize update_category_statement with error '%s'." },
+    });
+    if (!m_database)
+        return;
+    Recording::finalizeSqlStatements();
+    for (const auto& recording : m_recordings)
+        recording->detachFromDatabase();
+    if (sqlite3_close(m_database) != SQLITE_OK)
+        foundation::logf("Error: failed to close database with message '%s'.", sqlite3_errmsg(m_database));
+    m_database = nullptr;
+}
+
+void RecordingLibrary::removeRecording(const Recording* recording)
+{
+    std::erase_if(m_recordings, [recording](const auto& held) { return held.get() == recording; });
+}
+
+void RecordingLibrary::loadCategories()
+{
+    if (!Recording::prepareCached(m_database, load_categories_statement, "SELECT category FROM categories ORDER BY category",
+            "Prepare select statement failed with error %s."))
+        return;
+    std::vector<std::string> names;
+    {
+        Recording::StatementReset reset(load_categories_statement);
+        int result;
+        while ((result = sqlite3_step(load_categories_statement)) == SQLITE_ROW) {
+            std::string name = Recording::columnText(load_categories_statement, 0);
+            if (!name.empty() && foundation::isValidUtf8(name) && !contains(names, name))
+                names.push_back(std::move(name));
+        }
+        // A list read only in part must not replace the last one, nor be taken for an empty
+        // table and seeded with the defaults a second time.
+        if (result != SQLITE_DONE) {
+            Recording::logDatabaseError(m_database, "Select categories statement execution failed with error %s.");
+            return;
+        }
+    }
+    m_definedCategories = std::move(names);
+    if (m_definedCategories.empty()) {
+        for (const char* key : { "General", "To Do", "Reminders", "Shopping List", "Lectures", "Meetings", "Fun", "Other" })
+            addCategory(foundation::localizedString(key));
+    }
+    postCategoriesChanged();
+}
+
+void RecordingLibrary::addCategory(const std::string& name)
+{
+    if (name.empty() || contains(m_definedCategories, name))
+        return;
+    // Reloading after a failed insert would find the table as empty as before and seed the
+    // defaults again, without end.
+    if (!executeCategoryStatement(insert_category_statement, "INSERT INTO categories (category) VALUES(?)",
+            "Prepare insert category statement failed with error %s.", "Insert category statement execution failed with error %s.",
+            { name }))
+        return;
+    loadCategories();
+}
+
+void RecordingLibrary::removeCategory(const std::string& name)
+{
+    if (name.empty() || !contains(m_definedCategories, name))
+        return;
+    // A category that is still there keeps its recordings.
+    if (!executeCategoryStatement(delete_category_statement, "DELETE FROM categories WHERE category=?",
+            "Prepare delete category statement failed with error %s.", "Delete category statement execution failed with error %s.",
+            { name }))
+        return;
+    moveRecordingsToCategory(name, defaultCategory());
+    loadCategories();
+}
+
+void RecordingLibrary::updateCategoryTo(const std::string& oldName, const std::string& newName)
+{
+    if (!contains(m_definedCategories, oldName))
+        return;
+    // Recordings renamed without their category would belong to none that is listed.
+    if (!executeCategoryStatement(update_category_statement, "UPDATE categories SET category=? WHERE category=?",
+            "Prepare update category statement failed with error %s.", "Update category statement execution failed with error %s.",
+            { newName, oldName }))
+        return;
+    moveRecordingsToCategory(oldName, newName);
+    if (defaultCategory() == oldName)
+        foundation::UserDefaults::standardUserDefaults().setObjectForKey(newName, "defaultCategory");
+    loadCategories();
+}
+
+bool RecordingLibrary::executeCategoryStatement(sqlite3_stmt*& statement, const char* sql, const char* prepareFailureText,
+    const char* stepFailureText, std::initializer_list<std::string> texts)
+{
+    if (!Recording::prepareCached(m_database, statement, sql, prepareFailureText))
+        return false;
+    Recording::StatementReset reset(statement);
+    int index = 0;
+    for (const auto& text : texts)
+        Recording::bindText(statement, ++index, text);
+    return Recording::stepWrite(m_database, statement, stepFailureText);
+}
+
+void RecordingLibrary::moveRecordingsToCategory(const std::string& oldName, const std::string& newName)
+{
+    for (const auto& recording : std::vector(m_recordings)) {
+        if (recording->category() == oldName) {
+            recording->setCategory(newName);
+            recording->save();
+        }
+    }
+}
+
+void RecordingLibrary::postCategoriesChanged()
+{
+    foundation::NotificationCenter::defaultCenter().postNotificationName(PRLVNotificationCategoriesChanged, this);
+}
