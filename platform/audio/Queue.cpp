@@ -256,18 +256,20 @@ Status Queue::dispose(bool)
 // stops the stream. Called with the lock held, after the generation moved on.
 void Queue::haltLocked(std::unique_lock<std::mutex>& lock)
 {
+    // Cleared first: the audio thread takes no further buffer once it is.
+    bool streamStarted = m_streamStarted;
+    m_streamStarted = false;
     if (m_input)
         m_inputStream->interrupt();
     else
         m_outputStream->interrupt();
     m_condition.notify_all();
     waitUntilIdleLocked(lock);
-    if (m_streamStarted) {
+    if (streamStarted) {
         if (m_input)
             m_inputStream->stop();
         else
             m_outputStream->stop();
-        m_streamStarted = false;
     }
     if (onRunLoopThread()) {
         lock.unlock();
