@@ -2,6 +2,7 @@
 
 #include "ParlivoAppDelegate.h"
 
+#include "audio/Device.h"
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
 #include "foundation/Log.h"
@@ -24,6 +25,12 @@ void printUsage(FILE* out)
         "\n"
         "Options:\n"
         "  --documents DIR   keep the database and the recordings in DIR\n"
+        "  --audio portaudio|virtual\n"
+        "                    record and play through the sound card (the default; the\n"
+        "                    virtual devices when none is usable) or the virtual devices\n"
+        "  --mic-file FILE   the virtual microphone plays FILE, then silence\n"
+        "  --speaker-file FILE\n"
+        "                    the virtual speaker writes what it plays to FILE\n"
         "  --help            show this help and exit\n"
         "  --version         print the version and exit\n");
 }
@@ -62,6 +69,7 @@ int main(int argc, char** argv)
 {
     ParlivoAppDelegate::initialize();
     std::vector<std::string> args(argv + 1, argv + argc);
+    audio::DeviceChoice devices;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -76,12 +84,25 @@ int main(int argc, char** argv)
             foundation::setDocumentsDirectory(args[++i]);
             continue;
         }
+        if (arg == "--audio" && i + 1 < args.size() && (args[i + 1] == "portaudio" || args[i + 1] == "virtual")) {
+            devices.backend = args[++i] == "virtual" ? audio::DeviceChoice::Backend::Virtual : audio::DeviceChoice::Backend::PortAudio;
+            continue;
+        }
+        if (arg == "--mic-file" && i + 1 < args.size()) {
+            devices.microphoneFile = args[++i];
+            continue;
+        }
+        if (arg == "--speaker-file" && i + 1 < args.size()) {
+            devices.speakerFile = args[++i];
+            continue;
+        }
         if (arg == "defaults")
             return runDefaultsCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         std::fprintf(stderr, "parlivo: unknown argument '%s'\n", arg.c_str());
         printUsage(stderr);
         return 2;
     }
+    audio::useDevices(devices);
     std::fprintf(stderr, "parlivo: the studio is not part of this build yet; try --help\n");
     return 1;
 }

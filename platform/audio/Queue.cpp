@@ -339,32 +339,40 @@ void Queue::deliverRunningChange()
     }
 }
 
+// Keeps a copy of the buffer; the levels are worked out when someone reads them, which a
+// level meter does a few times a second while buffers pass many times more often.
 void Queue::measure(const Buffer& buffer)
 {
-    std::uint32_t channels = m_format.mChannelsPerFrame;
-    std::size_t frames = buffer.mAudioDataByteSize / m_format.mBytesPerFrame;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_metering)
-            return;
-    }
-    std::vector<LevelMeterState> levels(channels);
-    if (frames > 0) {
-        const auto* samples = static_cast<const std::int16_t*>(buffer.mAudioData);
-        for (std::uint32_t c = 0; c < channels; ++c) {
-            double sum = 0;
-            int peak = 0;
-            for (std::size_t f = 0; f < frames; ++f) {
-                int value = samples[f * channels + c];
-                sum += static_cast<double>(value) * value;
-                peak = std::max(peak, std::abs(value));
-            }
-            levels[c].mAveragePower = static_cast<float>(std::sqrt(sum / static_cast<double>(frames)) / 32768.0);
-            levels[c].mPeakPower = static_cast<float>(peak / 32768.0);
-        }
-    }
+    const auto* samples = static_cast<const std::int16_t*>(buffer.mAudioData);
+    std::size_t count = buffer.mAudioDataByteSize / sizeof(std::int16_t);
     std::lock_guard lock(m_mutex);
-    m_levels = std::move(levels);
+    if (!m_metering)
+        return;
+    m_lastBuffer.assign(samples, samples + count);
+    m_levelsStale = true;
+}
+
+void Queue::updateLevelsLocked() const
+{
+    if (!m_levelsStale)
+        return;
+    m_levelsStale = false;
+    std::uint32_t channels = m_format.mChannelsPerFrame;
+    std::size_t frames = m_lastBuffer.size() / channels;
+    m_levels.assign(channels, LevelMeterState {});
+    if (frames == 0)
+        return;
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        std::int64_t sum = 0;
+        std::int32_t peak = 0;
+        for (std::size_t f = 0; f < frames; ++f) {
+            std::int32_t value = m_lastBuffer[f * channels + c];
+            sum += value * value;
+            peak = std::max(peak, value < 0 ? -value : value);
+        }
+        m_levels[c].mAveragePower = static_cast<float>(std::sqrt(static_cast<double>(sum) / static_cast<double>(frames)) / 32768.0);
+        m_levels[c].mPeakPower = static_cast<float>(peak / 32768.0);
+    }
 }
 
 // ---- Input ----
@@ -516,24 +524,32 @@ void Queue::finishDrainLocked(std::unique_lock<std::mutex>& lock)
 
 void Queue::outputTick(std::uint64_t generation)
 {
-    std::unique_lock lock(m_mutex);
-    if (generation != m_generation || !m_running || m_paused || m_disposed)
-        return;
-    m_outputScheduled = false;
-    m_tickElapsedNanos = 0;
-    if (m_queued.empty()) {
-        if (m_drainPending)
-            finishDrainLocked(lock);
-        return;
+    // Unpaced, one turn of the loop plays a run of buffers rather than one each.
+    int batch = pacing() == Pacing::Unpaced ? 32 : 1;
+    for (;;) {
+        std::unique_lock lock(m_mutex);
+        if (generation != m_generation || !m_running || m_paused || m_disposed)
+            return;
+        m_outputScheduled = false;
+        m_tickElapsedNanos = 0;
+        if (m_queued.empty()) {
+            if (m_drainPending)
+                finishDrainLocked(lock);
+            return;
+        }
+        OwnedBuffer* owned = m_queued.front();
+        m_queued.pop_front();
+        owned->queued = false;
+        // Marked scheduled while the callback runs, so its enqueue does not post another turn.
+        m_outputScheduled = --batch > 0;
+        lock.unlock();
+        play(owned);
+        measure(owned->buffer);
+        if (m_outputCallback)
+            m_outputCallback(*this, &owned->buffer);
+        if (batch <= 0)
+            break;
     }
-    OwnedBuffer* owned = m_queued.front();
-    m_queued.pop_front();
-    owned->queued = false;
-    lock.unlock();
-    play(owned);
-    measure(owned->buffer);
-    if (m_outputCallback)
-        m_outputCallback(*this, &owned->buffer);
     kickOutput();
 }
 
@@ -652,6 +668,7 @@ Status Queue::getProperty(QueueProperty property, void* outData, std::uint32_t* 
     case QueueProperty::CurrentLevelMeter: {
         if (!m_metering)
             return kQueueInvalidPropertyError;
+        updateLevelsLocked();
         std::size_t count = std::min<std::size_t>(*ioSize / sizeof(LevelMeterState), m_levels.size());
         if (count == 0)
             return kQueueInvalidPropertySizeError;
@@ -684,8 +701,11 @@ Status Queue::setProperty(QueueProperty property, const void* data, std::uint32_
     if (m_disposed)
         return kQueueDisposedError;
     bool enable = value != 0;
-    if (enable && !m_metering)
+    if (enable && !m_metering) {
         m_levels.assign(m_format.mChannelsPerFrame, LevelMeterState {});
+        m_lastBuffer.clear();
+        m_levelsStale = false;
+    }
     m_metering = enable;
     return noErr;
 }

@@ -132,6 +132,7 @@ private:
     OwnedBuffer* findLocked(const Buffer* buffer);
     std::int64_t durationNanos(std::uint32_t bytes) const;
     void measure(const Buffer& buffer);
+    void updateLevelsLocked() const;
     void deliverInput(OwnedBuffer* owned, std::uint32_t frames);
     void setRunningLocked(bool running);
     void postRunningChange();
@@ -193,7 +194,9 @@ private:
     double m_sampleTime { 0 }; // service thread only
 
     bool m_metering { false };
-    std::vector<LevelMeterState> m_levels;
+    std::vector<std::int16_t> m_lastBuffer;
+    mutable bool m_levelsStale { false };
+    mutable std::vector<LevelMeterState> m_levels;
     float m_volume { 1.0f };
 
     // Listener bookkeeping (main run loop only).

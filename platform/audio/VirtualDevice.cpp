@@ -71,6 +71,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_interrupted;
     }
+    void waitUntilInterrupted()
+    {
+        std::unique_lock lock(m_mutex);
+        m_condition.wait(lock, [&] { return m_interrupted; });
+    }
 
 private:
     std::mutex m_mutex;
@@ -100,6 +105,12 @@ public:
     {
         if (m_pacing == Pacing::Device && m_pacer.interrupted())
             return false;
+        // Unpaced, the microphone delivers its sound as fast as it is read and then has
+        // nothing more to give, so a run as fast as possible ends where the sound ends.
+        if (m_pacing == Pacing::Unpaced && m_device->microphoneExhausted()) {
+            m_pacer.waitUntilInterrupted();
+            return false;
+        }
         m_device->readMicrophone(samples, frames, m_format.mSampleRate, m_format.mChannelsPerFrame);
         return m_pacing != Pacing::Device || m_pacer.waitFor(frames, m_format.mSampleRate);
     }
@@ -167,6 +178,10 @@ struct VirtualDevice::Microphone {
     std::vector<std::int16_t> scratch;
 
     ~Microphone() { closeFile(); }
+    bool exhausted() const
+    {
+        return (kind == Kind::Samples && position >= samples.size()) || (kind == Kind::File && !file);
+    }
     void closeFile()
     {
         if (file)
@@ -386,6 +401,12 @@ bool VirtualDevice::setMicrophoneFile(const std::string& path)
     m_microphone->file = file;
     m_microphone->fileChannels = static_cast<std::uint32_t>(std::max(info.channels, 1));
     return true;
+}
+
+bool VirtualDevice::microphoneExhausted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_microphone->exhausted();
 }
 
 std::int64_t VirtualDevice::microphoneFramesRead() const

@@ -44,6 +44,9 @@ public:
     /// to the stream's; a file at another rate plays at the stream's rate, unconverted.
     /// False, with a log line, when the file cannot be read (the source is left as it was).
     bool setMicrophoneFile(const std::string& path);
+    /// Whether a list of samples or a file has been played to its end; under Pacing::Unpaced
+    /// the microphone then gives nothing more, so a run as fast as possible ends there.
+    bool microphoneExhausted() const;
     /// Frames the microphone has delivered to streams, dropped ones included.
     std::int64_t microphoneFramesRead() const;
 
