@@ -38,22 +38,24 @@ void AudioQueueObject::setAudioFormat(const audio::StreamBasicDescription& forma
     m_audioFormat = format;
 }
 
-bool AudioQueueObject::isRunning() const
+// A 32-bit flag property of the queue: false without a queue or when the read fails.
+bool AudioQueueObject::queueFlag(audio::QueueProperty property) const
 {
     std::uint32_t value = 0;
     std::uint32_t size = sizeof value;
-    if (!m_queueObject || m_queueObject->getProperty(audio::QueueProperty::IsRunning, &value, &size) != audio::noErr)
+    if (!m_queueObject || m_queueObject->getProperty(property, &value, &size) != audio::noErr)
         return false;
     return (value & 0xff) != 0;
 }
 
+bool AudioQueueObject::isRunning() const
+{
+    return queueFlag(audio::QueueProperty::IsRunning);
+}
+
 bool AudioQueueObject::isLevelMeteringEnabled() const
 {
-    std::uint32_t value = 0;
-    std::uint32_t size = sizeof value;
-    if (!m_queueObject || m_queueObject->getProperty(audio::QueueProperty::EnableLevelMetering, &value, &size) != audio::noErr)
-        return false;
-    return (value & 0xff) != 0;
+    return queueFlag(audio::QueueProperty::EnableLevelMetering);
 }
 
 double AudioQueueObject::audioFileDuration() const

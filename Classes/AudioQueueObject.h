@@ -90,6 +90,7 @@ protected:
 
 private:
     static void propertyListenerCallback(AudioQueueObject* object);
+    bool queueFlag(audio::QueueProperty property) const;
 
     std::shared_ptr<audio::Queue> m_queueObject;
     std::shared_ptr<audio::File> m_audioFileID;

@@ -280,30 +280,33 @@ PortAudioDevice::~PortAudioDevice()
     Pa_Terminate();
 }
 
-std::unique_ptr<InputStream> PortAudioDevice::openInput(const StreamBasicDescription& format, Status* error)
+namespace {
+
+template<typename Stream>
+std::unique_ptr<Stream> openPortAudioStream(std::shared_ptr<PortAudioDevice> device, const StreamBasicDescription& format,
+    bool input, Status* error)
 {
     Status status = isLinearPCM16(format) ? noErr : kQueueUnsupportedFormatError;
-    auto stream = std::make_unique<PortAudioStream>(shared_from_this(), format);
+    auto stream = std::make_unique<PortAudioStream>(std::move(device), format);
     if (status == noErr)
-        status = stream->open(format, true);
+        status = stream->open(format, input);
     if (error)
         *error = status;
     if (status != noErr)
         return nullptr;
-    return std::make_unique<PortAudioInputStream>(std::move(stream), format.mChannelsPerFrame);
+    return std::make_unique<Stream>(std::move(stream), format.mChannelsPerFrame);
+}
+
+} // namespace
+
+std::unique_ptr<InputStream> PortAudioDevice::openInput(const StreamBasicDescription& format, Status* error)
+{
+    return openPortAudioStream<PortAudioInputStream>(shared_from_this(), format, true, error);
 }
 
 std::unique_ptr<OutputStream> PortAudioDevice::openOutput(const StreamBasicDescription& format, Status* error)
 {
-    Status status = isLinearPCM16(format) ? noErr : kQueueUnsupportedFormatError;
-    auto stream = std::make_unique<PortAudioStream>(shared_from_this(), format);
-    if (status == noErr)
-        status = stream->open(format, false);
-    if (error)
-        *error = status;
-    if (status != noErr)
-        return nullptr;
-    return std::make_unique<PortAudioOutputStream>(std::move(stream), format.mChannelsPerFrame);
+    return openPortAudioStream<PortAudioOutputStream>(shared_from_this(), format, false, error);
 }
 
 } // namespace audio

@@ -85,9 +85,12 @@ private:
     std::int64_t m_frames { 0 };
 };
 
-class VirtualInputStream final : public InputStream {
+// What the virtual microphone's and speaker's streams share: the device, the format and,
+// under Device pacing, the real-time pacer.
+template<typename Interface>
+class VirtualStream : public Interface {
 public:
-    VirtualInputStream(std::shared_ptr<VirtualDevice> device, const StreamBasicDescription& format, Pacing pacing)
+    VirtualStream(std::shared_ptr<VirtualDevice> device, const StreamBasicDescription& format, Pacing pacing)
         : m_device(std::move(device))
         , m_format(format)
         , m_pacing(pacing)
@@ -101,6 +104,17 @@ public:
     }
     void stop() override { m_pacer.interrupt(); }
     void interrupt() override { m_pacer.interrupt(); }
+
+protected:
+    std::shared_ptr<VirtualDevice> m_device;
+    StreamBasicDescription m_format;
+    Pacing m_pacing;
+    RealTimePacer m_pacer;
+};
+
+class VirtualInputStream final : public VirtualStream<InputStream> {
+public:
+    using VirtualStream::VirtualStream;
     bool read(std::int16_t* samples, std::size_t frames) override
     {
         if (m_pacing == Pacing::Device && m_pacer.interrupted())
@@ -114,30 +128,11 @@ public:
         m_device->readMicrophone(samples, frames, m_format.mSampleRate, m_format.mChannelsPerFrame);
         return m_pacing != Pacing::Device || m_pacer.waitFor(frames, m_format.mSampleRate);
     }
-
-private:
-    std::shared_ptr<VirtualDevice> m_device;
-    StreamBasicDescription m_format;
-    Pacing m_pacing;
-    RealTimePacer m_pacer;
 };
 
-class VirtualOutputStream final : public OutputStream {
+class VirtualOutputStream final : public VirtualStream<OutputStream> {
 public:
-    VirtualOutputStream(std::shared_ptr<VirtualDevice> device, const StreamBasicDescription& format, Pacing pacing)
-        : m_device(std::move(device))
-        , m_format(format)
-        , m_pacing(pacing)
-    {
-    }
-    Pacing pacing() const override { return m_pacing; }
-    Status start() override
-    {
-        m_pacer.start();
-        return noErr;
-    }
-    void stop() override { m_pacer.interrupt(); }
-    void interrupt() override { m_pacer.interrupt(); }
+    using VirtualStream::VirtualStream;
     // The frames count as played once their time has passed, so they are captured then.
     bool write(const std::int16_t* samples, std::size_t frames) override
     {
@@ -146,12 +141,6 @@ public:
         m_device->writeSpeaker(samples, frames, m_format.mSampleRate, m_format.mChannelsPerFrame);
         return true;
     }
-
-private:
-    std::shared_ptr<VirtualDevice> m_device;
-    StreamBasicDescription m_format;
-    Pacing m_pacing;
-    RealTimePacer m_pacer;
 };
 
 } // namespace
@@ -320,28 +309,31 @@ VirtualDevice::VirtualDevice()
 
 VirtualDevice::~VirtualDevice() = default;
 
+namespace {
+
+template<typename Stream>
+std::unique_ptr<Stream> openVirtualStream(std::shared_ptr<VirtualDevice> device, const StreamBasicDescription& format,
+    Status* error)
+{
+    bool usable = isLinearPCM16(format);
+    if (error)
+        *error = usable ? noErr : kQueueUnsupportedFormatError;
+    if (!usable)
+        return nullptr;
+    Pacing pacing = device->resolvedPacing();
+    return std::make_unique<Stream>(std::move(device), format, pacing);
+}
+
+} // namespace
+
 std::unique_ptr<InputStream> VirtualDevice::openInput(const StreamBasicDescription& format, Status* error)
 {
-    if (!isLinearPCM16(format)) {
-        if (error)
-            *error = kQueueUnsupportedFormatError;
-        return nullptr;
-    }
-    if (error)
-        *error = noErr;
-    return std::make_unique<VirtualInputStream>(shared_from_this(), format, resolvedPacing());
+    return openVirtualStream<VirtualInputStream>(shared_from_this(), format, error);
 }
 
 std::unique_ptr<OutputStream> VirtualDevice::openOutput(const StreamBasicDescription& format, Status* error)
 {
-    if (!isLinearPCM16(format)) {
-        if (error)
-            *error = kQueueUnsupportedFormatError;
-        return nullptr;
-    }
-    if (error)
-        *error = noErr;
-    return std::make_unique<VirtualOutputStream>(shared_from_this(), format, resolvedPacing());
+    return openVirtualStream<VirtualOutputStream>(shared_from_this(), format, error);
 }
 
 void VirtualDevice::setPacing(std::optional<Pacing> pacing)
