@@ -2,6 +2,7 @@
 
 #include "ParlivoAppDelegate.h"
 
+#include "audio/Device.h"
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
 #include "foundation/Log.h"
@@ -29,6 +30,12 @@ void printUsage(FILE* out)
         "  --scale N           show the 320 x 480 screen N times as large (default 2)\n"
         "  --screenshot FILE   show nothing: write the screen as a PNG file and exit\n"
         "  --after SECONDS     with --screenshot: run that long first (default 0)\n"
+        "  --audio portaudio|virtual\n"
+        "                      record and play through the sound card (the default; the\n"
+        "                      virtual devices when none is usable, and always with\n"
+        "                      --screenshot) or through the virtual devices\n"
+        "  --mic-file FILE     the virtual microphone plays FILE, then silence\n"
+        "  --speaker-file FILE the virtual speaker writes what it plays to FILE\n"
         "  --help              show this help and exit\n"
         "  --version           print the version and exit\n");
 }
@@ -88,6 +95,8 @@ int main(int argc, char** argv)
     ParlivoAppDelegate::initialize();
     std::vector<std::string> args(argv + 1, argv + argc);
     host::HostOptions options;
+    audio::DeviceChoice devices;
+    bool devicesChosen = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -121,11 +130,28 @@ int main(int argc, char** argv)
             options.screenshotPath = args[++i];
             continue;
         }
+        if (arg == "--audio" && i + 1 < args.size() && (args[i + 1] == "portaudio" || args[i + 1] == "virtual")) {
+            devicesChosen = true;
+            devices.backend = args[++i] == "virtual" ? audio::DeviceChoice::Backend::Virtual : audio::DeviceChoice::Backend::PortAudio;
+            continue;
+        }
+        if (arg == "--mic-file" && i + 1 < args.size()) {
+            devices.microphoneFile = args[++i];
+            continue;
+        }
+        if (arg == "--speaker-file" && i + 1 < args.size()) {
+            devices.speakerFile = args[++i];
+            continue;
+        }
         if (arg == "defaults")
             return runDefaultsCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         std::fprintf(stderr, "parlivo: unknown argument '%s'\n", arg.c_str());
         printUsage(stderr);
         return 2;
     }
+    // A headless run steps a manual clock, which only the virtual devices follow.
+    if (!options.screenshotPath.empty() && !devicesChosen)
+        devices.backend = audio::DeviceChoice::Backend::Virtual;
+    audio::useDevices(devices);
     return host::runHost(argc, argv, options, launchUserInterface);
 }

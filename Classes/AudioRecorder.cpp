@@ -1,0 +1,163 @@
+#include "AudioRecorder.h"
+
+#include "HelperMethods.h"
+
+#include "audio/Session.h"
+#include "foundation/UserDefaults.h"
+
+#include <vector>
+
+namespace {
+
+constexpr int kNumberRecordBuffers = 3;
+
+} // namespace
+
+AudioRecorder::~AudioRecorder()
+{
+    // The queue goes before this object's members, so no callback can reach them.
+    disposeQueue();
+}
+
+void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName, RecordMode mode)
+{
+    if (isRunning())
+        stop();
+    // The queue this recording replaces has stopped; it goes without a did-stop, and the file
+    // it wrote to is closed before the next one is opened.
+    disposeQueue();
+    closeAudioFile();
+    m_recordMode = mode;
+
+    std::uint32_t category = audio::kSessionCategoryRecordAudio;
+    audio::Session::shared().setProperty(audio::SessionProperty::AudioCategory, sizeof category, &category);
+    audio::Session::shared().setActive(true);
+
+    setAudioFileName(audioFileName);
+    setAudioFileURL(HelperMethods::audioFileURL(audioFileName));
+    setupAudioFormat();
+    enableLevelMetering();
+    setupRecording(mode);
+    if (queueObject())
+        queueObject()->start();
+}
+
+// An appended file keeps its own rate: recording at another one would corrupt its sound.
+double AudioRecorder::recordingSampleRate() const
+{
+    double settingRate = foundation::UserDefaults::standardUserDefaults().floatForKey("sampleRate");
+    if (m_recordMode != RecordModeAppend || !audioFileURL())
+        return settingRate;
+    std::shared_ptr<audio::File> existing;
+    if (audio::File::open(*audioFileURL(), audio::FilePermission::Read, audio::kFileCAFType, &existing) != audio::noErr)
+        return settingRate;
+    audio::StreamBasicDescription format;
+    existing->getProperty(audio::FileProperty::DataFormat, format);
+    return format.mSampleRate;
+}
+
+void AudioRecorder::setupAudioFormat()
+{
+    setAudioFormat(audio::linearPCM16(recordingSampleRate(), 1));
+
+    std::shared_ptr<audio::Queue> queue;
+    audio::Queue::newInput(audioFormat(),
+        [this](audio::Queue& q, audio::Buffer* buffer, const audio::TimeStamp&, std::uint32_t numPackets,
+            const audio::PacketDescription* descriptions) { recordingCallback(q, buffer, numPackets, descriptions); },
+        &queue);
+    setQueueObject(queue);
+    audioQueueWillStart();
+
+    if (queueObject()) {
+        audio::StreamBasicDescription format;
+        std::uint32_t size = sizeof format;
+        if (queueObject()->getProperty(audio::QueueProperty::StreamDescription, &format, &size) == audio::noErr)
+            setAudioFormat(format);
+    }
+}
+
+void AudioRecorder::setupRecording(RecordMode mode)
+{
+    std::shared_ptr<audio::File> file;
+    bool opened = false;
+    if (mode == RecordModeAppend && audioFileURL()
+        && audio::File::open(*audioFileURL(), audio::FilePermission::ReadWrite, audio::kFileCAFType, &file) == audio::noErr) {
+        std::uint64_t packets = 0;
+        file->getProperty(audio::FileProperty::AudioDataPacketCount, packets);
+        setStartingPacketNumber(static_cast<std::int64_t>(packets));
+        audio::StreamBasicDescription format;
+        if (file->getProperty(audio::FileProperty::DataFormat, format) == audio::noErr)
+            setAudioFormat(format);
+        opened = true;
+    }
+    if (!opened) {
+        setStartingPacketNumber(0);
+        if (audioFileURL())
+            audio::File::create(*audioFileURL(), audio::kFileCAFType, audioFormat(), audio::kFileFlagsEraseFile, &file);
+    }
+    setAudioFileID(file);
+    copyEncoderMagicCookieToFileFromQueue(file.get(), queueObject().get());
+
+    // A tenth of a second of 16-bit mono sound at the recording's rate.
+    m_bufferSize = static_cast<std::int32_t>(static_cast<float>(audioFormat().mSampleRate) / 5.0f);
+    if (!queueObject())
+        return;
+    for (int i = 0; i < kNumberRecordBuffers; ++i) {
+        audio::Buffer* buffer = nullptr;
+        if (queueObject()->allocateBuffer(static_cast<std::uint32_t>(std::max(m_bufferSize, 0)), &buffer) == audio::noErr)
+            queueObject()->enqueueBuffer(buffer);
+    }
+}
+
+void AudioRecorder::copyEncoderMagicCookieToFileFromQueue(audio::File* file, audio::Queue* queue)
+{
+    std::uint32_t size = 0;
+    if (!file || !queue || queue->getPropertySize(audio::QueueProperty::MagicCookie, &size) != audio::noErr || size == 0)
+        return;
+    std::vector<std::uint8_t> cookie(size);
+    if (queue->getProperty(audio::QueueProperty::MagicCookie, cookie.data(), &size) == audio::noErr)
+        file->setProperty(audio::FileProperty::MagicCookieData, size, cookie.data());
+}
+
+// Runs on the queue's service thread each time a buffer is full.
+void AudioRecorder::recordingCallback(audio::Queue& queue, audio::Buffer* buffer, std::uint32_t numPackets,
+    const audio::PacketDescription* packetDescriptions)
+{
+    if (numPackets > 0) {
+        // What could not be written is not recorded time: n becomes the packets written.
+        if (const auto& file = audioFileID())
+            file->writePackets(false, buffer->mAudioDataByteSize, packetDescriptions, startingPacketNumber(), &numPackets,
+                buffer->mAudioData);
+        else
+            numPackets = 0;
+    }
+    incrementStartingPacketNumberBy(numPackets);
+    if (isRunning())
+        queue.enqueueBuffer(buffer);
+}
+
+void AudioRecorder::pause()
+{
+    setPaused(true);
+    stop();
+}
+
+void AudioRecorder::resume()
+{
+    recordToFileWithRecordMode(audioFileName(), RecordModeAppend);
+    setPaused(false);
+}
+
+double AudioRecorder::position() const
+{
+    double rate = audioFormat().mSampleRate;
+    if (!(isRunning() || paused()) || rate <= 0)
+        return 0;
+    return static_cast<double>(startingPacketNumber()) / rate;
+}
+
+void AudioRecorder::audioQueueDidStop()
+{
+    copyEncoderMagicCookieToFileFromQueue(audioFileID().get(), queueObject().get());
+    AudioQueueObject::audioQueueDidStop();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "audio/Types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace audio {
+
+/// What sets the pace of a stream, and so how a queue drives it.
+enum class Pacing {
+    /// Timers on the run loop at each buffer's duration: with a manual clock every buffer
+    /// happens at a known clock time. Reads and writes never block.
+    RunLoop,
+    /// The stream's own reads and writes block until the device has captured or played the
+    /// frames (a sound card, or a virtual device keeping real time on an audio thread).
+    Device,
+    /// As fast as possible: reads and writes never block and no timer waits.
+    Unpaced,
+};
+
+/// A device's capture side for one queue, in the queue's format (16-bit interleaved samples).
+/// read() is called by one audio thread at a time; start, stop and interrupt by the queue.
+class InputStream {
+public:
+    virtual ~InputStream() = default;
+    virtual Pacing pacing() const = 0;
+    /// Begins capturing; clears an earlier interrupt().
+    virtual Status start() = 0;
+    /// Ends capturing; returns once the device no longer calls back.
+    virtual void stop() = 0;
+    /// Fills frames frames of samples. With Device pacing it waits until they were captured;
+    /// false when interrupt() (or stop) ended the wait, and the samples are then not valid.
+    virtual bool read(std::int16_t* samples, std::size_t frames) = 0;
+    /// Makes a blocked read() return false at once. Safe from any thread.
+    virtual void interrupt() = 0;
+};
+
+/// A device's playing side for one queue; the counterpart of InputStream.
+class OutputStream {
+public:
+    virtual ~OutputStream() = default;
+    virtual Pacing pacing() const = 0;
+    virtual Status start() = 0;
+    virtual void stop() = 0;
+    /// Plays frames frames. With Device pacing it waits until the device has taken them;
+    /// false when interrupt() ended the wait.
+    virtual bool write(const std::int16_t* samples, std::size_t frames) = 0;
+    virtual void interrupt() = 0;
+};
+
+/// A back-end: the microphone and the speaker that queues open streams on.
+class Device {
+public:
+    virtual ~Device() = default;
+    /// A short name for log lines ("PortAudio", "virtual").
+    virtual std::string name() const = 0;
+    /// Opens a stream in format (16-bit linear PCM); null with *error set when the device
+    /// cannot serve it.
+    virtual std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error) = 0;
+    virtual std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error) = 0;
+};
+
+/// The back-end that new queues and system sounds use: a virtual device with a silent
+/// microphone until setCurrentDevice() chose another. Safe from any thread.
+std::shared_ptr<Device> currentDevice();
+void setCurrentDevice(std::shared_ptr<Device> device);
+
+/// The program's choice of devices.
+struct DeviceChoice {
+    enum class Backend { PortAudio, Virtual };
+    Backend backend { Backend::PortAudio };
+    /// The virtual microphone plays this file (then silence); empty: silence.
+    std::string microphoneFile;
+    /// The virtual speaker writes what it plays to this file; empty: nowhere.
+    std::string speakerFile;
+};
+
+/// Makes the choice the current device. PortAudio without a usable microphone and speaker
+/// logs one line and falls back to the virtual devices; an unreadable microphone file or an
+/// unwritable speaker file is logged and left out. Returns the device in use.
+std::shared_ptr<Device> useDevices(const DeviceChoice& choice);
+
+} // namespace audio

@@ -1,0 +1,273 @@
+#include "audio/File.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sndfile.h>
+#include <unistd.h>
+
+namespace audio {
+
+struct File::Handle {
+    SNDFILE* file { nullptr };
+    int mode { SFM_READ };
+};
+
+namespace {
+
+Status statusForErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return kFileNotFoundError;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return kFilePermissionsError;
+    case EEXIST:
+        return kFileExistsError;
+    default:
+        return kFileUnspecifiedError;
+    }
+}
+
+} // namespace
+
+File::File(std::unique_ptr<Handle> handle, FilePermission permission)
+    : m_handle(std::move(handle))
+    , m_permission(permission)
+{
+}
+
+File::~File()
+{
+    std::lock_guard lock(m_mutex);
+    closeLocked();
+}
+
+Status File::create(const std::string& path, std::uint32_t fileType, const StreamBasicDescription& format,
+    std::uint32_t flags, std::shared_ptr<File>* outFile)
+{
+    if (!outFile)
+        return kFileUnspecifiedError;
+    outFile->reset();
+    if (fileType != kFileCAFType)
+        return kFileUnsupportedFileTypeError;
+    if (!isLinearPCM16(format) || format.mSampleRate != std::floor(format.mSampleRate))
+        return kFileUnsupportedDataFormatError;
+
+    int openFlags = O_RDWR | O_CREAT | O_CLOEXEC | ((flags & kFileFlagsEraseFile) ? O_TRUNC : O_EXCL);
+    int fd = ::open(path.c_str(), openFlags, 0600);
+    if (fd < 0)
+        return statusForErrno(errno);
+
+    SF_INFO info {};
+    info.samplerate = static_cast<int>(format.mSampleRate);
+    info.channels = static_cast<int>(format.mChannelsPerFrame);
+    info.format = SF_FORMAT_CAF | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+    SNDFILE* sndfile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (!sndfile) {
+        ::close(fd);
+        return kFileUnspecifiedError;
+    }
+    // Rewrites the header after every write, so the file stays readable if the writer dies.
+    sf_command(sndfile, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+
+    auto handle = std::make_unique<Handle>();
+    handle->file = sndfile;
+    handle->mode = SFM_WRITE;
+    auto file = std::shared_ptr<File>(new File(std::move(handle), FilePermission::ReadWrite));
+    file->m_format = linearPCM16(format.mSampleRate, format.mChannelsPerFrame);
+    file->m_writePosition = 0;
+    *outFile = std::move(file);
+    return noErr;
+}
+
+Status File::open(const std::string& path, FilePermission permission, std::uint32_t, std::shared_ptr<File>* outFile)
+{
+    if (!outFile)
+        return kFileUnspecifiedError;
+    outFile->reset();
+    int mode = permission == FilePermission::Read ? SFM_READ : SFM_RDWR;
+    int fd = ::open(path.c_str(), (mode == SFM_READ ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0)
+        return statusForErrno(errno);
+
+    SF_INFO info {};
+    SNDFILE* sndfile = sf_open_fd(fd, mode, &info, SF_TRUE);
+    if (!sndfile) {
+        ::close(fd);
+        return kFileInvalidFileError;
+    }
+    if (info.channels < 1 || info.channels > 8 || info.samplerate < 1) {
+        sf_close(sndfile);
+        return kFileUnsupportedDataFormatError;
+    }
+    if (mode == SFM_RDWR)
+        sf_command(sndfile, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
+
+    auto handle = std::make_unique<Handle>();
+    handle->file = sndfile;
+    handle->mode = mode;
+    auto file = std::shared_ptr<File>(new File(std::move(handle), permission));
+    file->m_format = linearPCM16(info.samplerate, static_cast<std::uint32_t>(info.channels));
+    file->m_packetCount = info.frames;
+    file->m_readPosition = 0;
+    *outFile = std::move(file);
+    return noErr;
+}
+
+bool File::isOpen() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handle && m_handle->file;
+}
+
+Status File::close()
+{
+    std::lock_guard lock(m_mutex);
+    return closeLocked();
+}
+
+Status File::closeLocked()
+{
+    if (!m_handle || !m_handle->file)
+        return kFileNotOpenError;
+    int result = sf_close(m_handle->file);
+    m_handle->file = nullptr;
+    return result == 0 ? noErr : kFileUnspecifiedError;
+}
+
+Status File::getPropertyInfo(FileProperty property, std::uint32_t* outSize, bool* outWritable) const
+{
+    std::uint32_t size = 0;
+    switch (property) {
+    case FileProperty::DataFormat:
+        size = sizeof(StreamBasicDescription);
+        break;
+    case FileProperty::AudioDataPacketCount:
+        size = sizeof(std::uint64_t);
+        break;
+    case FileProperty::PacketSizeUpperBound:
+        size = sizeof(std::uint32_t);
+        break;
+    default:
+        return kFileUnsupportedPropertyError;
+    }
+    if (!isOpen())
+        return kFileNotOpenError;
+    if (outSize)
+        *outSize = size;
+    if (outWritable)
+        *outWritable = false;
+    return noErr;
+}
+
+Status File::getProperty(FileProperty property, std::uint32_t* ioSize, void* outData) const
+{
+    std::uint32_t size = 0;
+    if (Status status = getPropertyInfo(property, &size, nullptr); status != noErr)
+        return status;
+    if (!ioSize || !outData || *ioSize < size)
+        return kFileBadPropertySizeError;
+    std::lock_guard lock(m_mutex);
+    switch (property) {
+    case FileProperty::DataFormat:
+        std::memcpy(outData, &m_format, size);
+        break;
+    case FileProperty::AudioDataPacketCount: {
+        auto count = static_cast<std::uint64_t>(m_packetCount);
+        std::memcpy(outData, &count, size);
+        break;
+    }
+    case FileProperty::PacketSizeUpperBound:
+        std::memcpy(outData, &m_format.mBytesPerPacket, size);
+        break;
+    default:
+        return kFileUnsupportedPropertyError;
+    }
+    *ioSize = size;
+    return noErr;
+}
+
+Status File::setProperty(FileProperty, std::uint32_t, const void*)
+{
+    return kFileUnsupportedPropertyError;
+}
+
+Status File::readPackets(bool, std::uint32_t* outNumBytes, PacketDescription*, std::int64_t startingPacket,
+    std::uint32_t* ioNumPackets, void* buffer)
+{
+    if (!ioNumPackets)
+        return kFileUnspecifiedError;
+    std::uint32_t wanted = *ioNumPackets;
+    *ioNumPackets = 0;
+    if (outNumBytes)
+        *outNumBytes = 0;
+    std::lock_guard lock(m_mutex);
+    if (!m_handle || !m_handle->file)
+        return kFileNotOpenError;
+    if (m_permission == FilePermission::Write)
+        return kFilePermissionsError;
+    if (startingPacket < 0)
+        return kFileInvalidPacketOffsetError;
+    if (startingPacket >= m_packetCount || wanted == 0)
+        return noErr;
+    if (!buffer)
+        return kFileUnspecifiedError;
+    auto count = static_cast<sf_count_t>(std::min<std::int64_t>(wanted, m_packetCount - startingPacket));
+    if (m_readPosition != startingPacket) {
+        int whence = m_handle->mode == SFM_RDWR ? (SEEK_SET | SFM_READ) : SEEK_SET;
+        if (sf_seek(m_handle->file, startingPacket, whence) < 0) {
+            m_readPosition = -1;
+            return kFileInvalidPacketOffsetError;
+        }
+    }
+    sf_count_t got = sf_readf_short(m_handle->file, static_cast<short*>(buffer), count);
+    if (got < 0)
+        got = 0;
+    m_readPosition = startingPacket + got;
+    *ioNumPackets = static_cast<std::uint32_t>(got);
+    if (outNumBytes)
+        *outNumBytes = static_cast<std::uint32_t>(got) * m_format.mBytesPerPacket;
+    return noErr;
+}
+
+Status File::writePackets(bool, std::uint32_t numBytes, const PacketDescription*, std::int64_t startingPacket,
+    std::uint32_t* ioNumPackets, const void* buffer)
+{
+    if (!ioNumPackets)
+        return kFileUnspecifiedError;
+    std::uint32_t wanted = *ioNumPackets;
+    *ioNumPackets = 0;
+    std::lock_guard lock(m_mutex);
+    if (!m_handle || !m_handle->file)
+        return kFileNotOpenError;
+    if (m_handle->mode == SFM_READ)
+        return kFilePermissionsError;
+    if (startingPacket < 0 || startingPacket > m_packetCount)
+        return kFileInvalidPacketOffsetError;
+    wanted = std::min(wanted, numBytes / m_format.mBytesPerPacket);
+    if (wanted == 0)
+        return noErr;
+    if (!buffer)
+        return kFileUnspecifiedError;
+    if (m_writePosition != startingPacket) {
+        int whence = m_handle->mode == SFM_RDWR ? (SEEK_SET | SFM_WRITE) : SEEK_SET;
+        if (sf_seek(m_handle->file, startingPacket, whence) < 0) {
+            m_writePosition = -1;
+            return kFileInvalidPacketOffsetError;
+        }
+    }
+    sf_count_t written = sf_writef_short(m_handle->file, static_cast<const short*>(buffer), wanted);
+    if (written < 0)
+        written = 0;
+    m_writePosition = startingPacket + written;
+    m_packetCount = std::max(m_packetCount, m_writePosition);
+    *ioNumPackets = static_cast<std::uint32_t>(written);
+    return written == static_cast<sf_count_t>(wanted) ? noErr : kFileUnspecifiedError;
+}
+
+} // namespace audio

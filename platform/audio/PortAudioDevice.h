@@ -1,0 +1,29 @@
+#pragma once
+
+#include "audio/Device.h"
+
+#include <memory>
+#include <string>
+
+namespace audio {
+
+/// The real microphone and speaker through PortAudio's default devices. Streams keep a ring
+/// of about a second between PortAudio's real-time callback and the queue's audio thread, so
+/// that thread never runs inside the callback. What PortAudio's back-ends print on standard
+/// error (ALSA, JACK) while devices are probed and opened is kept out of the program's output.
+class PortAudioDevice final : public Device, public std::enable_shared_from_this<PortAudioDevice> {
+public:
+    /// Null, with the reason in *reason, when PortAudio cannot start or has no default
+    /// microphone or speaker.
+    static std::shared_ptr<PortAudioDevice> create(std::string* reason);
+    ~PortAudioDevice() override;
+
+    std::string name() const override { return "PortAudio"; }
+    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error) override;
+    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error) override;
+
+private:
+    PortAudioDevice() = default;
+};
+
+} // namespace audio

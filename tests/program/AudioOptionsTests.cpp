@@ -1,0 +1,59 @@
+#include "TestEnvironment.h"
+
+#include <array>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+class AudioOptionsTest : public testsupport::TestEnvironment {
+protected:
+    // Runs parlivo and returns its exit status and standard error.
+    std::pair<int, std::string> runCapturingErrors(const std::string& arguments)
+    {
+        std::string command = std::string(PARLIVO_EXECUTABLE) + " " + arguments + " 2>&1 >/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string output;
+        std::array<char, 256> buffer;
+        while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
+            output.append(buffer.data(), n);
+        int status = pclose(pipe);
+        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
+    }
+
+    // Every line is the program's own: a log line or a "parlivo:" message.
+    static void expectOnlyOwnLines(const std::string& output)
+    {
+        static const std::regex logLine(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} parlivo\[\d+\] .*)");
+        std::istringstream lines(output);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_TRUE(std::regex_match(line, logLine) || line.rfind("parlivo: ", 0) == 0) << line;
+    }
+};
+
+} // namespace
+
+TEST_F(AudioOptionsTest, SoundCardChoiceKeepsBackEndNoiseOutOfTheOutput)
+{
+    // With or without sound hardware: either PortAudio is used, or one line says it is not.
+    auto [status, output] = runCapturingErrors("--audio portaudio");
+    EXPECT_EQ(status, 1) << "the studio is not built yet";
+    expectOnlyOwnLines(output);
+    auto fallbacks = std::count(output.begin(), output.end(), '\n') - 1;
+    EXPECT_LE(fallbacks, 1);
+}
+
+TEST_F(AudioOptionsTest, VirtualDevicesReportFilesTheyCannotUse)
+{
+    auto [status, output] = runCapturingErrors("--audio virtual --mic-file " + rootDirectory() + "/none.caf --speaker-file "
+        + rootDirectory() + "/out.caf");
+    EXPECT_EQ(status, 1);
+    expectOnlyOwnLines(output);
+    EXPECT_NE(output.find("Cannot play " + rootDirectory() + "/none.caf through the virtual microphone"), std::string::npos);
+    EXPECT_EQ(output.find("speaker"), std::string::npos) << "the speaker file could be made";
+
+    EXPECT_EQ(runCapturingErrors("--audio alsa").first, 2);
+    EXPECT_EQ(runCapturingErrors("--mic-file").first, 2);
+}
