@@ -1,6 +1,8 @@
 #include "UiTestSupport.h"
 
 #include "CarouselView.h"
+#include "ControlPanelView.h"
+#include "DecibelMeterView.h"
 
 #include "foundation/FileManager.h"
 #include "graphics/Font.h"
@@ -63,13 +65,13 @@ protected:
         m_carousel->populateCarouselWithViewAViewBViewCAndViewDAnimated(m_record, m_recordStop, m_multiFunction, m_playStop, false);
     }
 
-    // The carousel's 320 x 310 as the window shows it now, at the screen's scale 2.
-    std::shared_ptr<gfx::Image> shoot(const std::string& name)
+    // A part of the window (the carousel's 320 x 310 unless told) as it shows now, at scale 2.
+    std::shared_ptr<gfx::Image> shoot(const std::string& name, const Rect& area = Rect(0, 40, 320, 310))
     {
-        auto context = gfx::BitmapContext::create(640, 620, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        auto context = gfx::BitmapContext::create(int(area.width() * 2), int(area.height() * 2), gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
         context->scaleCTM(2, 2);
-        context->translateCTM(0, -40);
-        m_window->drawScreen(*context, Rect(0, 40, 320, 310));
+        context->translateCTM(-area.x(), -area.y());
+        m_window->drawScreen(*context, area);
         auto image = context->makeImage(2);
         const std::string directory = PARLIVO_SCREENSHOT_DIR;
         foundation::createDirectory(directory);
@@ -120,4 +122,27 @@ TEST_F(CarouselScreenshotTest, FilledTurningAndPopping)
     EXPECT_LT(scale, 0.7f);
     // Where the symbol stood the black background shows again (its reflection slid away).
     EXPECT_LT(at(*popping, 160, 200).red, 40);
+}
+
+TEST_F(CarouselScreenshotTest, RecordPanelWithTheMeter)
+{
+    // The record panel raised by 80 as while recording: pause button, meter, and no timer text.
+    auto panel = std::make_shared<ControlPanelView>(Rect(0, 390, 320, 90));
+    auto pause = std::make_shared<ui::ImageView>(Rect(24, 14, 32, 32));
+    pause->setImage(ui::imageNamed("pause.png"));
+    auto meter = std::make_shared<DecibelMeterView>(Rect(80, 14, 220, 32));
+    meter->setAveragePower(0.45f);
+    panel->addSubview(meter);
+    panel->addSubview(pause);
+    m_window->addSubview(panel);
+    auto shot = shoot("record_panel.png", Rect(0, 380, 320, 100));
+    // Bar 18 lit, bar 19 not; the panel's gradient ends 31 points down.
+    const float lit = 80 + 2 + 17 * 6.875f + 1.9f, unlit = lit + 6.875f;
+    auto redness = [&](float x) {
+        gfx::Pixel p = at(*shot, x, 10 + 14 + 16);
+        return int(p.red) - int(p.green);
+    };
+    EXPECT_GT(redness(lit), 100);
+    EXPECT_LT(std::abs(redness(unlit)), 8);
+    EXPECT_EQ(at(*shot, 10, 10 + 40), (gfx::Pixel { 0, 0, 0, 255 }));
 }
