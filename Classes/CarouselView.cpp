@@ -76,15 +76,14 @@ void CarouselView::populateCarouselWithViewAViewBViewCAndViewDAnimated(std::shar
         Slot& slot = m_slots[i];
         slot.container = std::make_shared<ui::View>(m_containerFrame);
         slot.view = views[i];
-        gfx::Size size = slot.view ? slot.view->bounds().size : gfx::Size {};
-        if (slot.view)
-            slot.view->setFrame(contentFrame(size));
+        const gfx::Size size = slot.view ? slot.view->bounds().size : gfx::Size {};
         const double height = reflectionHeight(size);
         slot.reflection = std::make_shared<ui::ImageView>(gfx::Rect(100 - size.width * 0.5f, size.height, size.width, float(height)));
-        if (slot.view)
+        if (slot.view) {
+            slot.view->setFrame(contentFrame(size));
             slot.reflection->setImage(HelperMethods::reflectedImageOfView(*slot.view, unsigned(height)));
-        if (slot.view)
             slot.container->addSubview(slot.view);
+        }
         slot.container->addSubview(slot.reflection);
         if (i == 0)
             slot.reflection->setAlpha(kReflectionAlpha);
