@@ -1,0 +1,57 @@
+#pragma once
+
+// The look shared by the controls and bars: the classic dark handset look (black glossy
+// bars, glossy buttons, blue selection), drawn in code so it is sharp at every scale.
+
+#include "graphics/Context.h"
+#include "graphics/Image.h"
+#include "graphics/Path.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+/// The look of a bar (the platform's values).
+enum class BarStyle {
+    Default = 0,
+    Black = 1,
+    BlackTranslucent = 2,
+};
+
+/// A closed rounded rectangle; the radius is limited to half the shorter side.
+gfx::Path roundedRectPath(const gfx::Rect& rect, float radius);
+
+/// Paints colours spread evenly from the top of rect to its bottom, inside path (the whole
+/// rectangle when path is empty).
+void fillVerticalGradient(gfx::Context& context, const gfx::Rect& rect, const std::vector<gfx::Color>& colors,
+    const gfx::Path& path = {});
+
+/// A glossy capsule: top colour to base colour with a bright upper half, and a border.
+void drawGlossyRoundedRect(gfx::Context& context, const gfx::Rect& rect, float radius, gfx::Color base, gfx::Color border);
+
+/// The background of a navigation bar or toolbar of style, over rect.
+void drawBarBackground(gfx::Context& context, const gfx::Rect& rect, BarStyle style);
+
+/// A red badge with white text whose right edge is at right and top at top (tab items).
+/// Nothing for an empty text.
+void drawBadge(gfx::Context& context, float right, float top, const std::string& text);
+
+/// A picture with shape's alpha and the gradient's colours running from its top to its
+/// bottom (tab bar icons, bar glyphs). Made once per shape and colours. Null for no shape.
+std::shared_ptr<gfx::Image> tintedImage(const std::shared_ptr<gfx::Image>& shape, const std::vector<gfx::Color>& colors);
+
+/// The picture with its colours darkened (a highlighted custom button). Made once per image.
+std::shared_ptr<gfx::Image> darkenedImage(const std::shared_ptr<gfx::Image>& image);
+
+/// Draws text centred in rect on one line (truncated at the tail), vertically centred, with a
+/// one-point shadow when shadow is given.
+void drawCentredText(gfx::Context& context, const std::string& text, const gfx::Rect& rect, const gfx::Font& font,
+    gfx::Color color, std::optional<gfx::Color> shadow = std::nullopt, gfx::Point shadowOffset = { 0, -1 });
+
+/// Forgets the pictures made by tintedImage and darkenedImage (tests change the scale).
+void clearAppearanceCache();
+
+} // namespace ui
