@@ -3,6 +3,7 @@
 #include "ui/FrameClock.h"
 #include "ui/Keyboard.h"
 #include "ui/Screen.h"
+#include "ui/ViewController.h"
 
 #include "foundation/RunLoop.h"
 
@@ -57,6 +58,9 @@ void Window::makeKeyAndVisible()
     if (!m_visible) {
         m_visible = true;
         m_statusBar.setShown(true);
+        // The screens whose views are already in the window come on screen now.
+        for (auto& subview : std::vector<std::shared_ptr<View>>(subviews()))
+            ViewController::windowDidShowView(*subview);
     }
     setNeedsLayout();
     setNeedsDisplayInWindowRect(Screen::mainScreen().bounds().united(frame()));
@@ -172,6 +176,18 @@ void Window::sendTouch(int id, TouchPhase phase, gfx::Point location)
         view->touchesCancelled(event.touches, event);
         break;
     }
+}
+
+void Window::didAddSubview(View* subview)
+{
+    if (m_visible)
+        ViewController::windowDidShowView(*subview);
+}
+
+void Window::willRemoveSubview(View* subview)
+{
+    if (m_visible)
+        ViewController::windowWillHideView(*subview);
 }
 
 Keyboard& Window::keyboard()

@@ -77,6 +77,9 @@ public:
     static constexpr int kKeyboardLevel = 1;
     static constexpr int kAlertLevel = 2;
 
+    void didAddSubview(View* subview) override;
+    void willRemoveSubview(View* subview) override;
+
 private:
     friend class Responder;
     void setFirstResponder(Responder* responder);
