@@ -186,3 +186,42 @@ void clearAppearanceCache()
 }
 
 } // namespace ui
+
+#include "ui/Screen.h"
+
+namespace ui {
+
+std::shared_ptr<gfx::Image> glossyButtonImage(gfx::Color base, gfx::Color border, float height, float radius)
+{
+    const float scale = Screen::mainScreen().scale();
+    std::vector<float> key = keyOf({ base, border });
+    key.insert(key.end(), { height, radius, scale, -2 });
+    auto cacheKey = std::make_pair(static_cast<const gfx::Image*>(nullptr), key);
+    if (auto it = imageCache().find(cacheKey); it != imageCache().end())
+        return it->second.made;
+    const float width = radius * 2 + 2;
+    auto image = renderImage({ width, height }, [&](gfx::Context& context) {
+        drawGlossyRoundedRect(context, gfx::Rect(0, 0, width, height), radius, base, border);
+    });
+    auto made = image ? image->stretchableImage(int(radius), 0) : nullptr;
+    imageCache()[cacheKey] = { nullptr, made };
+    return made;
+}
+
+} // namespace ui
+
+namespace ui {
+
+std::shared_ptr<gfx::Image> renderImage(gfx::Size size, const std::function<void(gfx::Context&)>& draw)
+{
+    const float scale = Screen::mainScreen().scale();
+    auto context = gfx::BitmapContext::create(int(std::ceil(size.width * scale)), int(std::ceil(size.height * scale)),
+        gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+    if (!context)
+        return nullptr;
+    context->scaleCTM(scale, scale);
+    draw(*context);
+    return context->makeImage(scale);
+}
+
+} // namespace ui

@@ -7,6 +7,7 @@
 #include "graphics/Image.h"
 #include "graphics/Path.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,5 +54,21 @@ void drawCentredText(gfx::Context& context, const std::string& text, const gfx::
 
 /// Forgets the pictures made by tintedImage and darkenedImage (tests change the scale).
 void clearAppearanceCache();
+
+} // namespace ui
+
+namespace ui {
+
+/// A glossy capsule picture height points tall for a button background, stretchable in
+/// width (its caps are the rounded ends), drawn for the main screen's scale. Made once per
+/// colours and height.
+std::shared_ptr<gfx::Image> glossyButtonImage(gfx::Color base, gfx::Color border, float height, float radius);
+
+} // namespace ui
+
+namespace ui {
+
+/// A picture of size drawn by draw in a top-down context, at the main screen's scale.
+std::shared_ptr<gfx::Image> renderImage(gfx::Size size, const std::function<void(gfx::Context&)>& draw);
 
 } // namespace ui
