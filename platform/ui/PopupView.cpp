@@ -59,12 +59,18 @@ void PopupView::dismissWithClickedButtonIndex(int index, bool animated)
     const bool valid = index >= 0 && index < numberOfButtons();
     if (valid)
         willDismiss(index);
-    auto finish = [this, keep, index, valid] {
-        removeFromSuperview();
-        setUserInteractionEnabled(true);
-        setAlpha(1);
+    // The window holds the popup until finish takes it out; the callback holds no reference,
+    // so that nothing the animation keeps can keep the popup alive.
+    std::weak_ptr<Responder> weak = weak_from_this();
+    auto finish = [weak, index, valid] {
+        auto self = std::static_pointer_cast<PopupView>(weak.lock());
+        if (!self)
+            return;
+        self->removeFromSuperview();
+        self->setUserInteractionEnabled(true);
+        self->setAlpha(1);
         if (valid)
-            didDismiss(index);
+            self->didDismiss(index);
     };
     if (!animated) {
         finish();

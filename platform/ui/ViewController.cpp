@@ -176,6 +176,9 @@ void ViewController::beginAppearanceTransition(bool appearing, bool animated)
 {
     if (appearing == isAppearing())
         return;
+    // A screen is loaded before it is told that it will appear.
+    if (appearing)
+        view();
     m_appearance = appearing ? Appearance::Appearing : Appearance::Disappearing;
     m_appearanceAnimated = animated;
     auto keep = sharedController();
