@@ -1,8 +1,10 @@
 #include "host/Host.h"
 
+#include "host/DesktopIntegration.h"
 #include "host/HostWindow.h"
 #include "host/RunLoopBridge.h"
 
+#include "ui/Application.h"
 #include "ui/Screen.h"
 #include "ui/Window.h"
 
@@ -56,28 +58,42 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication application(argc, argv);
     ui::Screen::mainScreen().setScale(options.scale);
+    auto& app = ui::Application::sharedApplication();
 
     if (headless) {
         // A manual clock started at the real date: the picture depends on nothing but the
         // program and the time asked for, and waiting takes no real time.
         foundation::RunLoop::resetMain(std::make_shared<foundation::ManualClock>(foundation::SystemClock().wallTime()));
         launch();
+        app.finishLaunching();
         foundation::RunLoop::main().runFor(options.screenshotAfter);
-        return writeScreenshot(options);
+        int status = writeScreenshot(options);
+        app.setTerminationHandler([] { });
+        app.terminate();
+        return status;
     }
 
     RunLoopBridge bridge;
+    DesktopIntegration desktop;
+    ui::Application::installSignalHandlers();
     launch();
+    app.finishLaunching();
     ui::Window* window = ui::Window::keyWindow();
     if (!window) {
         std::fprintf(stderr, "parlivo: nothing to show\n");
         return 1;
     }
     HostWindow hostWindow(*window, options.scale, bridge);
+    desktop.setWindow(&hostWindow);
     hostWindow.show();
     window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
     bridge.pump();
-    return application.exec();
+    int status = application.exec();
+    // The window was closed, or a signal ended the loop after the delegate's last call.
+    desktop.setWindow(nullptr);
+    app.setTerminationHandler([] { });
+    app.terminate();
+    return status;
 }
 
 } // namespace host
