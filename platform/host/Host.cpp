@@ -14,7 +14,11 @@
 
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cmath>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -49,6 +53,20 @@ int writeScreenshot(const HostOptions& options)
     return 0;
 }
 
+// Qt wants a private runtime directory and complains on standard error when the session
+// gives none (a headless run, a bare console). Make the one it would fall back to, quietly.
+void ensureRuntimeDirectory()
+{
+    if (const char* existing = std::getenv("XDG_RUNTIME_DIR"); existing && existing[0])
+        return;
+    std::string path = "/tmp/runtime-" + std::to_string(getuid());
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 0077) == 0)
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
+}
+
 } // namespace
 
 int runHost(int argc, char** argv, const HostOptions& options, const std::function<void()>& launch)
@@ -56,6 +74,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     const bool headless = !options.screenshotPath.empty();
     if (headless)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ensureRuntimeDirectory();
     QGuiApplication application(argc, argv);
     ui::Screen::mainScreen().setScale(options.scale);
     auto& app = ui::Application::sharedApplication();
