@@ -16,7 +16,8 @@ function(parlivo_test_suite name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARGN} parlivo_testsupport GTest::gtest_main GTest::gmock)
+  # A test that hangs fails after two minutes instead of stalling the whole run.
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    TIMEOUT 120)
+    PROPERTIES TIMEOUT 120)
 endfunction()

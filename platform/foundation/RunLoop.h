@@ -93,7 +93,8 @@ public:
     /// whether anything ran. Does not wait and does not move a manual clock.
     bool runPending();
     /// Runs the loop for the given time: a manual clock is advanced through every timer due
-    /// in that span; the system clock is waited on. Re-entrant: a timer or task may run a
+    /// in that span, and tasks (also those posted by tasks) run at each step before the
+    /// clock moves on; the system clock is waited on. Re-entrant: a timer or task may run a
     /// nested loop (the "run the current run loop for a moment" of modal waits).
     void runFor(double seconds);
     /// Runs until done() answers true or timeout seconds of loop time have passed; returns
@@ -117,6 +118,7 @@ private:
     void insertTimer(const std::shared_ptr<Timer>& timer);
     void removeTimer(Timer* timer);
     bool runTasks();
+    void drainTasks();
     bool fireOneDueTimer(Nanos limit);
     void waitFor(double maxSeconds);
 

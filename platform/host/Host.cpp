@@ -1,8 +1,10 @@
 #include "host/Host.h"
 
+#include "host/DesktopIntegration.h"
 #include "host/HostWindow.h"
 #include "host/RunLoopBridge.h"
 
+#include "ui/Application.h"
 #include "ui/Screen.h"
 #include "ui/Window.h"
 
@@ -12,7 +14,11 @@
 
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <cmath>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -47,6 +53,20 @@ int writeScreenshot(const HostOptions& options)
     return 0;
 }
 
+// Qt wants a private runtime directory and complains on standard error when the session
+// gives none (a headless run, a bare console). Make the one it would fall back to, quietly.
+void ensureRuntimeDirectory()
+{
+    if (const char* existing = std::getenv("XDG_RUNTIME_DIR"); existing && existing[0])
+        return;
+    std::string path = "/tmp/runtime-" + std::to_string(getuid());
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 0077) == 0)
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
+}
+
 } // namespace
 
 int runHost(int argc, char** argv, const HostOptions& options, const std::function<void()>& launch)
@@ -54,30 +74,45 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     const bool headless = !options.screenshotPath.empty();
     if (headless)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ensureRuntimeDirectory();
     QGuiApplication application(argc, argv);
     ui::Screen::mainScreen().setScale(options.scale);
+    auto& app = ui::Application::sharedApplication();
 
     if (headless) {
         // A manual clock started at the real date: the picture depends on nothing but the
         // program and the time asked for, and waiting takes no real time.
         foundation::RunLoop::resetMain(std::make_shared<foundation::ManualClock>(foundation::SystemClock().wallTime()));
         launch();
+        app.finishLaunching();
         foundation::RunLoop::main().runFor(options.screenshotAfter);
-        return writeScreenshot(options);
+        int status = writeScreenshot(options);
+        app.setTerminationHandler([] { });
+        app.terminate();
+        return status;
     }
 
     RunLoopBridge bridge;
+    DesktopIntegration desktop;
+    ui::Application::installSignalHandlers();
     launch();
+    app.finishLaunching();
     ui::Window* window = ui::Window::keyWindow();
     if (!window) {
         std::fprintf(stderr, "parlivo: nothing to show\n");
         return 1;
     }
     HostWindow hostWindow(*window, options.scale, bridge);
+    desktop.setWindow(&hostWindow);
     hostWindow.show();
     window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
     bridge.pump();
-    return application.exec();
+    int status = application.exec();
+    // The window was closed, or a signal ended the loop after the delegate's last call.
+    desktop.setWindow(nullptr);
+    app.setTerminationHandler([] { });
+    app.terminate();
+    return status;
 }
 
 } // namespace host

@@ -1,7 +1,9 @@
 #include "ui/Window.h"
 
 #include "ui/FrameClock.h"
+#include "ui/Keyboard.h"
 #include "ui/Screen.h"
+#include "ui/ViewController.h"
 
 #include "foundation/RunLoop.h"
 
@@ -56,6 +58,9 @@ void Window::makeKeyAndVisible()
     if (!m_visible) {
         m_visible = true;
         m_statusBar.setShown(true);
+        // The screens whose views are already in the window come on screen now.
+        for (auto& subview : std::vector<std::shared_ptr<View>>(subviews()))
+            ViewController::windowDidShowView(*subview);
     }
     setNeedsLayout();
     setNeedsDisplayInWindowRect(Screen::mainScreen().bounds().united(frame()));
@@ -171,6 +176,60 @@ void Window::sendTouch(int id, TouchPhase phase, gfx::Point location)
         view->touchesCancelled(event.touches, event);
         break;
     }
+}
+
+void Window::didAddSubview(View* subview)
+{
+    if (m_visible)
+        ViewController::windowDidShowView(*subview);
+}
+
+void Window::willRemoveSubview(View* subview)
+{
+    if (m_visible)
+        ViewController::windowWillHideView(*subview);
+}
+
+Keyboard& Window::keyboard()
+{
+    if (!m_keyboard)
+        m_keyboard = std::make_shared<Keyboard>(*this);
+    return *m_keyboard;
+}
+
+namespace {
+
+int levelIn(const std::vector<std::pair<const View*, int>>& levels, const View* view)
+{
+    for (const auto& [v, level] : levels)
+        if (v == view)
+            return level;
+    return 0;
+}
+
+} // namespace
+
+void Window::addContentView(const std::shared_ptr<View>& view)
+{
+    addOverlayView(view, 0);
+}
+
+void Window::addOverlayView(const std::shared_ptr<View>& view, int level)
+{
+    if (!view)
+        return;
+    // Levels of views that have left the window no longer matter.
+    std::erase_if(m_overlayLevels, [&](const auto& entry) {
+        return entry.first == view.get() || std::none_of(subviews().begin(), subviews().end(), [&](const auto& s) { return s.get() == entry.first; });
+    });
+    size_t index = 0;
+    const auto& list = subviews();
+    for (; index < list.size(); ++index)
+        if (list[index].get() != view.get() && levelIn(m_overlayLevels, list[index].get()) > level)
+            break;
+    insertSubviewAtIndex(view, index);
+    if (level > 0)
+        m_overlayLevels.emplace_back(view.get(), level);
 }
 
 void Window::sendText(const std::string& text)

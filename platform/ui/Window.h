@@ -7,8 +7,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace ui {
+
+class Keyboard;
 
 /// The root of a view tree shown on the screen. The key window receives typed text through
 /// its first responder and touches through hit-testing. It collects the parts of the screen
@@ -63,6 +67,19 @@ public:
     /// Forgets the key window (tests start afresh).
     static void resetKeyWindow();
 
+    // Layers: content (the controllers' views), then the keyboard, then alerts and sheets.
+    /// The window's on-screen keyboard, made on first use.
+    Keyboard& keyboard();
+    /// Adds view on top of the content but below the keyboard, alerts and sheets.
+    void addContentView(const std::shared_ptr<View>& view);
+    /// Adds view above the content and above overlays of a lower or equal level.
+    void addOverlayView(const std::shared_ptr<View>& view, int level);
+    static constexpr int kKeyboardLevel = 1;
+    static constexpr int kAlertLevel = 2;
+
+    void didAddSubview(View* subview) override;
+    void willRemoveSubview(View* subview) override;
+
 private:
     friend class Responder;
     void setFirstResponder(Responder* responder);
@@ -78,6 +95,8 @@ private:
     gfx::Point m_lastTapLocation;
     int m_tapCount { 0 };
     StatusBar m_statusBar;
+    std::shared_ptr<Keyboard> m_keyboard;
+    std::vector<std::pair<const View*, int>> m_overlayLevels;
 };
 
 } // namespace ui

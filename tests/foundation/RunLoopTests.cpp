@@ -131,3 +131,19 @@ TEST(Clock, ManualDateMovesWithMonotonicTimeAndCanBePinned)
     clock.advanceBy(secondsToNanos(1));
     EXPECT_DOUBLE_EQ(clock.wallTime(), 5001.0);
 }
+
+TEST(RunLoop, ChainsOfPostedTasksRunBeforeAManualClockMovesOn)
+{
+    RunLoop loop(manual());
+    std::vector<std::pair<int, Nanos>> ran;
+    std::function<void(int)> chain = [&](int depth) {
+        ran.emplace_back(depth, loop.nowNanos());
+        if (depth < 3)
+            loop.post([&, depth] { chain(depth + 1); });
+    };
+    loop.scheduleTimer(0.1, false, [&](Timer&) { loop.post([&] { chain(0); }); });
+    loop.runFor(0.5);
+    ASSERT_EQ(ran.size(), 4u);
+    for (const auto& [depth, when] : ran)
+        EXPECT_EQ(when, 100'000'000) << depth;
+}

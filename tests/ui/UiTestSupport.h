@@ -2,6 +2,8 @@
 
 #include "TestEnvironment.h"
 
+#include "ui/Application.h"
+#include "ui/Appearance.h"
 #include "ui/FrameClock.h"
 #include "ui/Screen.h"
 #include "ui/ViewAnimator.h"
@@ -21,6 +23,8 @@ protected:
         ui::Window::resetKeyWindow();
         ui::Screen::mainScreen().setScale(2);
         gfx::Image::clearNamedCache();
+        ui::clearAppearanceCache();
+        ui::Application::resetSharedApplication();
     }
     void TearDown() override
     {

@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "ui/Application.h"
 #include "ui/ImageView.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +208,7 @@ TEST_F(ViewTest, RenderedViewPixelsAreUprightTopDownAndMirroredBottomUp)
 
 TEST_F(ViewTest, WindowDrawsItsTreeAndTheStatusBar)
 {
+    Application::sharedApplication().setStatusBarStyle(StatusBarStyle::BlackOpaque);
     auto window = std::make_shared<Window>();
     window->setBackgroundColor(gfx::Color::black());
     window->addSubview(coloured(Rect(0, 20, 320, 460), gfx::Color::white()));
@@ -217,7 +219,7 @@ TEST_F(ViewTest, WindowDrawsItsTreeAndTheStatusBar)
     EXPECT_EQ(screen->bitmap().pixelAt(160, 200), (gfx::Pixel { 255, 255, 255, 255 }));
     EXPECT_EQ(screen->bitmap().pixelAt(160, 455), (gfx::Pixel { 255, 255, 255, 255 }));
     EXPECT_EQ(screen->bitmap().pixelAt(160, 465), (gfx::Pixel { 0, 255, 0, 255 }));
-    // The status bar is black, with white text somewhere in its middle.
+    // The black opaque status bar is black, with white text somewhere in its middle.
     EXPECT_EQ(screen->bitmap().pixelAt(100, 2), (gfx::Pixel { 0, 0, 0, 255 }));
     int light = 0;
     for (int x = 120; x < 200; ++x)

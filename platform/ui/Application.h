@@ -1,0 +1,109 @@
+#pragma once
+
+#include "ui/Responder.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class Application;
+class Window;
+
+/// The look of the status bar (the platform's values).
+enum class StatusBarStyle {
+    Default = 0,
+    BlackTranslucent = 1,
+    BlackOpaque = 2,
+};
+
+/// What the application tells its delegate (optional operations), on the main thread.
+class ApplicationDelegate {
+public:
+    virtual ~ApplicationDelegate() = default;
+    virtual void applicationDidFinishLaunching(Application&) { }
+    /// The last call before the program ends: the window was closed or the process was asked
+    /// to stop (SIGTERM, SIGINT). Runs once.
+    virtual void applicationWillTerminate(Application&) { }
+    virtual void applicationDidReceiveMemoryWarning(Application&) { }
+};
+
+/// Posted (object: the Application*) after the delegate's will-terminate call.
+extern const char* const ApplicationWillTerminateNotification;
+/// Posted (object: the Application*) after the delegate heard of a memory warning.
+extern const char* const ApplicationDidReceiveMemoryWarningNotification;
+
+/// The running application: its delegate, its launch and termination, the status bar, the
+/// icon's badge and opening web addresses.
+///
+/// What reaches outside the program goes through hooks the host fills in: the badge is shown
+/// by the icon-badge handler (the desktop's launcher and the window title), addresses are
+/// opened by the open-URL handler, and the termination handler ends the program after the
+/// delegate's last call (the default exits the process). Without hooks, requests are only
+/// recorded, which is what tests look at. Main thread only, except where said.
+class Application : public Responder {
+public:
+    static Application& sharedApplication();
+    /// Replaces the shared application with a fresh one (tests start afresh).
+    static void resetSharedApplication();
+
+    /// The application owns its delegate for the whole run.
+    std::shared_ptr<ApplicationDelegate> delegate() const { return m_delegate; }
+    void setDelegate(std::shared_ptr<ApplicationDelegate> delegate) { m_delegate = std::move(delegate); }
+    /// Tells the delegate that launching has finished; only the first call does anything.
+    void finishLaunching();
+    bool hasFinishedLaunching() const { return m_launched; }
+    /// Ends the application: the delegate's will-terminate call, the notification, then the
+    /// termination handler. Only the first call does anything.
+    void terminate();
+    bool isTerminating() const { return m_terminating; }
+    /// Raises a memory warning: the delegate, the notification, then every view controller.
+    void raiseMemoryWarning();
+
+    StatusBarStyle statusBarStyle() const { return m_statusBarStyle; }
+    void setStatusBarStyle(StatusBarStyle style, bool animated = false);
+    bool isStatusBarHidden() const;
+    void setStatusBarHidden(bool hidden, bool animated = false);
+
+    int applicationIconBadgeNumber() const { return m_badgeNumber; }
+    /// 0 removes the badge; negative numbers are read as 0.
+    void setApplicationIconBadgeNumber(int number);
+
+    /// Asks the desktop to open url with its handler. Only web and mail addresses (http, https,
+    /// mailto) are passed on; others are refused with a log line. Every request that is passed
+    /// on is recorded. Answers the handler's result (false without a handler).
+    bool openURL(const std::string& url);
+    /// Whether openURL would pass url on.
+    static bool canOpenURL(const std::string& url);
+    const std::vector<std::string>& openedURLs() const { return m_openedURLs; }
+
+    /// The window receiving keys, or null.
+    Window* keyWindow() const;
+
+    // Hooks for the host.
+    void setIconBadgeHandler(std::function<void(int)> handler) { m_badgeHandler = std::move(handler); }
+    void setOpenURLHandler(std::function<bool(const std::string&)> handler) { m_openURLHandler = std::move(handler); }
+    void setTerminationHandler(std::function<void()> handler) { m_terminationHandler = std::move(handler); }
+
+    /// Makes SIGTERM and SIGINT end the application and SIGUSR1 raise a memory warning. The
+    /// signal handler only writes a byte to a pipe; a watcher thread posts the work to the
+    /// main run loop, so the delegate runs on the main thread. A second SIGTERM or SIGINT
+    /// while the first is handled ends the process at once. Call once, from the main thread;
+    /// later calls do nothing. False (with a log line) when the pipe cannot be had.
+    static bool installSignalHandlers();
+
+private:
+    std::shared_ptr<ApplicationDelegate> m_delegate;
+    StatusBarStyle m_statusBarStyle { StatusBarStyle::Default };
+    int m_badgeNumber { 0 };
+    bool m_launched { false };
+    bool m_terminating { false };
+    std::vector<std::string> m_openedURLs;
+    std::function<void(int)> m_badgeHandler;
+    std::function<bool(const std::string&)> m_openURLHandler;
+    std::function<void()> m_terminationHandler;
+};
+
+} // namespace ui

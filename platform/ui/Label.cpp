@@ -1,0 +1,136 @@
+#include "ui/Label.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ui {
+
+Label::Label(const gfx::Rect& frame)
+    : View(frame)
+{
+    setBackgroundColor(gfx::Color::white());
+    setUserInteractionEnabled(false);
+}
+
+void Label::setText(const std::string& text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    setNeedsDisplay();
+}
+
+void Label::setFont(const gfx::Font& font)
+{
+    if (font == m_font)
+        return;
+    m_font = font;
+    setNeedsDisplay();
+}
+
+void Label::setTextColor(gfx::Color color)
+{
+    if (color == m_textColor)
+        return;
+    m_textColor = color;
+    setNeedsDisplay();
+}
+
+void Label::setHighlightedTextColor(std::optional<gfx::Color> color)
+{
+    if (color == m_highlightedTextColor)
+        return;
+    m_highlightedTextColor = color;
+    setNeedsDisplay();
+}
+
+void Label::setHighlighted(bool highlighted)
+{
+    if (highlighted == m_highlighted)
+        return;
+    m_highlighted = highlighted;
+    setNeedsDisplay();
+}
+
+void Label::setShadowColor(std::optional<gfx::Color> color)
+{
+    if (color == m_shadowColor)
+        return;
+    m_shadowColor = color;
+    setNeedsDisplay();
+}
+
+void Label::setShadowOffset(gfx::Size offset)
+{
+    if (offset == m_shadowOffset)
+        return;
+    m_shadowOffset = offset;
+    setNeedsDisplay();
+}
+
+void Label::setTextAlignment(gfx::TextAlignment alignment)
+{
+    if (alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    setNeedsDisplay();
+}
+
+void Label::setNumberOfLines(int lines)
+{
+    lines = std::max(lines, 0);
+    if (lines == m_numberOfLines)
+        return;
+    m_numberOfLines = lines;
+    setNeedsDisplay();
+}
+
+void Label::setLineBreakMode(gfx::LineBreakMode mode)
+{
+    if (mode == m_lineBreakMode)
+        return;
+    m_lineBreakMode = mode;
+    setNeedsDisplay();
+}
+
+void Label::setEnabled(bool enabled)
+{
+    if (enabled == m_enabled)
+        return;
+    m_enabled = enabled;
+    setNeedsDisplay();
+}
+
+gfx::Rect Label::textRectForBounds(const gfx::Rect& b) const
+{
+    // Only whole lines that fit are shown when the label limits nothing itself.
+    int lines = m_numberOfLines;
+    if (lines == 0)
+        lines = std::max(1, int(std::floor(b.height() / m_font.lineHeight())));
+    gfx::Size size = m_font.sizeOfText(m_text, b.width(), m_lineBreakMode, lines);
+    float height = std::min(size.height, std::max(b.height(), m_font.lineHeight()));
+    return gfx::Rect(b.x(), b.y() + std::round((b.height() - height) * 0.5f), b.width(), height);
+}
+
+void Label::drawRect(gfx::Context& context, const gfx::Rect&)
+{
+    if (m_text.empty())
+        return;
+    gfx::Rect textRect = textRectForBounds(bounds());
+    int lines = m_numberOfLines;
+    if (lines == 0)
+        lines = std::max(1, int(std::floor(bounds().height() / m_font.lineHeight())));
+    gfx::Color color = m_highlighted && m_highlightedTextColor ? *m_highlightedTextColor : m_textColor;
+    if (!m_enabled)
+        color = color.withAlphaFactor(0.45f);
+    if (m_shadowColor)
+        context.drawText(m_text, textRect.offsetBy(m_shadowOffset.width, m_shadowOffset.height), m_font, *m_shadowColor, m_alignment, m_lineBreakMode, lines);
+    context.drawText(m_text, textRect, m_font, color, m_alignment, m_lineBreakMode, lines);
+}
+
+gfx::Size Label::sizeThatFits(gfx::Size size) const
+{
+    return m_font.sizeOfText(m_text, size.width, m_lineBreakMode, m_numberOfLines);
+}
+
+} // namespace ui

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "ui/View.h"
+
+#include "graphics/Font.h"
+
+#include <optional>
+#include <string>
+
+namespace ui {
+
+/// A view showing read-only text: one line by default, or as many as numberOfLines allows
+/// (0 = any), broken by its line-break mode and centred vertically in its bounds. Like the
+/// platform's label it starts with a white background and takes no touches. Main thread.
+class Label : public View {
+public:
+    explicit Label(const gfx::Rect& frame = {});
+
+    const std::string& text() const { return m_text; }
+    void setText(const std::string& text);
+    gfx::Font font() const { return m_font; }
+    void setFont(const gfx::Font& font);
+    gfx::Color textColor() const { return m_textColor; }
+    void setTextColor(gfx::Color color);
+    /// The colour used while highlighted; without one the text colour stays.
+    std::optional<gfx::Color> highlightedTextColor() const { return m_highlightedTextColor; }
+    void setHighlightedTextColor(std::optional<gfx::Color> color);
+    bool isHighlighted() const { return m_highlighted; }
+    void setHighlighted(bool highlighted);
+    /// A drop shadow drawn under the text at shadowOffset (none by default).
+    std::optional<gfx::Color> shadowColor() const { return m_shadowColor; }
+    void setShadowColor(std::optional<gfx::Color> color);
+    gfx::Size shadowOffset() const { return m_shadowOffset; }
+    void setShadowOffset(gfx::Size offset);
+    gfx::TextAlignment textAlignment() const { return m_alignment; }
+    void setTextAlignment(gfx::TextAlignment alignment);
+    /// Lines at most; 0 allows any number. Negative values are read as 0.
+    int numberOfLines() const { return m_numberOfLines; }
+    void setNumberOfLines(int lines);
+    gfx::LineBreakMode lineBreakMode() const { return m_lineBreakMode; }
+    void setLineBreakMode(gfx::LineBreakMode mode);
+    bool isEnabled() const { return m_enabled; }
+    /// A disabled label draws its text greyed.
+    void setEnabled(bool enabled);
+
+    /// Where the text is drawn within bounds: the lines' height, centred vertically.
+    gfx::Rect textRectForBounds(const gfx::Rect& bounds) const;
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// The size of the text laid out within size's width (unlimited when it is 0).
+    gfx::Size sizeThatFits(gfx::Size size) const override;
+
+private:
+    std::string m_text;
+    gfx::Font m_font { gfx::Font::systemFont(17) };
+    gfx::Color m_textColor { gfx::Color::black() };
+    std::optional<gfx::Color> m_highlightedTextColor;
+    std::optional<gfx::Color> m_shadowColor;
+    gfx::Size m_shadowOffset { 0, -1 };
+    gfx::TextAlignment m_alignment { gfx::TextAlignment::Left };
+    gfx::LineBreakMode m_lineBreakMode { gfx::LineBreakMode::TailTruncation };
+    int m_numberOfLines { 1 };
+    bool m_highlighted { false };
+    bool m_enabled { true };
+};
+
+} // namespace ui

@@ -1,0 +1,86 @@
+#include "ui/PopupView.h"
+
+#include "ui/Window.h"
+
+namespace ui {
+
+namespace {
+
+constexpr double kFadeOutDuration = 0.25;
+
+} // namespace
+
+PopupView::PopupView()
+    : m_panel(std::make_shared<View>())
+{
+    setBackgroundColor(gfx::Color::grey(0, 0.45f));
+    addSubview(m_panel);
+}
+
+int PopupView::addButtonWithTitle(const std::string& title)
+{
+    m_titles.push_back(title);
+    return int(m_titles.size()) - 1;
+}
+
+std::string PopupView::buttonTitleAtIndex(int index) const
+{
+    return index >= 0 && size_t(index) < m_titles.size() ? m_titles[size_t(index)] : std::string();
+}
+
+void PopupView::present(Window& window, bool animated)
+{
+    if (m_visible)
+        return;
+    m_visible = true;
+    for (auto& button : m_buttons)
+        button->removeFromSuperview();
+    m_buttons.clear();
+    for (int i = 0; i < numberOfButtons(); ++i) {
+        auto button = makeButton(i);
+        button->addTargetActionForControlEvents(this, [this, i](Control&) { dismissWithClickedButtonIndex(i, true); }, ControlEventTouchUpInside);
+        m_panel->addSubview(button);
+        m_buttons.push_back(button);
+    }
+    setFrame(window.bounds());
+    layoutPanel();
+    window.addOverlayView(sharedView(), Window::kAlertLevel);
+    animateIn(animated);
+}
+
+void PopupView::dismissWithClickedButtonIndex(int index, bool animated)
+{
+    if (!m_visible)
+        return;
+    auto keep = sharedView();
+    m_visible = false;
+    // No second tap while it goes.
+    setUserInteractionEnabled(false);
+    const bool valid = index >= 0 && index < numberOfButtons();
+    if (valid)
+        willDismiss(index);
+    // The window holds the popup until finish takes it out; the callback holds no reference,
+    // so that nothing the animation keeps can keep the popup alive.
+    std::weak_ptr<Responder> weak = weak_from_this();
+    auto finish = [weak, index, valid] {
+        auto self = std::static_pointer_cast<PopupView>(weak.lock());
+        if (!self)
+            return;
+        self->removeFromSuperview();
+        self->setUserInteractionEnabled(true);
+        self->setAlpha(1);
+        if (valid)
+            self->didDismiss(index);
+    };
+    if (!animated) {
+        finish();
+        return;
+    }
+    View::beginAnimations("popupOut");
+    View::setAnimationDuration(kFadeOutDuration);
+    View::setAnimationDidStopSelector([finish](const std::string&, bool, void*) { finish(); });
+    animateOut();
+    View::commitAnimations();
+}
+
+} // namespace ui

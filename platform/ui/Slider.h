@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/Control.h"
+
+namespace ui {
+
+/// A horizontal slider: a thumb on a track between a minimum and a maximum value.
+///
+/// Only a touch that lands on the thumb (with a small margin) moves it; such a touch sends
+/// touch down once. A continuous slider sends value changed whenever a drag changes the
+/// value; one that is not continuous sends it exactly once, when the finger is lifted (or
+/// the touch is cancelled), whether or not the value moved, so that every touch down is
+/// answered. Setting the value in code sends nothing. Main thread only.
+class Slider : public Control {
+public:
+    explicit Slider(const gfx::Rect& frame = {});
+
+    float value() const { return m_value; }
+    /// Clamped to the minimum and maximum. Animated moves the thumb in a short animation.
+    void setValue(float value, bool animated = false);
+    float minimumValue() const { return m_minimum; }
+    /// The value is clamped again; a maximum below the minimum is raised to it.
+    void setMinimumValue(float minimum);
+    float maximumValue() const { return m_maximum; }
+    void setMaximumValue(float maximum);
+    bool isContinuous() const { return m_continuous; }
+    void setContinuous(bool continuous) { m_continuous = continuous; }
+
+    /// The track and the thumb in the slider's coordinates.
+    gfx::Rect trackRectForBounds(const gfx::Rect& bounds) const;
+    gfx::Rect thumbRectForBounds(const gfx::Rect& bounds, float value) const;
+
+    bool beginTrackingWithTouch(const Touch& touch) override;
+    bool continueTrackingWithTouch(const Touch& touch) override;
+    void endTrackingWithTouch(const Touch& touch) override;
+    void cancelTrackingWithTouch(const Touch* touch) override;
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    gfx::Size sizeThatFits(gfx::Size size) const override;
+
+    static constexpr float kThumbSize = 23;
+
+private:
+    float valueForThumbCentre(float x) const;
+
+    float m_value { 0 };
+    float m_minimum { 0 };
+    float m_maximum { 1 };
+    bool m_continuous { true };
+    float m_grabOffset { 0 };
+};
+
+} // namespace ui

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ui/TabBarItem.h"
+#include "ui/View.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace ui {
+
+/// The bar of tabs along the bottom: items side by side in equal widths, each an icon with
+/// its title below and its badge at the icon's upper right; the selected one is blue on a
+/// lighter ground. Tapping an enabled item selects it and tells the selection handler.
+/// The bar follows its items' changes (titles, images, badges). Main thread only.
+class TabBar : public View {
+public:
+    explicit TabBar(const gfx::Rect& frame = {});
+    ~TabBar() override;
+
+    const std::vector<std::shared_ptr<TabBarItem>>& items() const { return m_items; }
+    void setItems(std::vector<std::shared_ptr<TabBarItem>> items, bool animated = false);
+    std::shared_ptr<TabBarItem> selectedItem() const { return m_selected.lock(); }
+    /// Selects item (null: none) without telling the handler; an item not in the bar selects none.
+    void setSelectedItem(const std::shared_ptr<TabBarItem>& item);
+    /// Called when the user selects an item (also the selected one again).
+    void setSelectionHandler(std::function<void(TabBarItem&)> handler) { m_selectionHandler = std::move(handler); }
+    /// Where item i lies in the bar.
+    gfx::Rect rectForItemAtIndex(size_t index) const;
+
+    void touchesBegan(const TouchSet& touches, const Event& event) override;
+    void touchesMoved(const TouchSet& touches, const Event& event) override;
+    void touchesEnded(const TouchSet& touches, const Event& event) override;
+    void touchesCancelled(const TouchSet& touches, const Event& event) override;
+    void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, kHeight }; }
+
+    static constexpr float kHeight = 49;
+
+private:
+    std::optional<size_t> itemIndexAt(gfx::Point point) const;
+    void drawItem(gfx::Context& context, const TabBarItem& item, const gfx::Rect& rect, bool selected);
+
+    std::vector<std::shared_ptr<TabBarItem>> m_items;
+    std::weak_ptr<TabBarItem> m_selected;
+    std::optional<size_t> m_pressed;
+    std::function<void(TabBarItem&)> m_selectionHandler;
+};
+
+} // namespace ui
