@@ -5,6 +5,7 @@
 #include "DecibelMeterView.h"
 
 #include "foundation/FileManager.h"
+#include "ui/Button.h"
 #include "graphics/Font.h"
 
 #include <gtest/gtest.h>
@@ -14,28 +15,19 @@ using gfx::Rect;
 
 namespace {
 
-// A small panel button as the studio shows it: its picture with a 12-point title low in it.
-class TitledTile : public ui::ImageView {
-public:
-    TitledTile(const gfx::Rect& frame, const std::string& image, std::string title, float titleTop)
-        : ui::ImageView(frame)
-        , m_title(std::move(title))
-        , m_titleTop(titleTop)
-    {
-        setImage(ui::imageNamed(image));
+// The studio's buttons: a background picture, and for the small ones a 12-point title low in it.
+std::shared_ptr<ui::Button> button(const Rect& frame, const std::string& image, const std::string& title = {},
+    ui::EdgeInsets titleInsets = {})
+{
+    auto button = std::make_shared<ui::Button>(frame);
+    button->setBackgroundImageForState(ui::imageNamed(image), ui::ControlStateNormal);
+    if (!title.empty()) {
+        button->setTitleForState(title, ui::ControlStateNormal);
+        button->setFont(gfx::Font::systemFont(12));
+        button->setTitleEdgeInsets(titleInsets);
     }
-    void drawRect(gfx::Context& context, const gfx::Rect& rect) override
-    {
-        ImageView::drawRect(context, rect);
-        const auto font = gfx::Font::systemFont(12);
-        const float top = m_titleTop + (bounds().height() - m_titleTop - font.lineHeight()) * 0.5f;
-        context.drawText(m_title, Rect(0, top, bounds().width(), font.lineHeight()), font, Color::white(), gfx::TextAlignment::Center);
-    }
-
-private:
-    std::string m_title;
-    float m_titleTop;
-};
+    return button;
+}
 
 class CarouselScreenshotTest : public uitest::UiTest {
 protected:
@@ -48,20 +40,17 @@ protected:
         m_carousel = std::make_shared<CarouselView>(Rect(0, 40, 320, 310));
         m_window->addSubview(m_carousel);
 
-        auto big = [](const char* name) {
-            auto view = std::make_shared<ui::ImageView>(ui::imageNamed(name));
-            view->setFrame(Rect(0, 0, 164, 164));
-            return view;
-        };
-        m_record = big("record_mic_normal.png");
-        m_recordStop = big("record_stop_normal.png");
-        m_playStop = big("play_stop_normal.png");
-        m_multiFunction = std::make_shared<ui::View>(Rect(0, 0, 164, 164));
-        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(0, 0, 82, 82), "control_panel_mic_normal.png", "Redo", 58));
-        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(82, 0, 82, 82), "control_panel_play_normal.png", "Play", 58));
-        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(0, 82, 82, 82), "control_panel_trash_normal.png", "Delete", 44));
-        m_multiFunction->addSubview(std::make_shared<TitledTile>(Rect(82, 82, 82, 82), "control_panel_save_normal.png", "Save", 44));
-        m_symbol = big("recording_symbol_normal.png");
+        const Rect big(0, 0, 164, 164);
+        m_record = button(big, "record_mic_normal.png");
+        m_recordStop = button(big, "record_stop_normal.png");
+        m_playStop = button(big, "play_stop_normal.png");
+        m_multiFunction = std::make_shared<ui::View>(big);
+        m_multiFunction->addSubview(button(Rect(0, 0, 82, 82), "control_panel_mic_normal.png", "Redo", { 58, 2, 0, -2 }));
+        m_multiFunction->addSubview(button(Rect(82, 0, 82, 82), "control_panel_play_normal.png", "Play", { 58, -2, 0, 0 }));
+        m_multiFunction->addSubview(button(Rect(0, 82, 82, 82), "control_panel_trash_normal.png", "Delete", { 44, 2, 0, -4 }));
+        m_multiFunction->addSubview(button(Rect(82, 82, 82, 82), "control_panel_save_normal.png", "Save", { 44, -2, 0, 0 }));
+        m_symbol = std::make_shared<ui::ImageView>(ui::imageNamed("recording_symbol_normal.png"));
+        m_symbol->setFrame(big);
         m_carousel->populateCarouselWithViewAViewBViewCAndViewDAnimated(m_record, m_recordStop, m_multiFunction, m_playStop, false);
     }
 
@@ -128,8 +117,9 @@ TEST_F(CarouselScreenshotTest, RecordPanelWithTheMeter)
 {
     // The record panel raised by 80 as while recording: pause button, meter, and no timer text.
     auto panel = std::make_shared<ControlPanelView>(Rect(0, 390, 320, 90));
-    auto pause = std::make_shared<ui::ImageView>(Rect(24, 14, 32, 32));
-    pause->setImage(ui::imageNamed("pause.png"));
+    auto pause = std::make_shared<ui::Button>(Rect(0, 0, 80, 60));
+    pause->setImageForState(ui::imageNamed("pause.png"), ui::ControlStateNormal);
+    pause->setShowsTouchWhenHighlighted(true);
     auto meter = std::make_shared<DecibelMeterView>(Rect(80, 14, 220, 32));
     meter->setAveragePower(0.45f);
     panel->addSubview(meter);
