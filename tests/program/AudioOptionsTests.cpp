@@ -1,10 +1,8 @@
+#include "ProgramRunner.h"
 #include "TestEnvironment.h"
 
-#include <array>
-#include <cstdio>
 #include <regex>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -13,14 +11,8 @@ protected:
     // Runs parlivo and returns its exit status and standard error.
     std::pair<int, std::string> runCapturingErrors(const std::string& arguments)
     {
-        std::string command = std::string(PARLIVO_EXECUTABLE) + " " + arguments + " 2>&1 >/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string output;
-        std::array<char, 256> buffer;
-        while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-            output.append(buffer.data(), n);
-        int status = pclose(pipe);
-        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
+        auto result = testsupport::runParlivo(arguments, testsupport::Collect::StandardError);
+        return { result.status, result.output };
     }
 
     // Every line is the program's own: a log line or a "parlivo:" message.

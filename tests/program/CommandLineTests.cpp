@@ -1,33 +1,15 @@
+#include "ProgramRunner.h"
 #include "TestEnvironment.h"
 
 #include "foundation/Bundle.h"
 #include "graphics/Image.h"
 
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
 
 namespace {
 
-struct Result {
-    int status;
-    std::string output;
-};
-
 class CommandLineTest : public testsupport::TestEnvironment {
 protected:
-    // Runs parlivo with the test's private environment; standard error is discarded.
-    Result run(const std::string& arguments)
-    {
-        std::string command = std::string(PARLIVO_EXECUTABLE) + " " + arguments + " 2>/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string output;
-        std::array<char, 256> buffer;
-        while (size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-            output.append(buffer.data(), n);
-        int status = pclose(pipe);
-        return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
-    }
+    testsupport::ProgramResult run(const std::string& arguments) { return testsupport::runParlivo(arguments); }
 };
 
 } // namespace
