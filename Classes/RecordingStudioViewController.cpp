@@ -276,6 +276,9 @@ void RecordingStudioViewController::loadView()
     m_titleTextField->setDelegate(this);
     m_normalControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 460, 320, 60));
     m_normalControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    // Seen only above the keyboard: the gradient's dark end fills the rest of the panel, so the
+    // carousel does not show between the title field and the keys.
+    m_normalControlPanel->setBackgroundColor(gfx::Color::grey(0.06f));
     m_normalControlPanel->addSubview(m_titleTextField);
 
     m_decibelMeter = std::make_shared<DecibelMeterView>(gfx::Rect(80, 14, 220, 32));
