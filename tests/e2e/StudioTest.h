@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioTestEnvironment.h"
+#include "UiTestSupport.h"
 
 #include "AudioPlayer.h"
 #include "AudioRecorder.h"
@@ -12,16 +13,12 @@
 #include "audio/Session.h"
 #include "foundation/Bundle.h"
 #include "foundation/UserDefaults.h"
-#include "graphics/Image.h"
 #include "ui/AlertView.h"
-#include "ui/Appearance.h"
 #include "ui/Application.h"
 #include "ui/Button.h"
 #include "ui/Keyboard.h"
 #include "ui/Label.h"
-#include "ui/Screen.h"
 #include "ui/Slider.h"
-#include "ui/ViewAnimator.h"
 #include "ui/Window.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +52,7 @@ protected:
     void SetUp() override
     {
         AudioTestEnvironment::SetUp();
-        resetScreen();
+        uitest::resetScreen();
         RecordingLibrary::resetSharedLibrary();
         ParlivoAppDelegate::initialize();
         device().setMicrophoneTone(440, 0.5);
@@ -66,18 +63,8 @@ protected:
         // The delegate (window, tabs, studio) goes with the application, before the services.
         ui::Application::resetSharedApplication();
         RecordingLibrary::resetSharedLibrary();
-        resetScreen();
+        uitest::resetScreen();
         AudioTestEnvironment::TearDown();
-    }
-
-    static void resetScreen()
-    {
-        ui::ViewAnimator::shared().reset();
-        ui::Window::resetKeyWindow();
-        ui::Screen::mainScreen().setScale(2);
-        gfx::Image::clearNamedCache();
-        ui::clearAppearanceCache();
-        ui::Application::resetSharedApplication();
     }
 
     void setSetting(const std::string& key, const std::string& value)
@@ -108,7 +95,7 @@ protected:
     {
         ui::Application::resetSharedApplication();
         RecordingLibrary::resetSharedLibrary();
-        resetScreen();
+        uitest::resetScreen();
         audio::Session::resetShared();
         launch(settle);
     }
