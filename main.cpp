@@ -8,7 +8,7 @@
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "host/Host.h"
-#include "ui/Window.h"
+#include "ui/Application.h"
 
 #include <cstdio>
 #include <cstring>
@@ -79,15 +79,6 @@ bool parseNumber(const std::string& text, double minimum, double maximum, double
     return true;
 }
 
-// What the window shows until the application's screens are built: an empty black screen
-// under the status bar.
-void launchUserInterface()
-{
-    static std::shared_ptr<ui::Window> window = std::make_shared<ui::Window>();
-    window->setBackgroundColor(gfx::Color::black());
-    window->makeKeyAndVisible();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -153,5 +144,12 @@ int main(int argc, char** argv)
     if (!options.screenshotPath.empty() && !devicesChosen)
         devices.backend = audio::DeviceChoice::Backend::Virtual;
     audio::useDevices(devices);
-    return host::runHost(argc, argv, options, launchUserInterface);
+    // The host finishes launching (the delegate builds the window) and terminates the
+    // application when the window closes or a signal asks it to.
+    int status = host::runHost(argc, argv, options,
+        [] { ui::Application::sharedApplication().setDelegate(std::make_shared<ParlivoAppDelegate>()); });
+    // The delegate and its screens go while the services they leave (notifications, run loop)
+    // still exist: the application object itself lives until the very end of the process.
+    ui::Application::sharedApplication().setDelegate(nullptr);
+    return status;
 }

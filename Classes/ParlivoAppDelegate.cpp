@@ -1,11 +1,50 @@
 #include "ParlivoAppDelegate.h"
 
+#include "AudioQueueObject.h"
+#include "HelperMethods.h"
+#include "Recording.h"
+#include "RecordingLibrary.h"
+#include "RecordingStudioViewController.h"
+
+#include "audio/Session.h"
 #include "foundation/Bundle.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
+#include "ui/NavigationController.h"
+#include "ui/Screen.h"
+#include "ui/TabBarController.h"
+#include "ui/Window.h"
+
+#include <vector>
+
+const char* const PRLVNotificationAudioSessionInterruptionStarting = "PRLVNotificationAudioSessionInterruptionStarting";
+const char* const PRLVNotificationAudioSessionInterruptionStopping = "PRLVNotificationAudioSessionInterruptionStopping";
+
+namespace {
+
+constexpr const char* kInterruptedRecordingKey = "interruptedRecordingKey";
+
+foundation::UserDefaults& defaults()
+{
+    return foundation::UserDefaults::standardUserDefaults();
+}
+
+} // namespace
+
+void interruptionListenerCallback(void* inClientData, std::uint32_t inInterruptionState)
+{
+    auto* delegate = static_cast<ParlivoAppDelegate*>(inClientData);
+    if (inInterruptionState == audio::kSessionBeginInterruption)
+        delegate->audioSessionInterruptionStart();
+    else if (inInterruptionState == audio::kSessionEndInterruption)
+        delegate->audioSessionInterruptionEnd();
+}
 
 void ParlivoAppDelegate::initialize()
 {
-    foundation::UserDefaults::standardUserDefaults().registerDefaults({
+    defaults().registerDefaults({
         { "interruptedRecordingKey", "-1" },
         { "defaultCategory", foundation::localizedString("General") },
         { "soundEffects", "Yes" },
@@ -19,4 +58,127 @@ void ParlivoAppDelegate::initialize()
         { "saveOption", "titleEditor" },
         { "recordTimer", "Yes" },
     });
+}
+
+ParlivoAppDelegate::ParlivoAppDelegate()
+    : m_listenerTarget(std::make_shared<ParlivoAppDelegate*>(this))
+{
+    audio::Session::shared().initialize(nullptr, [target = std::weak_ptr<ParlivoAppDelegate*>(m_listenerTarget)](std::uint32_t state) {
+        if (auto delegate = target.lock())
+            interruptionListenerCallback(*delegate, state);
+    });
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(this, PRLVNotificationRecordingSaved, nullptr, [this](const foundation::Notification&) { updateUnplayedCount(); });
+    center.addObserver(this, PRLVNotificationRecordingDeleted, nullptr, [this](const foundation::Notification&) { updateUnplayedCount(); });
+    center.addObserver(this, PRLVNotificationAudioQueueWillStart, nullptr,
+        [this](const foundation::Notification& notification) { audioQueueWillStart(notification.objectAs<AudioQueueObject>()); });
+}
+
+ParlivoAppDelegate::~ParlivoAppDelegate()
+{
+    foundation::NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& application)
+{
+    application.setStatusBarStyle(ui::StatusBarStyle::BlackOpaque, false);
+    std::vector<std::shared_ptr<ui::ViewController>> controllers;
+    controllers.reserve(4);
+
+    m_studio = RecordingStudioViewController::create();
+    auto navigation = std::make_shared<ui::NavigationController>(m_studio);
+    navigation->navigationBar()->setBarStyle(ui::BarStyle::Black);
+    controllers.push_back(navigation);
+
+    m_tabBarController = std::make_shared<ui::TabBarController>();
+    m_tabBarController->setViewControllers(std::move(controllers));
+
+    m_window = std::make_shared<ui::Window>(ui::Screen::mainScreen().bounds());
+    m_window->setBackgroundColor(gfx::Color::black());
+    m_window->addContentView(m_tabBarController->view());
+
+    updateUnplayedCount();
+    m_window->makeKeyAndVisible();
+
+    const auto interruptedKey = defaults().integerForKey(kInterruptedRecordingKey);
+    foundation::logf("%s: %i", kInterruptedRecordingKey, static_cast<int>(interruptedKey));
+    if (interruptedKey > 0) {
+        // A copy: resolving may delete recordings from the library's list.
+        const auto recordings = RecordingLibrary::sharedLibrary().recordings();
+        for (const auto& recording : recordings) {
+            if (recording->key() == interruptedKey)
+                m_studio->resolveInterruptedRecording(recording);
+        }
+    } else if (defaults().boolForKey("instantRecord"))
+        m_studio->setInstantStart(true);
+    defaults().setObjectForKey("-1", kInterruptedRecordingKey);
+}
+
+void ParlivoAppDelegate::updateUnplayedCount()
+{
+    int count = 0;
+    for (const auto& recording : RecordingLibrary::sharedLibrary().recordings()) {
+        if (recording->location() == 1 && recording->playCount() < 1)
+            ++count;
+    }
+    ui::Application::sharedApplication().setApplicationIconBadgeNumber(count);
+}
+
+void ParlivoAppDelegate::audioSessionInterruptionStart()
+{
+    if (!m_studio)
+        return;
+    m_studio->setState(StudioStateRecording);
+    const auto& recording = m_studio->currentRecording();
+    defaults().setObjectForKey(foundation::format("%i", recording ? recording->key() : 0), kInterruptedRecordingKey);
+    foundation::NotificationCenter::defaultCenter().postNotificationName(PRLVNotificationAudioSessionInterruptionStarting, this);
+}
+
+void ParlivoAppDelegate::audioSessionInterruptionEnd()
+{
+    defaults().setObjectForKey("-1", kInterruptedRecordingKey);
+    foundation::NotificationCenter::defaultCenter().postNotificationName(PRLVNotificationAudioSessionInterruptionStopping, this);
+}
+
+void ParlivoAppDelegate::audioQueueWillStart(AudioQueueObject* queue)
+{
+    if (m_activeAudioQueue && m_activeAudioQueue.get() != queue && m_activeAudioQueue->isRunning())
+        m_activeAudioQueue->stop();
+    m_activeAudioQueue = queue ? queue->weak_from_this().lock() : nullptr;
+}
+
+void ParlivoAppDelegate::applicationWillTerminate(ui::Application&)
+{
+    if (m_activeAudioQueue)
+        m_activeAudioQueue->stop();
+
+    if (m_studio) {
+        if (const auto recording = m_studio->currentRecording()) {
+            const auto state = m_studio->state();
+            const bool unfinished = state == StudioStateInitial || state == StudioStateReady || state == StudioStateRecordRequested;
+            // In state 9 the recording was just filed into My Recordings or the Trash; only an
+            // unfiled one goes. A recording without sound (an interruption marks even a fresh
+            // studio as recording) is not worth a place in My Recordings either.
+            if (unfinished || (state == StudioStateFinished && recording->location() == 0)
+                || (state != StudioStateFinished && !HelperMethods::audioFileExists(recording->audioFileName())))
+                recording->deleteRecording();
+            else if (state != StudioStateFinished) {
+                recording->setLocation(1);
+                recording->save();
+            }
+        }
+    }
+
+    auto& library = RecordingLibrary::sharedLibrary();
+    if (defaults().boolForKey("emptyTrash")) {
+        std::vector<std::shared_ptr<Recording>> trashed;
+        for (const auto& recording : library.recordings()) {
+            if (recording->location() == 2)
+                trashed.push_back(recording);
+        }
+        for (const auto& recording : trashed)
+            recording->deleteRecording();
+    }
+    updateUnplayedCount();
+    library.finalize();
 }

@@ -1,12 +1,83 @@
 #pragma once
 
-/// The root object of the running application. For now it holds the class initialisation
-/// that registers the settings defaults; the application's start-up and shutdown join it as
-/// the screens they need are built.
-class ParlivoAppDelegate {
+#include "ui/Application.h"
+
+#include <cstdint>
+#include <memory>
+
+class AudioQueueObject;
+class RecordingStudioViewController;
+
+namespace ui {
+class TabBarController;
+class Window;
+}
+
+/// Posted (object: the ParlivoAppDelegate*) when an audio-session interruption begins, after
+/// the studio was set to state 3 and its recording's key stored.
+extern const char* const PRLVNotificationAudioSessionInterruptionStarting;
+/// Posted (object: the ParlivoAppDelegate*) when the interruption has ended.
+extern const char* const PRLVNotificationAudioSessionInterruptionStopping;
+
+/// Called by the audio session with the delegate as client data: state 1 (an interruption
+/// begins) and state 0 (it ends) reach the delegate; any other state is ignored. Main run loop.
+void interruptionListenerCallback(void* inClientData, std::uint32_t inInterruptionState);
+
+/// The root object of the running application. It registers the settings defaults, keeps
+/// the audio session's interruptions and the one-queue-at-a-time rule, builds the window with
+/// the tab bar and the Studio tab at launch, keeps the unplayed count on the application
+/// icon, offers a recording that an interruption cut off in the previous run, starts instant
+/// recording when asked to, and at termination settles the studio's recording, empties the
+/// trash when asked to and closes the database.
+///
+/// The application owns the delegate for the whole run; the delegate owns the window, the
+/// tab bar controller and the studio. Main thread only.
+class ParlivoAppDelegate : public ui::ApplicationDelegate {
 public:
     /// Registers the default of every settings key with the settings store. Runs once per
     /// process before any setting is read (main calls it first); the defaults are never
     /// written to the settings file.
     static void initialize();
+
+    /// Initialises the audio session with the interruption listener and observes the
+    /// recording-saved, recording-deleted and queue-will-start notifications.
+    ParlivoAppDelegate();
+    ~ParlivoAppDelegate() override;
+    ParlivoAppDelegate(const ParlivoAppDelegate&) = delete;
+    ParlivoAppDelegate& operator=(const ParlivoAppDelegate&) = delete;
+
+    /// Builds the window and the tabs, sets the badge, then offers an interrupted recording to
+    /// the studio or starts instant recording.
+    void applicationDidFinishLaunching(ui::Application& application) override;
+    /// Stops the active queue, keeps or deletes the studio's recording by its state, empties
+    /// the trash when "emptyTrash" says so, sets the badge and closes the database.
+    void applicationWillTerminate(ui::Application& application) override;
+
+    /// Counts the recordings in My Recordings that were never played and shows the count on
+    /// the application icon (0 removes the badge).
+    void updateUnplayedCount();
+    /// The studio is set to state 3, its recording's key stored under
+    /// "interruptedRecordingKey", and the starting notification posted.
+    void audioSessionInterruptionStart();
+    /// "interruptedRecordingKey" is reset to "-1" and the stopping notification posted.
+    void audioSessionInterruptionEnd();
+    /// A queue is about to start: the queue that started before it is stopped if it still
+    /// runs, and the new one becomes the active queue.
+    void audioQueueWillStart(AudioQueueObject* queue);
+
+    const std::shared_ptr<ui::Window>& window() const { return m_window; }
+    const std::shared_ptr<ui::TabBarController>& tabBarController() const { return m_tabBarController; }
+    const std::shared_ptr<RecordingStudioViewController>& studio() const { return m_studio; }
+    /// The queue that announced its start last; kept when it stops.
+    const std::shared_ptr<AudioQueueObject>& activeAudioQueue() const { return m_activeAudioQueue; }
+    void setActiveAudioQueue(std::shared_ptr<AudioQueueObject> queue) { m_activeAudioQueue = std::move(queue); }
+
+private:
+    std::shared_ptr<ui::Window> m_window;
+    std::shared_ptr<ui::TabBarController> m_tabBarController;
+    std::shared_ptr<RecordingStudioViewController> m_studio;
+    std::shared_ptr<AudioQueueObject> m_activeAudioQueue;
+    /// Held by the session's listener weakly: an interruption delivered after the delegate
+    /// has gone finds no one.
+    std::shared_ptr<ParlivoAppDelegate*> m_listenerTarget;
 };

@@ -8,6 +8,19 @@
 
 namespace ui {
 
+namespace {
+
+// The thumb and its shadow stand out of a slider that is lower than the thumb; a redraw of
+// the bounds alone would leave the old thumb's edges on the screen.
+void redrawWithThumb(Slider& slider)
+{
+    const gfx::Rect b = slider.bounds();
+    const float overflow = std::max((Slider::kThumbSize - b.height()) * 0.5f, 0.0f) + 2;
+    slider.setNeedsDisplayInRect(b.insetBy(-1, -overflow));
+}
+
+} // namespace
+
 Slider::Slider(const gfx::Rect& frame)
     : Control(frame)
 {
@@ -21,7 +34,7 @@ void Slider::setValue(float value, bool animated)
     m_value = value;
     // The thumb is drawn, not a view, so an animated move is a plain redraw here.
     (void)animated;
-    setNeedsDisplay();
+    redrawWithThumb(*this);
 }
 
 void Slider::setMinimumValue(float minimum)
@@ -29,14 +42,14 @@ void Slider::setMinimumValue(float minimum)
     m_minimum = minimum;
     m_maximum = std::max(m_maximum, minimum);
     m_value = std::clamp(m_value, m_minimum, m_maximum);
-    setNeedsDisplay();
+    redrawWithThumb(*this);
 }
 
 void Slider::setMaximumValue(float maximum)
 {
     m_maximum = std::max(maximum, m_minimum);
     m_value = std::clamp(m_value, m_minimum, m_maximum);
-    setNeedsDisplay();
+    redrawWithThumb(*this);
 }
 
 gfx::Rect Slider::trackRectForBounds(const gfx::Rect& b) const
@@ -125,6 +138,11 @@ void Slider::drawRect(gfx::Context& context, const gfx::Rect&)
     const float shade = isHighlighted() ? 0.8f : 1.0f;
     fillVerticalGradient(context, thumb, { gfx::Color::grey(1.0f * shade), gfx::Color::grey(0.86f * shade), gfx::Color::grey(0.72f * shade) }, disc);
     context.strokePath(disc, gfx::Color::grey(0.45f), 0.5f);
+}
+
+void Slider::stateDidChange()
+{
+    redrawWithThumb(*this);
 }
 
 gfx::Size Slider::sizeThatFits(gfx::Size size) const

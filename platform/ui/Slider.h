@@ -39,6 +39,9 @@ public:
 
     static constexpr float kThumbSize = 23;
 
+protected:
+    void stateDidChange() override;
+
 private:
     float valueForThumbCentre(float x) const;
 

@@ -315,3 +315,17 @@ TEST_F(ControlTest, ActionSheetKeepsTheOrderOfItsButtons)
     advance(0.5);
     EXPECT_EQ(sheet->superview(), nullptr);
 }
+
+TEST_F(ControlTest, ASliderLowerThanItsThumbRedrawsTheWholeThumb)
+{
+    auto slider = std::make_shared<Slider>(Rect(100, 300, 150, 20));
+    slider->setMaximumValue(10);
+    window->addSubview(slider);
+    window->displayIfNeeded();
+    ASSERT_FALSE(window->dirtyRect());
+    slider->setValue(5);
+    ASSERT_TRUE(window->dirtyRect());
+    // The thumb with its shadow reaches above and below the slider's 20 points.
+    const Rect thumb = slider->convertRectToView(slider->thumbRectForBounds(slider->bounds(), 0), nullptr).insetBy(0, -1);
+    EXPECT_EQ(window->dirtyRect()->united(thumb), *window->dirtyRect());
+}

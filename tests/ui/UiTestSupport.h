@@ -13,18 +13,24 @@
 
 namespace uitest {
 
+/// No key window, no animations, scale 2, no cached images, a fresh application.
+inline void resetScreen()
+{
+    ui::ViewAnimator::shared().reset();
+    ui::Window::resetKeyWindow();
+    ui::Screen::mainScreen().setScale(2);
+    gfx::Image::clearNamedCache();
+    ui::clearAppearanceCache();
+    ui::Application::resetSharedApplication();
+}
+
 /// A fresh screen for each test: no key window, no animations, scale 2, manual time.
 class UiTest : public testsupport::TestEnvironment {
 protected:
     void SetUp() override
     {
         TestEnvironment::SetUp();
-        ui::ViewAnimator::shared().reset();
-        ui::Window::resetKeyWindow();
-        ui::Screen::mainScreen().setScale(2);
-        gfx::Image::clearNamedCache();
-        ui::clearAppearanceCache();
-        ui::Application::resetSharedApplication();
+        resetScreen();
     }
     void TearDown() override
     {

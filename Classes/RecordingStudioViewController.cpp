@@ -1,0 +1,854 @@
+#include "RecordingStudioViewController.h"
+
+#include "AudioPlayer.h"
+#include "AudioRecorder.h"
+#include "ControlPanelView.h"
+#include "DecibelMeterView.h"
+#include "HelperMethods.h"
+#include "ParlivoAppDelegate.h"
+#include "Recording.h"
+#include "RecordingLibrary.h"
+
+#include "foundation/Bundle.h"
+#include "foundation/Clock.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RunLoop.h"
+#include "foundation/StringFormat.h"
+#include "foundation/UserDefaults.h"
+#include "ui/Button.h"
+#include "ui/ImageView.h"
+#include "ui/Keyboard.h"
+#include "ui/Label.h"
+#include "ui/Slider.h"
+
+const char* const PRLVNotificationDefualtCategoryChanged = "PRLVNotificationDefualtCategoryChanged";
+
+namespace {
+
+// Carousel animation identifiers.
+constexpr int kAnimationPopulated = 1;
+constexpr int kAnimationTurned = 2;
+constexpr int kAnimationPoppedLeft = 3;
+constexpr int kAnimationPoppedRight = 4;
+constexpr int kAnimationReplaced = 6;
+
+// Rotation styles of makeViewActiveWithRotationStyle.
+constexpr int kShortestWay = 0;
+constexpr int kClockwise = 1;
+constexpr int kCounterClockwise = 2;
+
+// Panel slides: the record panel shows its meter and timer (80) or only its meter (60); the
+// playback panel shows whole (60); the title panel rises above the keyboard (226).
+constexpr float kRecordPanelRiseWithTimer = 80;
+constexpr float kRecordPanelRise = 60;
+constexpr float kPlaybackPanelRise = 60;
+constexpr float kTitlePanelRise = 226;
+constexpr double kPanelSlideDuration = 0.6;
+constexpr double kTitlePanelSlideDuration = 0.3;
+
+// Alert button indices.
+constexpr int kAlertYes = 1;
+
+// Recording locations.
+constexpr std::int32_t kLocationMyRecordings = 1;
+constexpr std::int32_t kLocationTrash = 2;
+
+const gfx::Color kPromptColor = gfx::Color::grey(0.8f, 0.9f);
+
+std::string text(const char* key)
+{
+    return foundation::localizedString(key);
+}
+
+foundation::UserDefaults& defaults()
+{
+    return foundation::UserDefaults::standardUserDefaults();
+}
+
+const void* queueObject(const std::shared_ptr<AudioRecorder>& recorder)
+{
+    return static_cast<const AudioQueueObject*>(recorder.get());
+}
+
+const void* queueObject(const std::shared_ptr<AudioPlayer>& player)
+{
+    return static_cast<const AudioQueueObject*>(player.get());
+}
+
+std::shared_ptr<ui::Button> largeButton(const char* image)
+{
+    auto button = std::make_shared<ui::Button>(gfx::Rect(0, 0, 164, 164));
+    button->setBackgroundImageForState(ui::imageNamed(image), ui::ControlStateNormal);
+    return button;
+}
+
+std::shared_ptr<ui::Button> smallButton(const gfx::Rect& frame, const char* normal, const char* highlighted, const char* title,
+    ui::EdgeInsets insets)
+{
+    auto button = std::make_shared<ui::Button>(frame);
+    button->setBackgroundImageForState(ui::imageNamed(normal), ui::ControlStateNormal);
+    button->setBackgroundImageForState(ui::imageNamed(highlighted), ui::ControlStateHighlighted);
+    button->setTitleForState(text(title), ui::ControlStateNormal);
+    button->setFont(gfx::Font::systemFont(12));
+    button->setTitleEdgeInsets(insets);
+    return button;
+}
+
+// The record-pause and play-pause buttons: a white picture that glows when touched.
+std::shared_ptr<ui::Button> panelButton(const gfx::Rect& frame)
+{
+    auto button = std::make_shared<ui::Button>(frame);
+    button->setImageForState(ui::imageNamed("pause.png"), ui::ControlStateNormal);
+    button->setShowsTouchWhenHighlighted(true);
+    button->setBackgroundColor(gfx::Color::clear());
+    return button;
+}
+
+std::shared_ptr<ui::Label> timeLabel(const gfx::Rect& frame, const std::string& value)
+{
+    auto label = std::make_shared<ui::Label>(frame);
+    label->setText(value);
+    label->setTextColor(gfx::Color::white());
+    label->setBackgroundColor(gfx::Color::clear());
+    label->setFont(gfx::Font::boldSystemFont(12));
+    label->setTextAlignment(gfx::TextAlignment::Center);
+    return label;
+}
+
+void setImage(ui::Button& button, const char* image)
+{
+    button.setImageForState(ui::imageNamed(image), ui::ControlStateNormal);
+}
+
+} // namespace
+
+// Creation
+
+std::shared_ptr<RecordingStudioViewController> RecordingStudioViewController::create()
+{
+    std::shared_ptr<RecordingStudioViewController> studio(new RecordingStudioViewController());
+    // The beep reports to the studio, which needs a shared owner to be named as its delegate.
+    studio->loadSounds();
+    return studio;
+}
+
+RecordingStudioViewController::RecordingStudioViewController()
+{
+    m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
+    setTitle(text("Studio"));
+    tabBarItem()->setImage(ui::imageNamed("microphone.png"));
+
+    m_soundEffectsOn = defaults().boolForKey("soundEffects");
+    m_saveOption = defaults().stringForKey("saveOption").value_or("");
+    m_showRecordTimer = defaults().boolForKey("recordTimer");
+    if (m_saveOption != "autoSave" && m_saveOption != "titleEditor")
+        foundation::logf("saveOption '%s': the details editor is not available, saving asks for the title", m_saveOption.c_str());
+
+    makeRecorder();
+    makePlayer();
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(this, PRLVNotificationAudioSessionInterruptionStarting, nullptr,
+        [this](const foundation::Notification&) { audioSessionInterruptionStarting(); });
+    center.addObserver(this, PRLVNotificationAudioSessionInterruptionStopping, nullptr,
+        [this](const foundation::Notification&) { audioSessionInterruptionStopping(); });
+    center.addObserver(this, PRLVNotificationDefualtCategoryChanged, nullptr,
+        [this](const foundation::Notification&) { defaultCategoryChanged(); });
+}
+
+RecordingStudioViewController::~RecordingStudioViewController()
+{
+    foundation::NotificationCenter::defaultCenter().removeObserver(this);
+    stopRecordTimer();
+    stopPlaybackTimer();
+    if (m_titleTextField)
+        m_titleTextField->setDelegate(nullptr);
+    if (auto alert = m_alert.lock())
+        alert->setDelegate(nullptr);
+    if (m_decibelMeter)
+        m_decibelMeter->stop();
+}
+
+void RecordingStudioViewController::loadSounds()
+{
+    auto& bundle = foundation::Bundle::main();
+    m_beepSound = SoundEffect::soundEffectWithContentsOfFile(bundle.pathForResource("beep", "caf"));
+    if (m_beepSound)
+        m_beepSound->setDelegate(std::static_pointer_cast<RecordingStudioViewController>(sharedController()));
+    m_crumpleSound = SoundEffect::soundEffectWithContentsOfFile(bundle.pathForResource("crumple", "caf"));
+    m_saveSound = SoundEffect::soundEffectWithContentsOfFile(bundle.pathForResource("save", "caf"));
+}
+
+void RecordingStudioViewController::makeRecorder()
+{
+    m_recorder = std::make_shared<AudioRecorder>();
+    foundation::NotificationCenter::defaultCenter().addObserver(this, PRLVNotificationAudioQueueWillStop, queueObject(m_recorder),
+        [this](const foundation::Notification&) { recorderWillStop(); });
+}
+
+void RecordingStudioViewController::makePlayer()
+{
+    m_player = std::make_shared<AudioPlayer>();
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(this, PRLVNotificationAudioQueueDidStart, queueObject(m_player),
+        [this](const foundation::Notification&) { playerDidStart(); });
+    center.addObserver(this, PRLVNotificationAudioQueueDidStop, queueObject(m_player),
+        [this](const foundation::Notification&) { playerDidStop(); });
+}
+
+void RecordingStudioViewController::releaseRecorder()
+{
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    for (const char* name : { PRLVNotificationAudioQueueDidStart, PRLVNotificationAudioQueueWillStop, PRLVNotificationAudioQueueDidStop })
+        center.removeObserver(this, name, queueObject(m_recorder));
+    m_recorder.reset();
+}
+
+void RecordingStudioViewController::releasePlayer()
+{
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    for (const char* name : { PRLVNotificationAudioQueueDidStart, PRLVNotificationAudioQueueDidStop })
+        center.removeObserver(this, name, queueObject(m_player));
+    m_player.reset();
+}
+
+// The screen
+
+void RecordingStudioViewController::loadView()
+{
+    ViewController::loadView();
+    auto view = this->view();
+
+    m_promptLabel = std::make_shared<ui::Label>(gfx::Rect(5, 0, 310, 50));
+    m_promptLabel->setText(text("Initial Prompt"));
+    m_promptLabel->setLineBreakMode(gfx::LineBreakMode::WordWrap);
+    m_promptLabel->setNumberOfLines(2);
+    m_promptLabel->setBackgroundColor(gfx::Color::clear());
+    m_promptLabel->setTextColor(kPromptColor);
+    m_promptLabel->setFont(gfx::Font::boldSystemFont(16));
+    m_promptLabel->setTextAlignment(gfx::TextAlignment::Center);
+
+    m_recordButton = largeButton("record_mic_normal.png");
+    m_recordButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_recordStopButton = largeButton("record_stop_normal.png");
+    m_recordStopButton->setFont(gfx::Font::boldSystemFont(28));
+    m_recordStopButton->setTitleEdgeInsets({ 110, 0, 0, 0 });
+    m_recordStopButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordStopButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_playStopButton = largeButton("play_stop_normal.png");
+    m_playStopButton->addTargetActionForControlEvents(this, [this](ui::Control&) { playStopButtonPressed(); }, ui::ControlEventTouchUpInside);
+
+    m_smallRecordButton = smallButton(gfx::Rect(0, 0, 82, 82), "control_panel_mic_normal.png", "control_panel_mic_highlight.png",
+        "Redo Control Panel", { 58, 2, 0, -2 });
+    m_smallRecordButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_smallPlayButton = smallButton(gfx::Rect(82, 0, 82, 82), "control_panel_play_normal.png", "control_panel_play_highlight.png",
+        "Play Control Panel", { 58, -2, 0, 0 });
+    m_smallPlayButton->addTargetActionForControlEvents(this, [this](ui::Control&) { playButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_smallDeleteButton = smallButton(gfx::Rect(0, 82, 82, 82), "control_panel_trash_normal.png", "control_panel_trash_highlight.png",
+        "Delete Control Panel", { 44, 2, 0, -4 });
+    m_smallDeleteButton->addTargetActionForControlEvents(this, [this](ui::Control&) { deleteButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_smallSaveButton = smallButton(gfx::Rect(82, 82, 82, 82), "control_panel_save_normal.png", "control_panel_save_highlight.png",
+        "Save Control Panel", { 44, -2, 0, 0 });
+    m_smallSaveButton->addTargetActionForControlEvents(this, [this](ui::Control&) { saveButtonPressed(); }, ui::ControlEventTouchUpInside);
+
+    m_multiFunctionButton = std::make_shared<ui::View>(gfx::Rect(0, 0, 164, 164));
+    m_multiFunctionButton->setBackgroundColor(gfx::Color::clear());
+    for (const auto& button : { m_smallRecordButton, m_smallPlayButton, m_smallDeleteButton, m_smallSaveButton })
+        m_multiFunctionButton->addSubview(button);
+    m_recordingSymbolImageView = std::make_shared<ui::ImageView>(gfx::Rect(0, 0, 164, 164));
+    m_recordingSymbolImageView->setImage(ui::imageNamed("recording_symbol_normal.png"));
+    m_recordingSymbolImageView->setBackgroundColor(gfx::Color::clear());
+
+    m_carousel = std::make_shared<CarouselView>(gfx::Rect(0, 40, 320, 310));
+    m_carousel->populateCarouselWithViewAViewBViewCAndViewDAnimated(m_recordButton, m_recordStopButton, m_multiFunctionButton,
+        m_playStopButton, true);
+    m_carousel->setUserInteractionEnabled(false);
+    m_carousel->setDelegate(std::static_pointer_cast<RecordingStudioViewController>(sharedController()));
+
+    m_titleTextField = std::make_shared<ui::TextField>(gfx::Rect(20, 16, 280, 26));
+    m_titleTextField->setBorderStyle(ui::TextBorderStyle::RoundedRect);
+    m_titleTextField->setTextColor(gfx::Color::black());
+    m_titleTextField->setFont(gfx::Font::systemFont(16));
+    m_titleTextField->setPlaceholder(text("<title>"));
+    m_titleTextField->setBackgroundColor(gfx::Color::clear());
+    m_titleTextField->setKeyboardType(ui::KeyboardType::Default);
+    m_titleTextField->setReturnKeyType(ui::ReturnKeyType::Done);
+    m_titleTextField->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
+    m_titleTextField->setDelegate(this);
+    m_normalControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 460, 320, 60));
+    m_normalControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    // Seen only above the keyboard: the gradient's dark end fills the rest of the panel, so the
+    // carousel does not show between the title field and the keys.
+    m_normalControlPanel->setBackgroundColor(gfx::Color::grey(0.06f));
+    m_normalControlPanel->addSubview(m_titleTextField);
+
+    m_decibelMeter = std::make_shared<DecibelMeterView>(gfx::Rect(80, 14, 220, 32));
+    m_recordPauseButton = panelButton(gfx::Rect(0, 0, 80, 60));
+    m_recordPauseButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordPauseButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_recordTimerLabel = std::make_shared<ui::Label>(gfx::Rect(0, 50, 320, 26));
+    m_recordTimerLabel->setBackgroundColor(gfx::Color::clear());
+    m_recordTimerLabel->setTextColor(kPromptColor);
+    m_recordTimerLabel->setFont(gfx::Font::boldSystemFont(28));
+    m_recordTimerLabel->setTextAlignment(gfx::TextAlignment::Center);
+    m_recordTimerLabel->setHidden(!m_showRecordTimer);
+    m_recordControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 400, 320, 90));
+    m_recordControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_recordControlPanel->setTransform(m_recordControlPanel->transform().translated(0, kRecordPanelRise));
+    for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_decibelMeter, m_recordTimerLabel, m_recordPauseButton })
+        m_recordControlPanel->addSubview(subview);
+
+    m_playbackSlider = std::make_shared<ui::Slider>(gfx::Rect(106, 19, 150, 20));
+    m_playbackSlider->setBackgroundColor(gfx::Color::clear());
+    m_playbackSlider->setMinimumValue(0);
+    m_playbackSlider->setMaximumValue(100);
+    m_playbackSlider->setContinuous(false);
+    m_playbackSlider->setValue(0);
+    m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStart(); }, ui::ControlEventTouchDown);
+    m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStop(); }, ui::ControlEventValueChanged);
+    m_playTimeLabel = timeLabel(gfx::Rect(44, 20, 68, 20), "0:00");
+    m_remainingTimeLabel = timeLabel(gfx::Rect(251, 20, 68, 20), "-0:00");
+    m_playPauseButton = panelButton(gfx::Rect(0, 0, 60, 60));
+    m_playPauseButton->addTargetActionForControlEvents(this, [this](ui::Control&) { playPauseButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_playbackControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 400, 320, 60));
+    m_playbackControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_playbackControlPanel->setTransform(m_playbackControlPanel->transform().translated(0, kPlaybackPanelRise));
+    for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_playPauseButton, m_playTimeLabel, m_remainingTimeLabel, m_playbackSlider })
+        m_playbackControlPanel->addSubview(subview);
+
+    for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> {
+             m_promptLabel, m_carousel, m_normalControlPanel, m_recordControlPanel, m_playbackControlPanel })
+        view->addSubview(subview);
+}
+
+void RecordingStudioViewController::viewDidAppear(bool animated)
+{
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(this, ui::KeyboardWillShowNotification, nullptr, [this](const foundation::Notification&) { keyboardWillShow(); });
+    center.addObserver(this, ui::KeyboardDidHideNotification, nullptr, [this](const foundation::Notification&) { keyboardDidHide(); });
+    ViewController::viewDidAppear(animated);
+}
+
+void RecordingStudioViewController::viewWillDisappear(bool animated)
+{
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.removeObserver(this, ui::KeyboardWillShowNotification, nullptr);
+    center.removeObserver(this, ui::KeyboardDidHideNotification, nullptr);
+    ViewController::viewWillDisappear(animated);
+}
+
+void RecordingStudioViewController::didReceiveMemoryWarning()
+{
+    foundation::log("MEMORY WARNING!  Studio");
+    ViewController::didReceiveMemoryWarning();
+}
+
+bool RecordingStudioViewController::shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) const
+{
+    return orientation == ui::InterfaceOrientation::Portrait || orientation == ui::InterfaceOrientation::PortraitUpsideDown;
+}
+
+void RecordingStudioViewController::setPrompt(const char* key)
+{
+    if (m_promptLabel)
+        m_promptLabel->setText(text(key));
+}
+
+void RecordingStudioViewController::setPlayingPrompt()
+{
+    if (m_promptLabel && m_currentRecording)
+        m_promptLabel->setText(foundation::formatWithString(text("Playing Prompt"), m_currentRecording->title()));
+}
+
+void RecordingStudioViewController::setRecordRequestedPrompt()
+{
+    setPrompt(m_soundEffectsOn ? "Wait Prompt" : "Record Starting Prompt");
+}
+
+// The carousel
+
+void RecordingStudioViewController::carouselViewDidFinishAnimation(CarouselView*, int identifier)
+{
+    // The carousel's report may end this screen's last outside reference; stay alive for it.
+    auto keep = sharedController();
+    switch (identifier) {
+    case kAnimationPopulated:
+        m_state = StudioStateReady;
+        setPrompt("PreRecord Prompt");
+        m_carousel->setUserInteractionEnabled(true);
+        if (m_instantStart)
+            recordButtonPressed();
+        return;
+    case kAnimationTurned:
+        if (m_state == StudioStateRecordRequested) {
+            m_state = StudioStateRecording;
+            // Without a beep that reports its end nothing would ever start the recorder.
+            if (beepWillReport())
+                m_beepSound->play();
+            else
+                startRecording();
+        } else if (m_state == StudioStateRecordStopped || m_state == StudioStatePlayStopped) {
+            m_state = StudioStateRecorded;
+            setPrompt("PostRecord Prompt");
+        } else if (m_state == StudioStatePlayRequested) {
+            m_state = StudioStatePlaying;
+            if (m_player && m_currentRecording)
+                m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), 0.0);
+            setPlayingPrompt();
+        } else if (m_state == StudioStateFinished) {
+            m_editorShown = false;
+            m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
+            m_state = StudioStateReady;
+            setPrompt("PreRecord Prompt");
+            m_carousel->replaceViewWithViewWithTransitionStyle(m_recordingSymbolImageView.get(), m_multiFunctionButton,
+                ui::ViewAnimationTransition::None);
+            m_carousel->restorePoppedView();
+        }
+        return;
+    case kAnimationPoppedLeft:
+        if (m_crumpleSound)
+            m_crumpleSound->play();
+        m_state = StudioStateFinished;
+        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), kCounterClockwise);
+        setPrompt("Default Prompt");
+        return;
+    case kAnimationPoppedRight:
+        if (m_saveSound)
+            m_saveSound->play();
+        m_state = StudioStateFinished;
+        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), kClockwise);
+        setPrompt("Default Prompt");
+        return;
+    case kAnimationReplaced:
+        if (!m_currentRecording)
+            return;
+        if (m_currentRecording->location() == kLocationTrash)
+            m_carousel->popActiveViewLeft();
+        else if (m_currentRecording->location() == kLocationMyRecordings)
+            m_carousel->popActiveViewRight();
+        return;
+    default:
+        return;
+    }
+}
+
+// Recording
+
+void RecordingStudioViewController::recordButtonPressed()
+{
+    m_state = StudioStateRecordRequested;
+    setRecordRequestedPrompt();
+    m_carousel->makeViewActiveWithRotationStyle(m_recordStopButton.get(), kShortestWay);
+    showRecordControlPanel();
+}
+
+bool RecordingStudioViewController::beepWillReport() const
+{
+    return m_beepSound && m_beepSound->soundEffectsOn();
+}
+
+void RecordingStudioViewController::soundEffectDidFinishPlaying(SoundEffect* soundEffect)
+{
+    if (soundEffect != m_beepSound.get())
+        return;
+    startRecording();
+}
+
+void RecordingStudioViewController::startRecording()
+{
+    setPrompt("Recording Prompt");
+    setImage(*m_recordPauseButton, "pause.png");
+    if (!m_recorder || !m_currentRecording)
+        return;
+    RecordMode mode = RecordModeNew;
+    if (!m_appendingToRecording.expired()) {
+        mode = RecordModeAppend;
+        m_appendingToRecording.reset();
+    }
+    m_recorder->recordToFileWithRecordMode(m_currentRecording->audioFileName(), mode);
+}
+
+void RecordingStudioViewController::recordPauseButtonPressed()
+{
+    if (!m_recorder)
+        return;
+    if (!m_recorder->paused()) {
+        m_recorder->pause();
+        setPrompt("Recording Paused Prompt");
+        setImage(*m_recordPauseButton, "microphone_white.png");
+    } else {
+        m_recorder->resume();
+        setPrompt("Recording Prompt");
+        setImage(*m_recordPauseButton, "pause.png");
+    }
+}
+
+void RecordingStudioViewController::recordStopButtonPressed()
+{
+    if (!m_recorder)
+        return;
+    if (m_recorder->isRunning())
+        m_recorder->stop();
+    // A pause already ended the queue, so that stop did nothing: resume and stop at once, so
+    // the stop is handled as for a running recording.
+    if (m_recorder->paused()) {
+        m_recorder->resume();
+        setPrompt("Recording Prompt");
+        setImage(*m_recordPauseButton, "pause.png");
+        m_recorder->stop();
+    }
+}
+
+void RecordingStudioViewController::takeLengthAndSizeFromRecorder()
+{
+    if (!m_recorder || !m_currentRecording)
+        return;
+    m_currentRecording->setLength(static_cast<float>(m_recorder->position()));
+    m_currentRecording->setSize(HelperMethods::getAudioFileSizeFormattedString(m_currentRecording->audioFileName()));
+}
+
+void RecordingStudioViewController::recorderWillStop()
+{
+    // A pause and an interruption end the queue but not the recording; what was written so
+    // far is nonetheless what a save (at the latest at termination) must describe.
+    if (!m_recorder || m_recorder->paused() || m_recorderInterrupted) {
+        takeLengthAndSizeFromRecorder();
+        return;
+    }
+    m_state = StudioStateRecordStopped;
+    setPrompt("Default Prompt");
+    setImage(*m_recordPauseButton, "pause.png");
+    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), kShortestWay);
+    hideRecordControlPanel();
+    if (!m_currentRecording)
+        return;
+    m_currentRecording->setPlayCount(0);
+    m_currentRecording->setCreatedDate(foundation::currentDate());
+    m_currentRecording->setLength(static_cast<float>(m_recorder->audioFileDuration()));
+    m_currentRecording->setSize(HelperMethods::getAudioFileSizeFormattedString(m_currentRecording->audioFileName()));
+    m_currentRecording->save();
+}
+
+// Playback
+
+void RecordingStudioViewController::playButtonPressed()
+{
+    m_state = StudioStatePlayRequested;
+    setPrompt("Default Prompt");
+    m_carousel->makeViewActiveWithRotationStyle(m_playStopButton.get(), kShortestWay);
+    showPlaybackControlPanel();
+}
+
+void RecordingStudioViewController::playerDidStart()
+{
+    startPlaybackTimer();
+}
+
+void RecordingStudioViewController::playPauseButtonPressed()
+{
+    if (!m_player || !m_player->isRunning() || !m_currentRecording)
+        return;
+    if (m_player->paused()) {
+        if (m_playbackPositionAdjustedWhilePaused) {
+            m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), double(m_playbackSlider->value()));
+            m_playbackPositionAdjustedWhilePaused = false;
+        } else
+            m_player->resume();
+        setPlayingPrompt();
+        setImage(*m_playPauseButton, "pause.png");
+    } else {
+        m_player->pause();
+        setPrompt("Play Paused Prompt");
+        setImage(*m_playPauseButton, "play.png");
+    }
+}
+
+void RecordingStudioViewController::playbackSliderSlideStart()
+{
+    if (!m_player || !m_player->isRunning())
+        return;
+    if (m_player->paused())
+        m_playbackPositionAdjustedWhilePaused = true;
+    else
+        m_player->pause();
+}
+
+void RecordingStudioViewController::playbackSliderSlideStop()
+{
+    if (!m_player || !m_player->isRunning() || m_playbackPositionAdjustedWhilePaused || !m_currentRecording)
+        return;
+    m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), double(m_playbackSlider->value()));
+}
+
+void RecordingStudioViewController::playStopButtonPressed()
+{
+    if (m_player && m_player->isRunning())
+        m_player->stop();
+}
+
+void RecordingStudioViewController::playerDidStop()
+{
+    if (m_playerInterrupted)
+        return;
+    m_state = StudioStatePlayStopped;
+    setPrompt("Default Prompt");
+    setImage(*m_playPauseButton, "pause.png");
+    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), kShortestWay);
+    hidePlaybackControlPanel();
+    stopPlaybackTimer();
+}
+
+// Timers
+
+void RecordingStudioViewController::startRecordTimer()
+{
+    stopRecordTimer();
+    m_recordTimer = foundation::RunLoop::main().scheduleTimer(0.2, true, [this](foundation::Timer&) { onRecordTimer(); });
+}
+
+void RecordingStudioViewController::stopRecordTimer()
+{
+    if (m_recordTimer)
+        m_recordTimer->invalidate();
+    m_recordTimer.reset();
+}
+
+void RecordingStudioViewController::onRecordTimer()
+{
+    // While an interruption holds no recorder, the time recorded so far stays on show.
+    if (!m_recorder)
+        return;
+    const auto position = static_cast<float>(m_recorder->position());
+    m_recordTimerLabel->setText(HelperMethods::formattedPlayTimeValueForPosition(position, position, false));
+}
+
+void RecordingStudioViewController::startPlaybackTimer()
+{
+    stopPlaybackTimer();
+    m_playbackTimer = foundation::RunLoop::main().scheduleTimer(0.1, true, [this](foundation::Timer&) { onPlaybackTimer(); });
+}
+
+void RecordingStudioViewController::stopPlaybackTimer()
+{
+    if (m_playbackTimer)
+        m_playbackTimer->invalidate();
+    m_playbackTimer.reset();
+}
+
+void RecordingStudioViewController::onPlaybackTimer()
+{
+    if (m_player && m_player->isRunning() && !m_player->paused())
+        m_playbackSlider->setValue(static_cast<float>(m_player->position()));
+    const float length = m_currentRecording ? m_currentRecording->length() : 0;
+    const float value = m_playbackSlider->value();
+    m_playTimeLabel->setText(HelperMethods::formattedPlayTimeValueForPosition(value, length, false));
+    m_remainingTimeLabel->setText(HelperMethods::formattedPlayTimeValueForPosition(value, length, true));
+}
+
+// Panels
+
+void RecordingStudioViewController::slidePanel(ui::View& panel, float dy, double duration)
+{
+    ui::View::beginAnimations();
+    ui::View::setAnimationDuration(duration);
+    ui::View::setAnimationDelegate(weak_from_this());
+    panel.setTransform(panel.transform().translated(0, dy));
+    ui::View::commitAnimations();
+}
+
+void RecordingStudioViewController::showRecordControlPanel()
+{
+    if (m_showRecordTimer) {
+        startRecordTimer();
+        slidePanel(*m_recordControlPanel, -kRecordPanelRiseWithTimer, kPanelSlideDuration);
+    } else
+        slidePanel(*m_recordControlPanel, -kRecordPanelRise, kPanelSlideDuration);
+    m_decibelMeter->startForAudioQueue(m_recorder);
+    m_normalControlPanel->setUserInteractionEnabled(false);
+    m_recordControlPanel->setUserInteractionEnabled(true);
+}
+
+void RecordingStudioViewController::hideRecordControlPanel()
+{
+    if (m_showRecordTimer) {
+        stopRecordTimer();
+        slidePanel(*m_recordControlPanel, kRecordPanelRiseWithTimer, kPanelSlideDuration);
+    } else
+        slidePanel(*m_recordControlPanel, kRecordPanelRise, kPanelSlideDuration);
+    m_decibelMeter->stop();
+    m_normalControlPanel->setUserInteractionEnabled(true);
+    m_recordControlPanel->setUserInteractionEnabled(false);
+}
+
+void RecordingStudioViewController::showPlaybackControlPanel()
+{
+    m_normalControlPanel->setUserInteractionEnabled(false);
+    m_playbackControlPanel->setUserInteractionEnabled(true);
+    const float length = m_currentRecording ? m_currentRecording->length() : 0;
+    m_playbackSlider->setMinimumValue(0);
+    m_playbackSlider->setMaximumValue(length);
+    m_playbackSlider->setValue(0);
+    m_playTimeLabel->setText("0:00");
+    m_remainingTimeLabel->setText(HelperMethods::formattedPlayTimeValueForPosition(0, length, true));
+    slidePanel(*m_playbackControlPanel, -kPlaybackPanelRise, kPanelSlideDuration);
+}
+
+void RecordingStudioViewController::hidePlaybackControlPanel()
+{
+    m_normalControlPanel->setUserInteractionEnabled(true);
+    m_playbackControlPanel->setUserInteractionEnabled(false);
+    m_playbackSlider->setValue(0);
+    m_playTimeLabel->setText("0:00");
+    m_remainingTimeLabel->setText("-0:00");
+    slidePanel(*m_playbackControlPanel, kPlaybackPanelRise, kPanelSlideDuration);
+}
+
+// Saving and deleting
+
+void RecordingStudioViewController::saveButtonPressed()
+{
+    if (!m_currentRecording)
+        return;
+    m_currentRecording->setLocation(kLocationMyRecordings);
+    if (m_saveOption == "autoSave" || m_editorShown) {
+        m_currentRecording->save();
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+        return;
+    }
+    beginTitleEntry();
+}
+
+void RecordingStudioViewController::deleteButtonPressed()
+{
+    if (!m_currentRecording)
+        return;
+    m_currentRecording->setLocation(kLocationTrash);
+    m_currentRecording->save();
+    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
+}
+
+void RecordingStudioViewController::finishSaveOrDelete(ui::ViewAnimationTransition transition)
+{
+    m_state = StudioStateFinished;
+    setPrompt("Default Prompt");
+    m_titleTextField->setText("");
+    m_carousel->replaceViewWithViewWithTransitionStyle(m_multiFunctionButton.get(), m_recordingSymbolImageView, transition);
+}
+
+void RecordingStudioViewController::beginTitleEntry()
+{
+    m_carousel->setUserInteractionEnabled(false);
+    if (auto item = navigationItem()->rightBarButtonItem())
+        item->setEnabled(false);
+    m_titleTextField->setText("");
+    m_titleTextField->becomeFirstResponder();
+}
+
+void RecordingStudioViewController::keyboardWillShow()
+{
+    slidePanel(*m_normalControlPanel, -kTitlePanelRise, kTitlePanelSlideDuration);
+}
+
+bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textField)
+{
+    if (&textField != m_titleTextField.get())
+        return true;
+    textField.resignFirstResponder();
+    slidePanel(*m_normalControlPanel, kTitlePanelRise, kTitlePanelSlideDuration);
+    return true;
+}
+
+void RecordingStudioViewController::keyboardDidHide()
+{
+    if (!m_currentRecording)
+        return;
+    if (!m_titleTextField->text().empty())
+        m_currentRecording->setTitle(m_titleTextField->text());
+    m_currentRecording->save();
+    m_state = StudioStateFinished;
+    setPrompt("Default Prompt");
+    m_titleTextField->setText("");
+    m_carousel->setUserInteractionEnabled(true);
+    if (auto item = navigationItem()->rightBarButtonItem())
+        item->setEnabled(true);
+    m_carousel->replaceViewWithViewWithTransitionStyle(m_multiFunctionButton.get(), m_recordingSymbolImageView,
+        ui::ViewAnimationTransition::FlipFromLeft);
+}
+
+void RecordingStudioViewController::defaultCategoryChanged()
+{
+    if (m_editorShown || !m_currentRecording)
+        return;
+    m_currentRecording->setCategory(defaults().stringForKey("defaultCategory").value_or(""));
+}
+
+// Interruptions
+
+void RecordingStudioViewController::audioSessionInterruptionStarting()
+{
+    if (m_recorder && (m_recorder->isRunning() || m_recorder->paused())) {
+        m_recorderInterrupted = true;
+        // The recording is held, not ended: its will-stop only brings its length up to date.
+        m_recorder->stop();
+        releaseRecorder();
+        setPrompt("Recording Paused Prompt");
+    } else if (m_player && m_player->isRunning()) {
+        m_playerInterrupted = true;
+        m_playerInterruptedPosition = static_cast<float>(m_player->position());
+        m_player->stop();
+        releasePlayer();
+    }
+}
+
+void RecordingStudioViewController::audioSessionInterruptionStopping()
+{
+    if (m_recorderInterrupted) {
+        makeRecorder();
+        if (m_currentRecording)
+            m_recorder->recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
+        m_recorderInterrupted = false;
+        // Recording goes on, also when it had been paused: show it, and meter the new recorder.
+        setPrompt("Recording Prompt");
+        setImage(*m_recordPauseButton, "pause.png");
+        if (m_decibelMeter && m_decibelMeter->isRunning())
+            m_decibelMeter->startForAudioQueue(m_recorder);
+    }
+    if (m_playerInterrupted) {
+        makePlayer();
+        if (m_currentRecording)
+            m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), double(m_playerInterruptedPosition));
+        m_playerInterrupted = false;
+        setPlayingPrompt();
+        setImage(*m_playPauseButton, "pause.png");
+        m_playbackPositionAdjustedWhilePaused = false;
+    }
+}
+
+// Continuing an interrupted recording
+
+void RecordingStudioViewController::resolveInterruptedRecording(std::shared_ptr<Recording> recording)
+{
+    m_appendingToRecording = recording;
+    auto alert = std::make_shared<ui::AlertView>(text("Recording Interrupted Prompt Title"), text("Recording Interrupted Prompt"), this,
+        text("No"), std::vector<std::string> {});
+    alert->addButtonWithTitle(text("Yes"));
+    m_alert = alert;
+    alert->show();
+}
+
+void RecordingStudioViewController::alertViewClickedButtonAtIndex(ui::AlertView&, int buttonIndex)
+{
+    if (buttonIndex != kAlertYes)
+        return;
+    if (auto recording = m_appendingToRecording.lock())
+        appendToRecording(recording);
+}
+
+void RecordingStudioViewController::appendToRecording(std::shared_ptr<Recording> recording)
+{
+    if (!recording)
+        return;
+    m_appendingToRecording = recording;
+    if (m_currentRecording && m_currentRecording != recording)
+        m_currentRecording->deleteRecording();
+    m_currentRecording = recording;
+    recordButtonPressed();
+}

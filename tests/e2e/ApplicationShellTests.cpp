@@ -1,0 +1,95 @@
+#include "StudioTest.h"
+
+#include "foundation/Log.h"
+#include "foundation/UUID.h"
+#include "ui/NavigationController.h"
+#include "ui/TabBarController.h"
+
+using namespace e2e;
+
+namespace {
+
+class ApplicationShellTest : public StudioTest { };
+
+} // namespace
+
+TEST_F(ApplicationShellTest, LaunchShowsTheStudioTabInABlackNavigationBar)
+{
+    launch();
+    auto& application = ui::Application::sharedApplication();
+    EXPECT_EQ(application.statusBarStyle(), ui::StatusBarStyle::BlackOpaque);
+    EXPECT_TRUE(window().isKeyWindow());
+    EXPECT_EQ(window().frame(), gfx::Rect(0, 0, 320, 480));
+    const auto& tabs = *delegate().tabBarController();
+    ASSERT_EQ(tabs.viewControllers().size(), 1u);
+    auto* navigation = dynamic_cast<ui::NavigationController*>(tabs.viewControllers()[0].get());
+    ASSERT_TRUE(navigation);
+    EXPECT_EQ(navigation->topViewController().get(), &studio());
+    EXPECT_EQ(navigation->navigationBar()->barStyle(), ui::BarStyle::Black);
+    EXPECT_EQ(studio().title(), text("Studio"));
+    EXPECT_EQ(studio().tabBarItem()->image(), ui::imageNamed("microphone.png"));
+    EXPECT_EQ(studio().navigationItem()->rightBarButtonItem(), nullptr);
+
+    foundation::LogCapture log;
+    application.raiseMemoryWarning();
+    EXPECT_TRUE(log.contains("MEMORY WARNING!  Studio"));
+    EXPECT_TRUE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::PortraitUpsideDown));
+    EXPECT_FALSE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::LandscapeLeft));
+}
+
+TEST_F(ApplicationShellTest, TheIconBadgeCountsUnplayedRecordingsInMyRecordings)
+{
+    // An earlier run left three filed recordings, one of them played, and an unplayed one in
+    // the trash.
+    auto& library = RecordingLibrary::sharedLibrary();
+    for (auto [location, plays] : { std::pair { 1, 0 }, { 1, 1 }, { 1, 0 }, { 2, 0 } }) {
+        auto recording = library.newRecording();
+        recording->setLocation(location);
+        recording->setPlayCount(plays);
+        recording->save();
+    }
+    launch();
+    EXPECT_EQ(ui::Application::sharedApplication().applicationIconBadgeNumber(), 2);
+
+    // Playing one elsewhere (its count raised and saved) takes it off; deleting another too.
+    auto recordings = library.recordings();
+    recordings[0]->setPlayCount(1);
+    recordings[0]->save();
+    EXPECT_EQ(ui::Application::sharedApplication().applicationIconBadgeNumber(), 1);
+    recordings[2]->deleteRecording();
+    EXPECT_EQ(ui::Application::sharedApplication().applicationIconBadgeNumber(), 0);
+}
+
+TEST_F(ApplicationShellTest, OnlyOneQueueRunsAtATime)
+{
+    launch();
+    auto& studio = this->studio();
+    record(1.0);
+    ASSERT_TRUE(studio.recorder()->isRunning());
+    EXPECT_EQ(delegate().activeAudioQueue(), studio.recorder());
+
+    // A player elsewhere starts: the studio's recording ends as if stopped.
+    const std::string other = foundation::makeUUIDString();
+    {
+        std::shared_ptr<audio::File> file;
+        ASSERT_EQ(audio::File::create(audioPath(other), audio::kFileCAFType, audio::linearPCM16(22050, 1), audio::kFileFlagsEraseFile, &file),
+            audio::noErr);
+        auto samples = tone(22050);
+        auto n = static_cast<std::uint32_t>(samples.size());
+        ASSERT_EQ(file->writePackets(false, n * 2, nullptr, 0, &n, samples.data()), audio::noErr);
+    }
+    auto player = std::make_shared<AudioPlayer>();
+    player->playFromFileStartingAtPosition(other, 0);
+    EXPECT_FALSE(studio.recorder()->isRunning());
+    EXPECT_EQ(studio.state(), StudioStateRecordStopped);
+    EXPECT_EQ(delegate().activeAudioQueue(), player);
+    ASSERT_TRUE(runUntilState(StudioStateRecorded));
+    EXPECT_FLOAT_EQ(studio.currentRecording()->length(), 1.0f);
+
+    // The same queue starting again (a seek) is not stopped.
+    advance(0.2);
+    player->playFromFileStartingAtPosition(other, 0.5);
+    advance(0.1);
+    EXPECT_TRUE(player->isRunning());
+    player->stop();
+}

@@ -1,0 +1,91 @@
+#include "StudioTest.h"
+
+#include "ControlPanelView.h"
+#include "DecibelMeterView.h"
+
+#include "foundation/FileManager.h"
+
+using namespace e2e;
+
+namespace {
+
+class StudioScreenshotTest : public StudioTest {
+protected:
+    /// The whole screen as the window shows it now, at 2x, written for people to look at.
+    std::shared_ptr<gfx::Image> shoot(const std::string& name)
+    {
+        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        context->scaleCTM(2, 2);
+        window().layoutIfNeeded();
+        window().drawScreen(*context);
+        auto image = context->makeImage(2);
+        const std::string directory = PARLIVO_SCREENSHOT_DIR;
+        foundation::createDirectory(directory);
+        EXPECT_TRUE(image->writePNG(directory + "/studio_" + name + ".png")) << name;
+        return image;
+    }
+
+    /// A pixel of a shot at a point of the screen.
+    static gfx::Pixel at(const gfx::Image& shot, gfx::Point point) { return shot.pixelAt(int(point.x * 2), int(point.y * 2)); }
+    static gfx::Point offset(gfx::Point p, float dx, float dy) { return { p.x + dx, p.y + dy }; }
+    static bool reddish(gfx::Pixel p) { return p.red > 150 && p.green < 90 && p.blue < 90; }
+    static int brightness(gfx::Pixel p) { return (p.red + p.green + p.blue) / 3; }
+};
+
+} // namespace
+
+TEST_F(StudioScreenshotTest, AtRestRecordingRecordedPlayingAndNaming)
+{
+    launch();
+    auto& studio = this->studio();
+
+    auto rest = shoot("rest");
+    EXPECT_EQ(rest->pixelWidth(), 640);
+    EXPECT_EQ(rest->pixelHeight(), 960);
+    // The red record button in the middle of the carousel, the prompt above it in light grey,
+    // the black navigation bar and the tab bar with the studio's tab.
+    EXPECT_TRUE(reddish(at(*rest, offset(centreOf(*studio.recordButton()), 0, 40))));
+    EXPECT_GT(brightness(at(*rest, { 160, 42 })), 20);
+    EXPECT_LT(brightness(at(*rest, { 160, 42 })), 120);
+    EXPECT_EQ(at(*rest, { 160, 425 }), (gfx::Pixel { 0, 0, 0, 255 }));
+
+    tap(*studio.recordButton());
+    ASSERT_TRUE(recordUntil(1.5));
+    advance(0.3);
+    auto recording = shoot("recording");
+    // The meter's first bars lit red, its last one dark; the timer shows the time recorded.
+    auto& meter = *studio.decibelMeter();
+    const gfx::Point firstBar = meter.convertPointToView({ 3.9f, 16 }, nullptr);
+    const gfx::Point lastBar = meter.convertPointToView({ 217, 16 }, nullptr);
+    EXPECT_TRUE(reddish(at(*recording, firstBar)));
+    EXPECT_FALSE(reddish(at(*recording, lastBar)));
+    EXPECT_EQ(studio.recordTimerLabel()->text(), "0:02");
+    EXPECT_GT(brightness(at(*recording, centreOf(*studio.recordTimerLabel()))), 0);
+
+    stopRecording();
+    advance(0.7);
+    auto recorded = shoot("recorded");
+    // The four small buttons at the front, the record panel gone below the visible area.
+    EXPECT_NE(at(*recorded, centreOf(*studio.smallPlayButton())), at(*rest, centreOf(*studio.smallPlayButton())));
+    EXPECT_EQ(studio.recordControlPanel()->convertRectToView(studio.recordControlPanel()->bounds(), nullptr).minY(), 431);
+
+    tap(*studio.smallPlayButton());
+    ASSERT_TRUE(runUntilState(StudioStatePlaying));
+    advance(0.7);
+    auto playing = shoot("playing");
+    // The playback panel up, with its times in white.
+    const gfx::Rect panel = studio.playbackControlPanel()->convertRectToView(studio.playbackControlPanel()->bounds(), nullptr);
+    EXPECT_EQ(panel.minY(), 371);
+    EXPECT_GT(brightness(at(*playing, { 160, panel.minY() + 3 })), 60) << "the panel's grey top";
+    ASSERT_TRUE(runUntilState(StudioStateRecorded));
+    advance(0.7);
+
+    tap(*studio.smallSaveButton());
+    advance(0.4);
+    window().sendText("Lake memo");
+    auto naming = shoot("title");
+    // The title field, white, right above the keyboard.
+    const gfx::Point field = centreOf(*studio.titleTextField());
+    EXPECT_LT(field.y, 264);
+    EXPECT_GT(brightness(at(*naming, offset(field, 100, 0))), 200);
+}
