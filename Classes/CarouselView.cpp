@@ -6,15 +6,6 @@
 
 namespace {
 
-enum AnimationIdentifier {
-    AnimationPopulate = 1,
-    AnimationShift = 2,
-    AnimationPopLeft = 3,
-    AnimationPopRight = 4,
-    AnimationRestore = 5,
-    AnimationReplace = 6,
-};
-
 constexpr float kBackAlpha = 0.3f;
 constexpr float kReflectionAlpha = 0.5f;
 
@@ -97,7 +88,7 @@ void CarouselView::populateCarouselWithViewAViewBViewCAndViewDAnimated(std::shar
         addSubview(m_slots[i].container);
 
     if (animated)
-        beginAnimationBlock(AnimationPopulate, 0.6);
+        beginAnimationBlock(CarouselAnimationPopulate, 0.6);
     const auto places = positions();
     for (size_t i = 0; i < m_slots.size(); ++i) {
         m_slots[i].container->setTransform(places[i].transform);
@@ -178,7 +169,7 @@ void CarouselView::shift(bool clockwise)
         for (const auto* container : { &c, &b, &d, &a })
             raise(*container);
     }
-    beginAnimationBlock(AnimationShift, 0.6);
+    beginAnimationBlock(CarouselAnimationShift, 0.6);
     if (clockwise) {
         place(a, m_transformD);
         place(b, m_transformA);
@@ -226,7 +217,7 @@ void CarouselView::replaceViewWithViewWithTransitionStyle(const ui::View* oldVie
 
     newView->setFrame(contentFrame(newView->bounds().size));
     container->setUserInteractionEnabled(false);
-    beginAnimationBlock(AnimationReplace, 0.5);
+    beginAnimationBlock(CarouselAnimationReplace, 0.5);
     ui::View::setAnimationTransitionForView(style, container, true);
     auto old = std::move(slot->view);
     slot->view = newView;
@@ -288,7 +279,7 @@ void CarouselView::transitionDidStopFinishedContext(const std::string&, bool, vo
 {
     const auto identifier = static_cast<int>(reinterpret_cast<std::intptr_t>(context));
     switch (identifier) {
-    case AnimationShift:
+    case CarouselAnimationShift:
         if (m_animationStepCounter < 0) {
             ++m_animationStepCounter;
             performCounterClockwiseShift();
@@ -301,16 +292,16 @@ void CarouselView::transitionDidStopFinishedContext(const std::string&, bool, vo
             report(identifier);
         }
         break;
-    case AnimationPopLeft:
-    case AnimationPopRight:
+    case CarouselAnimationPopLeft:
+    case CarouselAnimationPopRight:
         if (m_popAnimatingView)
-            popStep(identifier == AnimationPopLeft ? m_popLeftTransnformStep : m_popRightTransnformStep, identifier);
+            popStep(identifier == CarouselAnimationPopLeft ? m_popLeftTransnformStep : m_popRightTransnformStep, identifier);
         else
             report(identifier);
         break;
-    case AnimationPopulate:
-    case AnimationRestore:
-    case AnimationReplace:
+    case CarouselAnimationPopulate:
+    case CarouselAnimationRestore:
+    case CarouselAnimationReplace:
         report(identifier);
         break;
     default:
@@ -328,12 +319,12 @@ void CarouselView::report(int identifier)
 
 void CarouselView::popActiveViewLeft()
 {
-    popStep(m_popLeftTransnformStep, AnimationPopLeft);
+    popStep(m_popLeftTransnformStep, CarouselAnimationPopLeft);
 }
 
 void CarouselView::popActiveViewRight()
 {
-    popStep(m_popRightTransnformStep, AnimationPopRight);
+    popStep(m_popRightTransnformStep, CarouselAnimationPopRight);
 }
 
 void CarouselView::popStep(const std::array<gfx::AffineTransform, 8>& steps, int identifier)
@@ -391,7 +382,7 @@ void CarouselView::restorePoppedView()
         if (getViewContainerWithTransform(position.transform))
             continue;
         popped->setTransform(position.transform);
-        beginAnimationBlock(AnimationRestore, 0.6);
+        beginAnimationBlock(CarouselAnimationRestore, 0.6);
         popped->setAlpha(position.alpha);
         ui::View::commitAnimations();
         return;

@@ -10,6 +10,24 @@
 
 class CarouselView;
 
+/// The identifiers the carousel reports to its delegate, one per kind of animation.
+enum CarouselAnimation : int {
+    CarouselAnimationPopulate = 1,
+    CarouselAnimationShift = 2,
+    CarouselAnimationPopLeft = 3,
+    CarouselAnimationPopRight = 4,
+    CarouselAnimationRestore = 5,
+    CarouselAnimationReplace = 6,
+};
+
+/// How makeViewActiveWithRotationStyle turns: the shortest way, always clockwise, or always
+/// counter-clockwise.
+enum CarouselRotationStyle : int {
+    CarouselRotationShortestWay = 0,
+    CarouselRotationClockwise = 1,
+    CarouselRotationCounterClockwise = 2,
+};
+
 /// Told when one of the carousel's animation sequences has ended.
 class CarouselViewDelegate {
 public:

@@ -26,18 +26,6 @@ const char* const PRLVNotificationDefualtCategoryChanged = "PRLVNotificationDefu
 
 namespace {
 
-// Carousel animation identifiers.
-constexpr int kAnimationPopulated = 1;
-constexpr int kAnimationTurned = 2;
-constexpr int kAnimationPoppedLeft = 3;
-constexpr int kAnimationPoppedRight = 4;
-constexpr int kAnimationReplaced = 6;
-
-// Rotation styles of makeViewActiveWithRotationStyle.
-constexpr int kShortestWay = 0;
-constexpr int kClockwise = 1;
-constexpr int kCounterClockwise = 2;
-
 // Panel slides: the record panel shows its meter and timer (80) or only its meter (60); the
 // playback panel shows whole (60); the title panel rises above the keyboard (226).
 constexpr float kRecordPanelRiseWithTimer = 80;
@@ -370,14 +358,14 @@ void RecordingStudioViewController::carouselViewDidFinishAnimation(CarouselView*
     // The carousel's report may end this screen's last outside reference; stay alive for it.
     auto keep = sharedController();
     switch (identifier) {
-    case kAnimationPopulated:
+    case CarouselAnimationPopulate:
         m_state = StudioStateReady;
         setPrompt("PreRecord Prompt");
         m_carousel->setUserInteractionEnabled(true);
         if (m_instantStart)
             recordButtonPressed();
         return;
-    case kAnimationTurned:
+    case CarouselAnimationShift:
         if (m_state == StudioStateRecordRequested) {
             m_state = StudioStateRecording;
             // Without a beep that reports its end nothing would ever start the recorder.
@@ -403,21 +391,21 @@ void RecordingStudioViewController::carouselViewDidFinishAnimation(CarouselView*
             m_carousel->restorePoppedView();
         }
         return;
-    case kAnimationPoppedLeft:
+    case CarouselAnimationPopLeft:
         if (m_crumpleSound)
             m_crumpleSound->play();
         m_state = StudioStateFinished;
-        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), kCounterClockwise);
+        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), CarouselRotationCounterClockwise);
         setPrompt("Default Prompt");
         return;
-    case kAnimationPoppedRight:
+    case CarouselAnimationPopRight:
         if (m_saveSound)
             m_saveSound->play();
         m_state = StudioStateFinished;
-        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), kClockwise);
+        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), CarouselRotationClockwise);
         setPrompt("Default Prompt");
         return;
-    case kAnimationReplaced:
+    case CarouselAnimationReplace:
         if (!m_currentRecording)
             return;
         if (m_currentRecording->location() == kLocationTrash)
@@ -436,7 +424,7 @@ void RecordingStudioViewController::recordButtonPressed()
 {
     m_state = StudioStateRecordRequested;
     setRecordRequestedPrompt();
-    m_carousel->makeViewActiveWithRotationStyle(m_recordStopButton.get(), kShortestWay);
+    m_carousel->makeViewActiveWithRotationStyle(m_recordStopButton.get(), CarouselRotationShortestWay);
     showRecordControlPanel();
 }
 
@@ -516,7 +504,7 @@ void RecordingStudioViewController::recorderWillStop()
     m_state = StudioStateRecordStopped;
     setPrompt("Default Prompt");
     setImage(*m_recordPauseButton, "pause.png");
-    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), kShortestWay);
+    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), CarouselRotationShortestWay);
     hideRecordControlPanel();
     if (!m_currentRecording)
         return;
@@ -533,7 +521,7 @@ void RecordingStudioViewController::playButtonPressed()
 {
     m_state = StudioStatePlayRequested;
     setPrompt("Default Prompt");
-    m_carousel->makeViewActiveWithRotationStyle(m_playStopButton.get(), kShortestWay);
+    m_carousel->makeViewActiveWithRotationStyle(m_playStopButton.get(), CarouselRotationShortestWay);
     showPlaybackControlPanel();
 }
 
@@ -591,7 +579,7 @@ void RecordingStudioViewController::playerDidStop()
     m_state = StudioStatePlayStopped;
     setPrompt("Default Prompt");
     setImage(*m_playPauseButton, "pause.png");
-    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), kShortestWay);
+    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), CarouselRotationShortestWay);
     hidePlaybackControlPanel();
     stopPlaybackTimer();
 }
