@@ -108,20 +108,17 @@ TEST_F(DrawingTest, GreyMaskRampGivesALinearAlpha)
     EXPECT_FALSE(Image::createWithMask(*mask, *picture->makeImage()));
 }
 
-TEST_F(DrawingTest, RoundedPathWithArcsFillsInsideOnly)
+TEST_F(DrawingTest, PathOfLinesAndArcsFillsInsideOnly)
 {
+    // A 40 x 20 stadium: two straight edges joined by half circles.
     auto context = BitmapContext::create(40, 20, PixelFormat::RGBAPremultiplied, ContextOrigin::TopLeft);
-    const float x = 0, y = 0, w = 40, h = 20, r = 10;
+    const float half = float(std::numbers::pi / 2);
     Path path;
-    path.moveTo({ x + r, y });
-    path.lineTo({ x + w - r, y });
-    path.addArc({ x + w - r, y + r }, r, -1.57f, 0, false);
-    path.lineTo({ x + w, y + h - r });
-    path.addArc({ x + w - r, y + h - r }, r, 0, 1.57f, false);
-    path.lineTo({ x + r, y + h });
-    path.addArc({ x + r, y + h - r }, r, 1.57f, 3.14f, false);
-    path.lineTo({ x, y + r });
-    path.addArc({ x + r, y + r }, r, 3.14f, 4.71f, false);
+    path.moveTo({ 10, 0 });
+    path.lineTo({ 30, 0 });
+    path.addArc({ 30, 10 }, 10, -half, half, false);
+    path.lineTo({ 10, 20 });
+    path.addArc({ 10, 10 }, 10, half, 3 * half, false);
     path.closeSubpath();
     context->fillPath(path, Color::white());
     const Bitmap& b = context->bitmap();
