@@ -422,6 +422,7 @@ void RecordingStudioViewController::carouselViewDidFinishAnimation(CarouselView*
 
 void RecordingStudioViewController::recordButtonPressed()
 {
+    m_recordingPending = true;
     m_state = StudioStateRecordRequested;
     setRecordRequestedPrompt();
     m_carousel->makeViewActiveWithRotationStyle(m_recordStopButton.get(), CarouselRotationShortestWay);
@@ -442,6 +443,10 @@ void RecordingStudioViewController::soundEffectDidFinishPlaying(SoundEffect* sou
 
 void RecordingStudioViewController::startRecording()
 {
+    // An interruption that came before the recorder started starts it when it ends.
+    if (m_recorderInterrupted)
+        return;
+    m_recordingPending = false;
     setPrompt("Recording Prompt");
     setImage(*m_recordPauseButton, "pause.png");
     if (!m_recorder || !m_currentRecording)
@@ -778,6 +783,13 @@ void RecordingStudioViewController::audioSessionInterruptionStarting()
         m_recorder->stop();
         releaseRecorder();
         setPrompt("Recording Paused Prompt");
+    } else if (m_recordingPending) {
+        // The delegate has already shown state 3, so the turn's end would start nothing and
+        // the studio would stay stuck with a stop button that stops nothing.
+        m_recorderInterrupted = true;
+        if (m_recorder)
+            releaseRecorder();
+        setPrompt("Recording Paused Prompt");
     } else if (m_player && m_player->isRunning()) {
         m_playerInterrupted = true;
         m_playerInterruptedPosition = static_cast<float>(m_player->position());
@@ -790,9 +802,11 @@ void RecordingStudioViewController::audioSessionInterruptionStopping()
 {
     if (m_recorderInterrupted) {
         makeRecorder();
-        if (m_currentRecording)
-            m_recorder->recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
         m_recorderInterrupted = false;
+        if (m_recordingPending)
+            startRecording();
+        else if (m_currentRecording)
+            m_recorder->recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
         // Recording goes on, also when it had been paused: show it, and meter the new recorder.
         setPrompt("Recording Prompt");
         setImage(*m_recordPauseButton, "pause.png");

@@ -261,6 +261,9 @@ private:
     bool m_editorShown { false };
     bool m_playbackPositionAdjustedWhilePaused { false };
     bool m_recorderInterrupted { false };
+    // Record was pressed and the recorder has not been started yet (the carousel is turning
+    // or the beep is playing). An interruption in that span starts the recording when it ends.
+    bool m_recordingPending { false };
     bool m_playerInterrupted { false };
     float m_playerInterruptedPosition { 0 };
     /// The recording to continue at the next start of recording; not owned.

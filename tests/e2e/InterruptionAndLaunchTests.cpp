@@ -17,6 +17,30 @@ protected:
         audio::Session::shared().raiseInterruption(state);
         runLoop().runPending();
     }
+
+    /// Taps record, lets an interruption begin after the given time (before the recorder has
+    /// started) and checks that nothing records until it ends, and then the recording does.
+    void interruptBeforeRecordingBegan(double after)
+    {
+        launch();
+        auto& studio = this->studio();
+        auto recording = studio.currentRecording();
+        tap(*studio.recordButton());
+        advance(after);
+        ASSERT_FALSE(studio.recorder() && studio.recorder()->isRunning());
+        interrupt(audio::kSessionBeginInterruption);
+        EXPECT_EQ(studio.state(), StudioStateRecording);
+
+        advance(2.0);
+        EXPECT_FALSE(studio.recorder() && studio.recorder()->isRunning());
+        EXPECT_FALSE(audioFileExists(recording->audioFileName()));
+
+        interrupt(audio::kSessionEndInterruption);
+        ASSERT_TRUE(recordUntil(1.0));
+        stopRecording();
+        EXPECT_EQ(samplesOf(recording->audioFileName()).size(), 22050u);
+        EXPECT_FLOAT_EQ(recording->length(), 1.0f);
+    }
 };
 
 class LaunchTest : public StudioTest {
@@ -101,6 +125,16 @@ TEST_F(InterruptionTest, APausedRecordingGoesOnWhenTheInterruptionEnds)
     stopRecording();
     EXPECT_EQ(samplesOf(recording->audioFileName()), tone(22050));
     EXPECT_FLOAT_EQ(recording->length(), 1.0f);
+}
+
+TEST_F(InterruptionTest, AnInterruptionWhileTheCarouselTurnsStartsTheRecordingWhenItEnds)
+{
+    interruptBeforeRecordingBegan(0.3);
+}
+
+TEST_F(InterruptionTest, AnInterruptionDuringTheBeepStartsTheRecordingWhenItEnds)
+{
+    interruptBeforeRecordingBegan(0.8);
 }
 
 TEST_F(InterruptionTest, PlaybackContinuesWhereItWasInANewPlayer)
