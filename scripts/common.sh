@@ -3,6 +3,7 @@
 set -euo pipefail
 
 PARLIVO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PARLIVO_ROOT}
 
 parlivo_install_packages() {
     local wanted missing=()
@@ -32,7 +33,12 @@ parlivo_build() {
     local dir=$1
     shift
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$PARLIVO_ROOT" -B "$dir" -G Ninja "$@"
+        local launcher=()
+        # Several checkouts of the tree share one compiler cache when ccache is there.
+        if command -v ccache >/dev/null; then
+            launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        fi
+        cmake -S "$PARLIVO_ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@"
     fi
     cmake --build "$dir" --parallel "$(nproc)"
 }
