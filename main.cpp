@@ -5,6 +5,7 @@
 #include "audio/Device.h"
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
+#include "foundation/InstanceLock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "host/Host.h"
@@ -143,6 +144,15 @@ int main(int argc, char** argv)
     // A headless run steps a manual clock, which only the virtual devices follow.
     if (!options.screenshotPath.empty() && !devicesChosen)
         devices.backend = audio::DeviceChoice::Backend::Virtual;
+    // One program at a time works on a documents directory: a second one would file the
+    // first one's current recording at its start and both would write the same rows.
+    const std::string documents = foundation::documentsDirectory();
+    std::string lockError;
+    auto instanceLock = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &lockError);
+    if (!instanceLock) {
+        std::fprintf(stderr, "parlivo: Parlivo is already running on %s (%s); this start changes nothing.\n", documents.c_str(), lockError.c_str());
+        return 1;
+    }
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.
