@@ -60,8 +60,13 @@ int runDefaultsCommand(const std::vector<std::string>& args)
         std::printf("%s\n", value->c_str());
         return 0;
     }
-    if (verb == "write" && args.size() == 3)
+    if (verb == "write" && args.size() == 3) {
+        if (auto problem = ParlivoAppDelegate::settingValueProblem(args[1], args[2])) {
+            std::fprintf(stderr, "parlivo: not written: %s\n", problem->c_str());
+            return 1;
+        }
         return defaults.setObjectForKey(args[2], args[1]) ? 0 : 1;
+    }
     if (verb == "delete" && args.size() == 2)
         return defaults.removeObjectForKey(args[1]) ? 0 : 1;
     std::fprintf(stderr, "parlivo: unknown defaults command\n");

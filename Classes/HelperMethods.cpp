@@ -67,6 +67,15 @@ std::optional<double> HelperMethods::audioFileDuration(const std::string& audioF
     return static_cast<double>(packets) / format.mSampleRate;
 }
 
+std::optional<double> HelperMethods::sampleRateFromSetting(const std::string& text)
+{
+    char* end = nullptr;
+    double rate = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(rate >= 8000 && rate <= 192000) || rate != std::floor(rate))
+        return std::nullopt;
+    return rate;
+}
+
 std::string HelperMethods::formattedSize(std::uint64_t bytes)
 {
     auto kilobytes = static_cast<float>(bytes >> 10);

@@ -111,3 +111,20 @@ TEST_F(CommandLineTest, ASecondProgramOnTheSameDocumentsChangesNothing)
     first.reset();
     EXPECT_TRUE(foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock"));
 }
+
+TEST_F(CommandLineTest, DefaultsWriteRefusesValuesItsKeyCannotTake)
+{
+    for (const char* rate : { "1e9", "-5", "abc", "0", "nan", "inf", "22050.5", "''" }) {
+        auto refused = testsupport::runParlivo(std::string("defaults write sampleRate ") + rate, testsupport::Collect::StandardError);
+        EXPECT_EQ(refused.status, 1) << rate;
+        EXPECT_EQ(refused.output, "parlivo: not written: sampleRate takes a whole number of hertz from 8000 to 192000\n") << rate;
+    }
+    EXPECT_EQ(run("defaults write recordTimer maybe").status, 1);
+    EXPECT_EQ(run("defaults write interruptedRecordingKey 4294967296").status, 1);
+    // Nothing refused was stored; good values are.
+    EXPECT_EQ(run("defaults read sampleRate").output, "22050\n");
+    EXPECT_EQ(run("defaults write sampleRate 44100").status, 0);
+    EXPECT_EQ(run("defaults write recordTimer NO").status, 0);
+    EXPECT_EQ(run("defaults write saveOption anything").status, 0);
+    EXPECT_EQ(run("defaults read sampleRate").output, "44100\n");
+}
