@@ -5,6 +5,7 @@
 #include "audio/Device.h"
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
+#include "foundation/InstanceLock.h"
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "host/Host.h"
@@ -59,8 +60,13 @@ int runDefaultsCommand(const std::vector<std::string>& args)
         std::printf("%s\n", value->c_str());
         return 0;
     }
-    if (verb == "write" && args.size() == 3)
+    if (verb == "write" && args.size() == 3) {
+        if (auto problem = ParlivoAppDelegate::settingValueProblem(args[1], args[2])) {
+            std::fprintf(stderr, "parlivo: not written: %s\n", problem->c_str());
+            return 1;
+        }
         return defaults.setObjectForKey(args[2], args[1]) ? 0 : 1;
+    }
     if (verb == "delete" && args.size() == 2)
         return defaults.removeObjectForKey(args[1]) ? 0 : 1;
     std::fprintf(stderr, "parlivo: unknown defaults command\n");
@@ -143,6 +149,15 @@ int main(int argc, char** argv)
     // A headless run steps a manual clock, which only the virtual devices follow.
     if (!options.screenshotPath.empty() && !devicesChosen)
         devices.backend = audio::DeviceChoice::Backend::Virtual;
+    // One program at a time works on a documents directory: a second one would file the
+    // first one's current recording at its start and both would write the same rows.
+    const std::string documents = foundation::documentsDirectory();
+    std::string lockError;
+    auto instanceLock = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &lockError);
+    if (!instanceLock) {
+        std::fprintf(stderr, "parlivo: Parlivo is already running on %s (%s); this start changes nothing.\n", documents.c_str(), lockError.c_str());
+        return 1;
+    }
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.

@@ -1,5 +1,6 @@
 #include "HelperMethods.h"
 
+#include "audio/File.h"
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/Clock.h"
@@ -50,6 +51,29 @@ std::uint64_t HelperMethods::getAudioFileSize(const std::string& audioFileName)
 std::string HelperMethods::getAudioFileSizeFormattedString(const std::string& audioFileName)
 {
     return formattedSize(getAudioFileSize(audioFileName));
+}
+
+std::optional<double> HelperMethods::audioFileDuration(const std::string& audioFileName)
+{
+    auto path = getFullAudioFilePath(audioFileName);
+    std::shared_ptr<audio::File> file;
+    if (!path || audio::File::open(*path, audio::FilePermission::Read, 0, &file) != audio::noErr || !file)
+        return std::nullopt;
+    audio::StreamBasicDescription format {};
+    std::uint64_t packets = 0;
+    if (file->getProperty(audio::FileProperty::DataFormat, format) != audio::noErr || !(format.mSampleRate > 0)
+        || file->getProperty(audio::FileProperty::AudioDataPacketCount, packets) != audio::noErr)
+        return std::nullopt;
+    return static_cast<double>(packets) / format.mSampleRate;
+}
+
+std::optional<double> HelperMethods::sampleRateFromSetting(const std::string& text)
+{
+    char* end = nullptr;
+    double rate = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(rate >= 8000 && rate <= 192000) || rate != std::floor(rate))
+        return std::nullopt;
+    return rate;
 }
 
 std::string HelperMethods::formattedSize(std::uint64_t bytes)
@@ -119,7 +143,8 @@ std::string HelperMethods::formattedSimpleDate(double date)
         return foundation::localizedString("This Month");
     if (auto lastMonth = calendar.startOfUnit(foundation::CalendarUnit::Month, monthStart - kDay); lastMonth && *lastMonth < date)
         return foundation::localizedString("Last Month");
-    return foundation::formatDate(date, "YYYY");
+    // The calendar year: the week-based one ("YYYY") files the last days of December under the next.
+    return foundation::formatDate(date, "yyyy");
 }
 
 gfx::Path HelperMethods::createRoundedRectanglePath(const gfx::Rect& rect, float radius)

@@ -38,6 +38,14 @@ public:
     /// The size as display text: whole kilobytes below 1024 ("1023 KB"), else megabytes with
     /// at most two fraction digits ("1.43 MB"), in the user's locale.
     static std::string getAudioFileSizeFormattedString(const std::string& audioFileName);
+    /// The length in seconds of the recording's audio: its packets over its sample rate. None
+    /// when the file is missing, the name refused, or the file is not a readable recording
+    /// (empty, cut off in its header, not audio, a directory).
+    static std::optional<double> audioFileDuration(const std::string& audioFileName);
+    /// The rate a "sampleRate" setting names, when it is one the audio files and devices take:
+    /// the whole text a whole number of hertz from 8000 to 192000. None for anything else
+    /// ("abc", "nan", "inf", "-5", "0", "1e9", "22050.5").
+    static std::optional<double> sampleRateFromSetting(const std::string& text);
     /// The size text of a byte count (the rule of getAudioFileSizeFormattedString).
     static std::string formattedSize(std::uint64_t bytes);
 

@@ -11,12 +11,17 @@
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/StringFormat.h"
+#include "foundation/UnicodeText.h"
 #include "foundation/UserDefaults.h"
 #include "ui/NavigationController.h"
 #include "ui/Screen.h"
 #include "ui/TabBarController.h"
 #include "ui/Window.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <vector>
 
 const char* const PRLVNotificationAudioSessionInterruptionStarting = "PRLVNotificationAudioSessionInterruptionStarting";
@@ -58,6 +63,27 @@ void ParlivoAppDelegate::initialize()
         { "saveOption", "titleEditor" },
         { "recordTimer", "Yes" },
     });
+}
+
+std::optional<std::string> ParlivoAppDelegate::settingValueProblem(const std::string& key, const std::string& value)
+{
+    static const std::vector<std::string> kFlags = { "soundEffects", "aboutScreenHidden", "emptyTrash", "showImages", "instantRecord", "recordTimer" };
+    static const std::vector<std::string> kFlagValues = { "Yes", "YES", "yes", "NO", "No", "no", "true", "false", "1", "0" };
+    if (!foundation::isValidUtf8(value))
+        return "a setting holds UTF-8 text";
+    if (key == "sampleRate" && !HelperMethods::sampleRateFromSetting(value))
+        return "sampleRate takes a whole number of hertz from 8000 to 192000";
+    if (key == "interruptedRecordingKey") {
+        char* end = nullptr;
+        errno = 0;
+        long long number = std::strtoll(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || errno == ERANGE || number < INT32_MIN || number > INT32_MAX)
+            return "interruptedRecordingKey takes a whole number that fits 32 bits";
+    }
+    if (std::find(kFlags.begin(), kFlags.end(), key) != kFlags.end()
+        && std::find(kFlagValues.begin(), kFlagValues.end(), value) == kFlagValues.end())
+        return key + " takes Yes or NO";
+    return std::nullopt;
 }
 
 ParlivoAppDelegate::ParlivoAppDelegate()

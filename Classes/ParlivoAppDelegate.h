@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 class AudioQueueObject;
 class RecordingStudioViewController;
@@ -38,6 +40,10 @@ public:
     /// process before any setting is read (main calls it first); the defaults are never
     /// written to the settings file.
     static void initialize();
+    /// Why value cannot be stored under a settings key, or none when it can: "sampleRate" takes
+    /// a usable rate, "interruptedRecordingKey" a 32-bit whole number, the flags "Yes", "NO"
+    /// and their usual spellings; the texts any UTF-8 text; keys of no setting anything.
+    static std::optional<std::string> settingValueProblem(const std::string& key, const std::string& value);
 
     /// Initialises the audio session with the interruption listener and observes the
     /// recording-saved, recording-deleted and queue-will-start notifications.

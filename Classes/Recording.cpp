@@ -76,6 +76,7 @@ void Recording::load()
     m_createdDate = sqlite3_column_double(select_statement, 7);
     m_location = sqlite3_column_int(select_statement, 8);
     m_dirty = false;
+    m_loaded = true;
 }
 
 // The setters share one shape: nothing happens for an equal value.
@@ -140,15 +141,24 @@ void Recording::save()
     // Observers of the notification may drop the library's reference.
     auto keepAlive = weak_from_this().lock();
     std::optional<std::string> title = m_title;
-    if (m_title.empty()) {
+    const bool untitled = m_title.empty();
+    if (untitled) {
         // None when the titles cannot be read: the row then holds NULL, which reads as "".
         title = RecordingLibrary::sharedLibrary().getNextAvailableRecordingTitle();
         setTitle(title.value_or(""));
     }
+    // A title given here but never stored is not taken in the table: another recording could
+    // get it too. Unsaved, the record goes back to untitled.
+    auto keepTitleOnlyIfSaved = [this, untitled] {
+        if (untitled && m_dirty)
+            m_title.clear();
+    };
     if (!prepareCached(m_database, update_statement,
             "UPDATE recordings SET title=?, audioFileName=?, size=?, category=?, comments=?, length=?, playCount=?, createdDate=?, location=? WHERE pk=?",
-            "Prepare update statement failed with error %s."))
+            "Prepare update statement failed with error %s.")) {
+        keepTitleOnlyIfSaved();
         return;
+    }
     {
         StatementReset reset(update_statement);
         if (title)
@@ -164,8 +174,10 @@ void Recording::save()
         sqlite3_bind_double(update_statement, 8, m_createdDate);
         sqlite3_bind_int(update_statement, 9, m_location);
         sqlite3_bind_int(update_statement, 10, m_key);
-        if (!stepWrite(m_database, update_statement, "Update statement execution failed with error %s."))
+        if (!stepWrite(m_database, update_statement, "Update statement execution failed with error %s.")) {
+            keepTitleOnlyIfSaved();
             return;
+        }
     }
     // The photo is part of the save: a photo that was not written keeps the record dirty.
     if (!saveImage())
@@ -257,7 +269,8 @@ bool Recording::stepWrite(sqlite3* database, sqlite3_stmt* statement, const char
 
 void Recording::logDatabaseError(sqlite3* database, const char* failureText)
 {
-    foundation::log(foundation::formatWithString(failureText, sqlite3_errmsg(database)));
+    // Without a connection SQLite's own text would be "out of memory", which misleads.
+    foundation::log(foundation::formatWithString(failureText, database ? sqlite3_errmsg(database) : "no database is open"));
 }
 
 Recording::StatementReset::~StatementReset()

@@ -90,6 +90,9 @@ public:
     void deleteRecording();
 
     bool isDirty() const { return m_dirty; }
+    /// Whether the row was read at creation. A record whose row could not be read holds only
+    /// its key: nothing about it, not even its location, is known.
+    bool isLoaded() const { return m_loaded; }
     bool isImageLoaded() const { return m_imageLoaded; }
     sqlite3* database() const { return m_database; }
 
@@ -145,5 +148,6 @@ private:
     float m_length { 0 };
     std::int32_t m_location { 0 };
     bool m_dirty { false };
+    bool m_loaded { false };
     sqlite3* m_database { nullptr };
 };

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class Recording;
@@ -79,7 +80,34 @@ private:
     void init();
     void createEditableCopyOfDatabaseIfNeeded();
     void initializeDatabase();
+    /// Opens the connection with a busy timeout; false, logged, when it cannot be opened.
+    bool openDatabase();
+    /// Why the open database cannot be used (not a database, damaged, not the expected
+    /// tables and columns); none when it can, or when a lock or an I/O error kept it from
+    /// being checked.
+    std::optional<std::string> unusableDatabaseReason();
+    /// Closes the connection, renames the database (with its log) aside, logs it and copies the
+    /// template in its place. False, logged, when it could not be renamed.
+    bool setDatabaseAside(const std::string& reason);
+    /// Files the recordings a run left unfiled whose audio file is a readable recording,
+    /// deletes those without an audio file, and leaves the rest (with a log line).
     void recoverUnfiledRecordings();
+    /// After starting again from the template: files every recording audio file of the
+    /// documents directory that no row refers to.
+    void fileUnreferencedAudioFiles();
+    /// Gives an unfiled recording its audio file's size and length, an untitled title from
+    /// untitledTitles when it has none, files it in My Recordings and saves it. False when the
+    /// audio file is not a readable recording.
+    bool fileAudioOf(Recording& recording, std::optional<std::unordered_set<std::string>>& untitledTitles);
+    /// Inserts a row for an audio file, unfiled and untitled, and returns its recording.
+    std::shared_ptr<Recording> insertRecording(const std::string& audioFileName, double createdDate);
+    /// Gives a row whose key does not fit 32 bits the key after the largest that does; 0, with
+    /// the row removed, when none is free.
+    long long moveRowToFittingKey(long long rowId);
+    /// The titles of every row that contain the untitled base text; none when unreadable.
+    std::optional<std::unordered_set<std::string>> takenUntitledTitles();
+    /// The first untitled title not in taken, which it then joins.
+    static std::string nextUntitledTitle(std::unordered_set<std::string>& taken);
     /// Finalizes every statement and closes the connection; the records lose their handle.
     void closeDatabase();
     /// Recording::deleteRecording()'s last step.

@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -166,6 +167,36 @@ std::optional<std::uint64_t> fileSize(const std::string& path)
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<double> modificationDate(const std::string& path)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
+}
+
+std::vector<std::string> contentsOfDirectory(const std::string& path)
+{
+    std::vector<std::string> names;
+    std::error_code code;
+    for (fs::directory_iterator it(path, code), end; !code && it != end; it.increment(code))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> moveAside(const std::string& path, const std::string& suffix, std::string* error)
+{
+    std::string target = path + suffix;
+    for (int n = 1; fileExists(target); ++n)
+        target = path + suffix + "-" + std::to_string(n);
+    if (::rename(path.c_str(), target.c_str()) != 0) {
+        setError(error, std::strerror(errno));
+        return std::nullopt;
+    }
+    return target;
 }
 
 bool createDirectory(const std::string& path, std::string* error)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace foundation {
 
@@ -30,6 +31,13 @@ bool copyItem(const std::string& from, const std::string& to, std::string* error
 bool removeItem(const std::string& path, std::string* error = nullptr);
 /// The size of the file at path in bytes, following symbolic links; none when missing.
 std::optional<std::uint64_t> fileSize(const std::string& path);
+/// The last modification time of the file at path in seconds since 1970; none when missing.
+std::optional<double> modificationDate(const std::string& path);
+/// The names (not paths) of the entries of a directory, sorted; empty when it cannot be read.
+std::vector<std::string> contentsOfDirectory(const std::string& path);
+/// Renames path to a name beside it that is not taken: path, suffix, then "-1", "-2"... when
+/// needed. Returns the new path, or none (with a reason) when the rename failed.
+std::optional<std::string> moveAside(const std::string& path, const std::string& suffix, std::string* error = nullptr);
 /// Creates a directory and any missing parents with owner-only permissions.
 bool createDirectory(const std::string& path, std::string* error = nullptr);
 /// The whole content of a file, or none when it cannot be read.

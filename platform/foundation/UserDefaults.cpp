@@ -156,36 +156,38 @@ std::string UserDefaults::serialize(const std::map<std::string, std::string>& va
     return text;
 }
 
-std::optional<std::map<std::string, std::string>> UserDefaults::parse(const std::string& text, std::string* reason)
+std::map<std::string, std::string> UserDefaults::parse(const std::string& text, std::string* problems)
 {
-    auto fail = [&](std::string why) -> std::optional<std::map<std::string, std::string>> {
-        if (reason)
-            *reason = std::move(why);
-        return std::nullopt;
-    };
-    if (!isValidUtf8(text))
-        return fail("not UTF-8 text");
+    std::vector<std::string> skipped;
     std::string_view rest(text);
-    size_t lineEnd = rest.find('\n');
-    if (lineEnd == std::string_view::npos || rest.substr(0, lineEnd) != kHeader)
-        return fail("missing header line");
-    rest.remove_prefix(lineEnd + 1);
     std::map<std::string, std::string> values;
-    int lineNumber = 1;
+    int lineNumber = 0;
     while (!rest.empty()) {
         ++lineNumber;
-        lineEnd = rest.find('\n');
+        size_t lineEnd = rest.find('\n');
         // Every complete file ends with a line break; a last line without one is a torn write.
-        if (lineEnd == std::string_view::npos)
-            return fail("unterminated line " + std::to_string(lineNumber));
+        if (lineEnd == std::string_view::npos) {
+            skipped.push_back("unterminated line " + std::to_string(lineNumber));
+            break;
+        }
         std::string_view line = rest.substr(0, lineEnd);
         rest.remove_prefix(lineEnd + 1);
+        if (lineNumber == 1 && line == kHeader)
+            continue;
         size_t equals = line.find('=');
         auto key = equals == std::string_view::npos ? std::nullopt : unescape(line.substr(0, equals));
         auto value = key ? unescape(line.substr(equals + 1)) : std::nullopt;
-        if (!key || !value || key->empty())
-            return fail("malformed line " + std::to_string(lineNumber));
+        // One bad line costs only itself: the other settings stay.
+        if (!isValidUtf8(line) || !key || !value || key->empty()) {
+            skipped.push_back("malformed line " + std::to_string(lineNumber));
+            continue;
+        }
         values[*key] = *value;
+    }
+    if (problems) {
+        problems->clear();
+        for (const auto& item : skipped)
+            *problems += (problems->empty() ? "" : ", ") + item;
     }
     return values;
 }
@@ -197,17 +199,29 @@ std::map<std::string, std::string> UserDefaults::readFileLocked()
     if (!m_loadedStamp.exists)
         return {};
     auto text = readFile(m_path);
-    std::string reason = "cannot be read";
-    std::optional<std::map<std::string, std::string>> values;
+    std::string problems = "cannot be read";
+    std::map<std::string, std::string> values;
     if (text)
-        values = parse(*text, &reason);
-    if (values)
-        return *values;
+        values = parse(*text, &problems);
+    if (problems.empty())
+        return values;
     std::string aside = asideName(m_path);
+    if (!values.empty()) {
+        if (m_loadedStamp == m_reportedStamp)
+            return values;
+        m_reportedStamp = m_loadedStamp;
+        // The file stays in use for its good lines; the copy keeps the bad ones for the user,
+        // and the next change writes the file without them.
+        if (text && writeFileAtomically(aside, *text))
+            logf("Settings file '%s' has unreadable lines (%s); kept a copy as '%s', the other settings are used.", m_path.c_str(), problems.c_str(), aside.c_str());
+        else
+            logf("Settings file '%s' has unreadable lines (%s); the other settings are used.", m_path.c_str(), problems.c_str());
+        return values;
+    }
     if (::rename(m_path.c_str(), aside.c_str()) == 0)
-        logf("Settings file '%s' is unreadable (%s); kept as '%s', settings start empty.", m_path.c_str(), reason.c_str(), aside.c_str());
+        logf("Settings file '%s' is unreadable (%s); kept as '%s', settings start empty.", m_path.c_str(), problems.c_str(), aside.c_str());
     else
-        logf("Settings file '%s' is unreadable (%s) and could not be moved aside: %s; settings start empty.", m_path.c_str(), reason.c_str(), std::strerror(errno));
+        logf("Settings file '%s' is unreadable (%s) and could not be moved aside: %s; settings start empty.", m_path.c_str(), problems.c_str(), std::strerror(errno));
     m_loadedStamp = stampOfFile();
     return {};
 }

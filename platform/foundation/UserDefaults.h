@@ -22,8 +22,9 @@ namespace foundation {
 ///   the key that changed, so two processes that write different keys keep both changes;
 /// - reads notice a file changed by another process (the `parlivo defaults` command).
 ///
-/// A file that cannot be read or parsed is logged in one line, renamed aside (never deleted)
-/// and read as empty. Main-thread use is expected; the store is nonetheless internally locked.
+/// A file with unreadable lines is logged in one line and copied aside with them; its good
+/// lines stay in use. A file with no good line at all is renamed aside (never deleted) and
+/// read as empty. Main-thread use is expected; the store is nonetheless internally locked.
 class UserDefaults {
 public:
     /// The process-wide store, on the settings file of the current environment.
@@ -63,7 +64,9 @@ public:
 
     /// Serialises and parses the file format (exposed for tests).
     static std::string serialize(const std::map<std::string, std::string>& values);
-    static std::optional<std::map<std::string, std::string>> parse(const std::string& text, std::string* reason);
+    /// Parsing keeps every well-formed line; problems is set to a description of the lines it
+    /// skipped (malformed, not UTF-8, or a last line cut short), or emptied when there were none.
+    static std::map<std::string, std::string> parse(const std::string& text, std::string* problems);
 
 private:
     struct FileStamp {
@@ -84,6 +87,8 @@ private:
     std::map<std::string, std::string> m_defaults;
     std::map<std::string, std::string> m_values;
     FileStamp m_loadedStamp;
+    /// The file whose bad lines were last reported, so that re-reading it says nothing more.
+    FileStamp m_reportedStamp;
     bool m_loaded { false };
 };
 

@@ -70,8 +70,9 @@ TEST_F(HelperMethodsTime, SectionLabelsFollowTheRulesInOrder)
     EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2026, 11, 1, 0, 1)), "Last Month");
     EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2026, 10, 31, 23)), "2026");
     EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2025, 6, 1)), "2025");
-    // The year is the week-based one ("YYYY"): the last days of 2024 belong to 2025's week 1.
-    EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2024, 12, 30, 12)), "2025");
+    // The calendar year, not the week-based one: 30 December 2024 lies in 2025's week 1.
+    EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2024, 12, 30, 12)), "2024");
+    EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2021, 1, 1, 12)), "2021");
 
     setNow(utc(2026, 12, 20, 12)); // a Sunday: this week is today alone
     EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2026, 12, 19, 12)), "Yesterday");

@@ -44,8 +44,21 @@ TEST_F(RecordingLibraryTest, MissingTemplateIsLoggedAndTheLibraryRunsEmpty)
 {
     std::string empty = rootDirectory() + "/no-resources";
     ASSERT_TRUE(foundation::createDirectory(empty));
+    const std::string previous = getenv("PARLIVO_RESOURCES") ? getenv("PARLIVO_RESOURCES") : "";
     setenv("PARLIVO_RESOURCES", empty.c_str(), 1);
     foundation::Bundle::resetMain();
+    // The next test in this process needs the resources back, whatever this one does.
+    struct Restore {
+        std::string value;
+        ~Restore()
+        {
+            if (value.empty())
+                unsetenv("PARLIVO_RESOURCES");
+            else
+                setenv("PARLIVO_RESOURCES", value.c_str(), 1);
+            foundation::Bundle::resetMain();
+        }
+    } restore { previous };
     foundation::LogCapture log;
     EXPECT_TRUE(library().recordings().empty());
     EXPECT_TRUE(library().definedCategories().empty());
@@ -91,7 +104,7 @@ TEST_F(RecordingLibraryTest, UnfiledRecordingsAreFiledOrRemovedAtStart)
     int withFile = insertRow("", kUUID1, 0);
     int withoutFile = insertRow("", kUUID2, 0);
     int tampered = insertRow("", "../victim", 0);
-    makeAudioFile(kUUID1, 2048);
+    makeRecordingFile(kUUID1, 11025);
     makeAudioFile(kUUID3, 10);
 
     // Observers at start-up ask for the library: they must get the one being made.
@@ -108,11 +121,14 @@ TEST_F(RecordingLibraryTest, UnfiledRecordingsAreFiledOrRemovedAtStart)
     auto recovered = recordingWithKey(withFile);
     ASSERT_TRUE(recovered);
     EXPECT_EQ(recovered->location(), 1);
-    EXPECT_EQ(recovered->size(), "2 KB");
+    const std::string size = HelperMethods::getAudioFileSizeFormattedString(kUUID1);
+    EXPECT_EQ(recovered->size(), size);
+    // Its length is read from the file, not left at 0.
+    EXPECT_FLOAT_EQ(recovered->length(), 0.5f);
     EXPECT_EQ(recovered->title(), "Untitled Recording 1");
     EXPECT_FALSE(recovered->isDirty());
-    EXPECT_EQ(query("SELECT title || '|' || size || '|' || location FROM recordings WHERE pk=" + std::to_string(withFile)),
-        "Untitled Recording 1|2 KB|1");
+    EXPECT_EQ(query("SELECT title || '|' || size || '|' || location || '|' || length FROM recordings WHERE pk=" + std::to_string(withFile)),
+        "Untitled Recording 1|" + size + "|1|0.5");
     EXPECT_TRUE(recordingWithKey(filed));
 
     EXPECT_EQ(count("recordings", "pk IN (" + std::to_string(withoutFile) + "," + std::to_string(tampered) + ")"), 0);
@@ -293,7 +309,7 @@ TEST_F(RecordingLibraryTest, LibraryStartsWithALockedDatabaseAndSeedsNothing)
 {
     installTemplate();
     insertRow("", kUUID1, 0);
-    makeAudioFile(kUUID1, 4096);
+    makeRecordingFile(kUUID1, 4096);
     exec("BEGIN IMMEDIATE");
     observe(PRLVNotificationCategoriesChanged);
     observe(PRLVNotificationRecordingSaved);
@@ -326,7 +342,10 @@ TEST_F(RecordingLibraryTest, RowsWhoseKeyDoesNotFitAreLeftAlone)
     recording->setTitle("changed");
     recording->save();
     EXPECT_EQ(query("SELECT title FROM recordings WHERE pk=4294967297"), "alias of one");
-    // New rows come after the largest key, which no 32-bit key can name.
-    EXPECT_FALSE(library().newRecording());
-    EXPECT_EQ(library().recordings().size(), 1u);
+    // A new row would come after the largest key, which no 32-bit key can name: it moves to
+    // the first key after the largest one that fits.
+    auto added = library().newRecording();
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->key(), 2);
+    EXPECT_EQ(count("recordings"), 3);
 }

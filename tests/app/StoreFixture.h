@@ -11,6 +11,7 @@
 #include "Recording.h"
 #include "RecordingLibrary.h"
 
+#include "audio/File.h"
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
@@ -172,6 +173,19 @@ protected:
         ASSERT_GE(fd, 0);
         ASSERT_EQ(::ftruncate(fd, bytes), 0);
         ::close(fd);
+    }
+
+    /// A real recording: frames 16-bit mono samples at rate, as the recorder writes them.
+    void makeRecordingFile(const std::string& name, std::uint32_t frames, double rate = 22050)
+    {
+        std::shared_ptr<audio::File> file;
+        ASSERT_EQ(audio::File::create(foundation::documentsDirectory() + "/" + name + ".caf", audio::kFileCAFType,
+                      audio::linearPCM16(rate, 1), audio::kFileFlagsEraseFile, &file),
+            audio::noErr);
+        std::vector<std::int16_t> samples(frames, 1000);
+        std::uint32_t packets = frames;
+        ASSERT_EQ(file->writePackets(false, frames * 2, nullptr, 0, &packets, samples.data()), audio::noErr);
+        ASSERT_EQ(file->close(), audio::noErr);
     }
 
     std::shared_ptr<Recording> recordingWithKey(int key)

@@ -90,14 +90,50 @@ TEST_F(UserDefaultsTest, CorruptFileIsKeptAsideLoggedOnceAndReadAsEmpty)
     EXPECT_EQ(UserDefaults::standardUserDefaults().stringForKey("recordTimer"), "NO");
 }
 
-TEST_F(UserDefaultsTest, TornFileIsTreatedAsCorrupt)
+TEST_F(UserDefaultsTest, BadLinesCostOnlyThemselvesAndAreKeptInACopy)
 {
     createDirectory(configPath() + "/parlivo");
-    std::string whole = UserDefaults::serialize({ { "a", "1" }, { "b", "2" } });
-    ASSERT_TRUE(writeFileAtomically(settingsFile(), whole.substr(0, whole.size() - 3)));
+    // A malformed line, a line that is not UTF-8, a bad escape, and a last line cut short.
+    const std::string text = std::string(UserDefaults::serialize({ { "a", "1" } })) + "no equals sign\n"
+        + "bad=\xff\xfe\n" + "esc=\\q\n" + "c=3\n" + "torn=4";
+    ASSERT_TRUE(writeFileAtomically(settingsFile(), text));
+
     LogCapture capture;
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().objectForKey("a").has_value());
+    auto& defaults = UserDefaults::standardUserDefaults();
+    EXPECT_EQ(defaults.stringForKey("a"), "1");
+    EXPECT_EQ(defaults.stringForKey("c"), "3");
+    EXPECT_FALSE(defaults.objectForKey("torn").has_value());
+    EXPECT_EQ(defaults.persistentValues().size(), 2u);
+    ASSERT_EQ(capture.lines().size(), 1u);
+    EXPECT_TRUE(capture.containsFragment("has unreadable lines (malformed line 3, malformed line 4, malformed line 5, unterminated line 7)"));
+    auto aside = asideFiles();
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside[0]), text);
+
+    // The next change writes the good lines back without the bad ones, and nothing is logged again.
+    ASSERT_TRUE(defaults.setObjectForKey("2", "b"));
+    UserDefaults fresh(settingsFile());
+    EXPECT_EQ(fresh.persistentValues(), (std::map<std::string, std::string> { { "a", "1" }, { "b", "2" }, { "c", "3" } }));
+    EXPECT_EQ(capture.lines().size(), 1u);
     EXPECT_EQ(asideFiles().size(), 1u);
+}
+
+TEST_F(UserDefaultsTest, ReaderSeesAnotherProcessesWriteWithoutWritingItself)
+{
+    auto& reader = UserDefaults::standardUserDefaults();
+    reader.registerDefaults({ { "sampleRate", "22050" } });
+    EXPECT_EQ(reader.stringForKey("sampleRate"), "22050");
+    // Another process, as `parlivo defaults write` is.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        UserDefaults writer(settingsFile());
+        _exit(writer.setObjectForKey("44100", "sampleRate") ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(reader.stringForKey("sampleRate"), "44100");
 }
 
 TEST_F(UserDefaultsTest, TwoProcessesWritingDifferentKeysKeepBothChanges)

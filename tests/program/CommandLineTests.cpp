@@ -2,6 +2,8 @@
 #include "TestEnvironment.h"
 
 #include "foundation/Bundle.h"
+#include "foundation/FileManager.h"
+#include "foundation/InstanceLock.h"
 #include "graphics/Image.h"
 
 
@@ -79,4 +81,50 @@ TEST_F(CommandLineTest, RejectsBadDisplayOptions)
     EXPECT_EQ(run("--scale two").status, 2);
     EXPECT_EQ(run("--after -1 --screenshot x.png").status, 2);
     EXPECT_EQ(run("--screenshot " + rootDirectory() + "/no/such/dir/x.png").status, 1);
+}
+
+TEST_F(CommandLineTest, ASecondProgramOnTheSameDocumentsChangesNothing)
+{
+    // The test stands in for a running program: it holds the documents' lock.
+    const std::string documents = foundation::documentsDirectory();
+    const std::string file = rootDirectory() + "/screen.png";
+    {
+        auto running = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock");
+        ASSERT_TRUE(running);
+        auto second = testsupport::runParlivo("--documents " + documents + " --screenshot " + file, testsupport::Collect::StandardError);
+        EXPECT_EQ(second.status, 1);
+        EXPECT_NE(second.output.find("parlivo: Parlivo is already running on " + documents), std::string::npos) << second.output;
+        EXPECT_FALSE(foundation::fileExists(documents + "/parlivodb.sql"));
+        EXPECT_FALSE(foundation::fileExists(file));
+        // The settings command works beside a running program.
+        EXPECT_EQ(run("defaults write recordTimer NO").status, 0);
+    }
+    // Once the first has ended, the next start works.
+    EXPECT_EQ(run("--documents " + documents + " --screenshot " + file).status, 0);
+    EXPECT_TRUE(foundation::fileExists(documents + "/parlivodb.sql"));
+    // A lock in this process is refused while the program's own is held elsewhere, and taken again after.
+    auto first = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock");
+    ASSERT_TRUE(first);
+    std::string error;
+    EXPECT_FALSE(foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &error));
+    EXPECT_EQ(error, "held by another process");
+    first.reset();
+    EXPECT_TRUE(foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock"));
+}
+
+TEST_F(CommandLineTest, DefaultsWriteRefusesValuesItsKeyCannotTake)
+{
+    for (const char* rate : { "1e9", "-5", "abc", "0", "nan", "inf", "22050.5", "''" }) {
+        auto refused = testsupport::runParlivo(std::string("defaults write sampleRate ") + rate, testsupport::Collect::StandardError);
+        EXPECT_EQ(refused.status, 1) << rate;
+        EXPECT_EQ(refused.output, "parlivo: not written: sampleRate takes a whole number of hertz from 8000 to 192000\n") << rate;
+    }
+    EXPECT_EQ(run("defaults write recordTimer maybe").status, 1);
+    EXPECT_EQ(run("defaults write interruptedRecordingKey 4294967296").status, 1);
+    // Nothing refused was stored; good values are.
+    EXPECT_EQ(run("defaults read sampleRate").output, "22050\n");
+    EXPECT_EQ(run("defaults write sampleRate 44100").status, 0);
+    EXPECT_EQ(run("defaults write recordTimer NO").status, 0);
+    EXPECT_EQ(run("defaults write saveOption anything").status, 0);
+    EXPECT_EQ(run("defaults read sampleRate").output, "44100\n");
 }

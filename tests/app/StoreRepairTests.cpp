@@ -1,0 +1,268 @@
+// The store meeting what crashes, full disks and other programs leave behind: databases it
+// cannot use, unfiled rows whose audio is no recording, keys that do not fit, locks held by
+// another connection, saves that fail half way.
+#include "StoreFixture.h"
+
+#include "foundation/Log.h"
+#include "foundation/StringFormat.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <thread>
+
+using namespace storetest;
+
+namespace {
+
+class StoreRepairTest : public StoreTest {
+protected:
+    /// The files that a database set aside left in the documents directory.
+    std::vector<std::string> asideDatabases()
+    {
+        std::vector<std::string> names;
+        for (const auto& name : foundation::contentsOfDirectory(foundation::documentsDirectory())) {
+            if (name.starts_with("parlivodb.sql.unusable-") && name.find("-wal") == std::string::npos
+                && name.find("-shm") == std::string::npos)
+                names.push_back(foundation::documentsDirectory() + "/" + name);
+        }
+        return names;
+    }
+
+    long long rowsIn(const std::string& path)
+    {
+        sqlite3* database = nullptr;
+        EXPECT_EQ(sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* statement = nullptr;
+        long long rows = -1;
+        if (sqlite3_prepare_v2(database, "SELECT count(*) FROM recordings", -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            rows = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        sqlite3_close(database);
+        return rows;
+    }
+
+    /// Every memo of the library as "title|location|length", sorted by audio file name.
+    std::vector<std::string> filedAudio()
+    {
+        std::vector<std::pair<std::string, std::string>> rows;
+        for (const auto& recording : library().recordings())
+            rows.emplace_back(recording->audioFileName(),
+                recording->title() + "|" + std::to_string(recording->location()) + "|" + foundation::formatNumber(recording->length(), 0, 3));
+        std::sort(rows.begin(), rows.end());
+        std::vector<std::string> out;
+        for (const auto& row : rows)
+            out.push_back(row.second);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> damage;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        { "unexpected columns",
+            [this] {
+                installTemplate();
+                insertRow("Talk", kUUID1, 1);
+                insertRow("Walk", kUUID2, 2);
+                exec("ALTER TABLE recordings ADD COLUMN rating INTEGER");
+                closeRaw();
+            },
+            "unexpected columns in the recordings table" },
+        { "zero bytes", [] { ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), "")); },
+            "no recordings table" },
+        { "no tables",
+            [this] {
+                exec("CREATE TABLE other (x)");
+                closeRaw();
+            },
+            "no recordings table" },
+        { "not a database",
+            [] { ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), std::string(8192, 'x'))); },
+            "file is not a database" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(foundation::documentsDirectory());
+        ASSERT_TRUE(foundation::createDirectory(foundation::documentsDirectory()));
+        c.damage();
+        const std::string original = foundation::readFile(databasePath()).value_or("");
+        makeRecordingFile(kUUID1, 22050);
+        makeRecordingFile(kUUID2, 11025);
+        makeAudioFile(kUUID3, 100); // not a recording: stays, unfiled
+        foundation::LogCapture log;
+
+        EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|1", "Untitled Recording 1|1|0.5" }));
+        EXPECT_EQ(library().definedCategories(), defaultCategoryNames());
+        EXPECT_TRUE(log.containsFragment(std::string("cannot be used (") + c.reason + "); kept as '"));
+        EXPECT_TRUE(log.contains("Filed 2 of 3 audio files that no recording referred to."));
+        EXPECT_TRUE(foundation::fileExists(foundation::documentsDirectory() + "/" + kUUID3 + ".caf"));
+        auto aside = asideDatabases();
+        ASSERT_EQ(aside.size(), 1u);
+        // The file set aside was never written.
+        EXPECT_EQ(foundation::readFile(aside[0]), original);
+        // The repaired database works, and the next start finds nothing to repair.
+        auto added = library().newRecording();
+        ASSERT_TRUE(added);
+        added->setLocation(1);
+        added->save();
+        restart();
+        foundation::LogCapture second;
+        EXPECT_EQ(library().recordings().size(), 3u);
+        EXPECT_FALSE(second.containsFragment("cannot be used"));
+        EXPECT_EQ(asideDatabases().size(), 1u);
+        restart();
+    }
+}
+
+TEST_F(StoreRepairTest, AsideDatabaseKeepsEveryRowOfTheForeignTable)
+{
+    installTemplate();
+    for (int i = 0; i < 5; ++i)
+        insertRow("Memo " + std::to_string(i), kUUID1, i % 3);
+    exec("ALTER TABLE recordings ADD COLUMN rating INTEGER");
+    closeRaw();
+    EXPECT_TRUE(library().recordings().empty());
+    auto aside = asideDatabases();
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(rowsIn(aside[0]), 5);
+}
+
+TEST_F(StoreRepairTest, UnfiledRowsWhoseAudioIsNoRecordingAreLeftWithTheirFiles)
+{
+    installTemplate();
+    int good = insertRow("", kUUID1, 0);
+    int empty = insertRow("", kUUID2, 0);
+    int garbage = insertRow("", kUUID3, 0);
+    int directory = insertRow("", "44444444-4444-4444-8444-444444444444", 0);
+    makeRecordingFile(kUUID1, 22050 * 3);
+    makeAudioFile(kUUID2, 0);
+    ASSERT_TRUE(foundation::writeFileAtomically(foundation::documentsDirectory() + "/" + kUUID3 + ".caf", std::string(5000, '\x7f')));
+    ASSERT_TRUE(foundation::createDirectory(foundation::documentsDirectory() + "/44444444-4444-4444-8444-444444444444.caf"));
+    foundation::LogCapture log;
+
+    ASSERT_EQ(library().recordings().size(), 4u);
+    EXPECT_EQ(recordingWithKey(good)->location(), 1);
+    EXPECT_FLOAT_EQ(recordingWithKey(good)->length(), 3.0f);
+    for (int key : { empty, garbage, directory }) {
+        EXPECT_EQ(recordingWithKey(key)->location(), 0) << key;
+        EXPECT_TRUE(log.contains("Unfiled recording " + std::to_string(key) + " is left as it is: its audio file is not a readable recording."));
+    }
+    EXPECT_EQ(count("recordings", "location=0"), 3);
+    EXPECT_TRUE(foundation::fileExists(foundation::documentsDirectory() + "/" + kUUID2 + ".caf"));
+    EXPECT_TRUE(foundation::fileExists(foundation::documentsDirectory() + "/" + kUUID3 + ".caf"));
+}
+
+TEST_F(StoreRepairTest, RecoveryReadsTheTakenTitlesOnceAndWritesInOneTransaction)
+{
+    installTemplate();
+    constexpr int kUnfiled = 40;
+    insertRow("Untitled Recording", kUUID1, 2);
+    for (int i = 0; i < kUnfiled; ++i) {
+        std::string name = foundation::format("%08d-0000-4000-8000-000000000000", i);
+        insertRow("", name, 0);
+        makeRecordingFile(name, 2205);
+    }
+    closeRaw();
+    StatementTrace trace;
+
+    ASSERT_EQ(library().recordings().size(), static_cast<size_t>(kUnfiled + 1));
+    EXPECT_EQ(trace.count("SELECT title FROM recordings"), 1);
+    EXPECT_EQ(trace.count("BEGIN IMMEDIATE"), 1);
+    EXPECT_EQ(trace.count("COMMIT"), 1);
+    // The numbering is the one a save at a time gives: the base is taken by the trashed memo.
+    std::set<std::string> titles;
+    for (const auto& recording : library().recordings())
+        titles.insert(recording->title());
+    EXPECT_EQ(titles.size(), static_cast<size_t>(kUnfiled + 1));
+    EXPECT_TRUE(titles.count("Untitled Recording 1"));
+    EXPECT_TRUE(titles.count("Untitled Recording " + std::to_string(kUnfiled)));
+    EXPECT_EQ(count("recordings", "location=1 AND length > 0.09"), kUnfiled);
+}
+
+TEST_F(StoreRepairTest, KeyBeyondThirtyTwoBitsNeitherBlocksRecordingNorLeavesRows)
+{
+    installTemplate();
+    insertRow("Near", kUUID2, 1);
+    exec("INSERT INTO recordings (pk, title, audioFileName, location, createdDate) VALUES (4294967296, 'Far', '"
+        + std::string(kUUID1) + "', 1, 1)");
+    closeRaw();
+    for (int run = 0; run < 3; ++run) {
+        auto recording = library().newRecording();
+        ASSERT_TRUE(recording) << run;
+        EXPECT_GT(recording->key(), 0);
+        recording->setLocation(1);
+        recording->save();
+        restart();
+    }
+    // The far row, the near one and the three new ones: nothing else, and all but the far one
+    // with keys that fit.
+    EXPECT_EQ(count("recordings"), 5);
+    EXPECT_EQ(count("recordings", "pk > 2147483647"), 1);
+    EXPECT_EQ(library().recordings().size(), 4u);
+}
+
+TEST_F(StoreRepairTest, ALockHeldForAMomentIsWaitedFor)
+{
+    installTemplate();
+    insertRow("", kUUID1, 0);
+    makeRecordingFile(kUUID1, 2205);
+    closeRaw();
+    // Another program writes for a moment just as the library starts.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(databasePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread releaser([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    foundation::LogCapture log;
+    EXPECT_EQ(library().definedCategories(), defaultCategoryNames());
+    ASSERT_EQ(library().recordings().size(), 1u);
+    EXPECT_EQ(library().recordings()[0]->location(), 1);
+    releaser.join();
+    sqlite3_close(other);
+    EXPECT_FALSE(log.containsFragment("locked")) << log.lines().front();
+}
+
+TEST_F(StoreRepairTest, AFailedSaveGivesTheUntitledTitleBack)
+{
+    auto first = library().newRecording();
+    auto second = library().newRecording();
+    first->setLocation(1);
+    second->setLocation(1);
+    exec("CREATE TRIGGER refuse BEFORE UPDATE ON recordings BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    foundation::LogCapture log;
+    first->save();
+    EXPECT_TRUE(log.contains("Update statement execution failed with error disk full."));
+    EXPECT_TRUE(first->isDirty());
+    EXPECT_EQ(first->title(), "");
+    exec("DROP TRIGGER refuse");
+    second->save();
+    first->save();
+    EXPECT_EQ(second->title(), "Untitled Recording");
+    EXPECT_EQ(first->title(), "Untitled Recording 1");
+    EXPECT_EQ(count("recordings", "title='Untitled Recording'"), 1);
+}
+
+TEST_F(StoreRepairTest, NoOpenDatabaseIsNotReportedAsOutOfMemory)
+{
+    // A directory where the database belongs cannot be opened as one.
+    ASSERT_TRUE(foundation::createDirectory(databasePath()));
+    foundation::LogCapture log;
+    EXPECT_TRUE(library().recordings().empty());
+    EXPECT_FALSE(library().newRecording());
+    EXPECT_FALSE(log.lines().empty());
+    for (const auto& line : log.lines())
+        EXPECT_EQ(line.find("out of memory"), std::string::npos) << line;
+    library().finalize();
+}

@@ -1,0 +1,34 @@
+// Recording audio files: any file at a recording's path opens or is refused, and an opened one
+// reads its format, packet count and every packet without reading outside it.
+#include "audio/File.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
+    static const std::string path = "/tmp/parlivo-fuzz-caf-" + std::to_string(::getpid()) + ".caf";
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data, 1, size, out);
+        std::fclose(out);
+    }
+    std::shared_ptr<audio::File> file;
+    if (audio::File::open(path, audio::FilePermission::Read, audio::kFileCAFType, &file) != audio::noErr || !file)
+        return 0;
+    audio::StreamBasicDescription format {};
+    std::uint64_t packets = 0;
+    file->getProperty(audio::FileProperty::DataFormat, format);
+    file->getProperty(audio::FileProperty::AudioDataPacketCount, packets);
+    std::vector<std::int16_t> buffer(4096);
+    for (std::int64_t start = 0; start < static_cast<std::int64_t>(packets) && start < (1 << 20);) {
+        std::uint32_t count = static_cast<std::uint32_t>(buffer.size());
+        std::uint32_t bytes = 0;
+        if (file->readPackets(false, &bytes, nullptr, start, &count, buffer.data()) != audio::noErr || count == 0)
+            break;
+        start += count;
+    }
+    return 0;
+}
