@@ -11,7 +11,6 @@ ImagePickerCropController::ImagePickerCropController(ImagePickerController& pick
     : m_picker(picker)
     , m_image(std::move(image))
 {
-    setTitle("Move and Scale");
     auto item = navigationItem();
     item->setLeftBarButtonItem(BarButtonItem::withSystemItem(BarButtonSystemItem::Cancel, [this](BarButtonItem&) {
         if (auto* navigation = navigationController())
@@ -30,6 +29,8 @@ void ImagePickerCropController::loadView()
     auto crop = std::make_shared<ImagePickerCropView>(Screen::mainScreen().applicationFrame());
     crop->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
     crop->setImage(m_image);
+    // The bar's buttons leave no room for it as a title.
+    crop->setCaption("Move and Scale");
     setView(crop);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/ImagePickerCropView.h"
 
+#include "ui/Appearance.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -50,6 +52,12 @@ void ImagePickerCropView::setImage(std::shared_ptr<gfx::Image> image)
     }
     m_lastSide = square.width();
     constrain();
+    setNeedsDisplay();
+}
+
+void ImagePickerCropView::setCaption(std::string caption)
+{
+    m_caption = std::move(caption);
     setNeedsDisplay();
 }
 
@@ -172,6 +180,9 @@ void ImagePickerCropView::drawRect(gfx::Context& context, const gfx::Rect&)
     edge.lineTo({ e.minX(), e.maxY() });
     edge.closeSubpath();
     context.strokePath(edge, gfx::Color::grey(1, 0.7f), 1);
+    if (!m_caption.empty())
+        drawCentredText(context, m_caption, gfx::Rect(b.minX(), b.minY(), b.width(), square.minY() - b.minY()), gfx::Font::boldSystemFont(18),
+            gfx::Color::white(), gfx::Color::grey(0, 0.8f));
 }
 
 // Touches: one finger moves, two move and pinch around their middle. Any change of fingers

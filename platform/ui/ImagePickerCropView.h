@@ -3,6 +3,7 @@
 #include "ui/View.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -19,6 +20,10 @@ public:
     std::shared_ptr<gfx::Image> image() const { return m_image; }
     /// Shows image filling the square, centred.
     void setImage(std::shared_ptr<gfx::Image> image);
+
+    /// The line above the square ("Move and Scale").
+    const std::string& caption() const { return m_caption; }
+    void setCaption(std::string caption);
 
     /// The square in the view's coordinates.
     gfx::Rect cropSquare() const;
@@ -54,6 +59,7 @@ private:
     void fingersChanged();
 
     std::shared_ptr<gfx::Image> m_image;
+    std::string m_caption;
     float m_zoom { 1 };
     /// The picture's top left relative to the square's top left (never positive).
     gfx::Point m_origin;
