@@ -115,8 +115,8 @@ void ImagePickerGridView::updateContentSize()
 void ImagePickerGridView::layoutSubviews()
 {
     updateContentSize();
-    ScrollView::layoutSubviews();
     requestVisibleThumbnails();
+    ScrollView::layoutSubviews();
 }
 
 void ImagePickerGridView::requestVisibleThumbnails()

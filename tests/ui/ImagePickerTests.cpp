@@ -430,3 +430,48 @@ TEST_F(ImagePickerTest, TheCameraShowsItsPictureAndTakesAStill)
     ASSERT_EQ(picked.size(), 1u);
     EXPECT_EQ(picked[0]->pixelWidth(), 640);
 }
+
+TEST_F(ImagePickerTest, ALargeFolderDecodesOnlyWhatShowsAndScrollsWithoutPicking)
+{
+    const std::string many = pictures + "/Many";
+    fs::create_directories(many);
+    for (int i = 0; i < 240; ++i)
+        uitest::writeTwoColourPicture(many + "/" + std::to_string(1000 + i) + ".png", 40, 30);
+    picker->setLibraryDirectory(many);
+    present(ImagePickerControllerSourceType::PhotoLibrary, false);
+    auto g = grid();
+    ASSERT_EQ(g->pictures().size(), 240u);
+    waitForThumbnails();
+    auto decoded = [&] {
+        size_t n = 0;
+        for (const auto& path : g->pictures())
+            n += g->loader().pictureForPath(path) != nullptr;
+        return n;
+    };
+    // Five rows and a bit show: only their tiles were decoded.
+    const size_t first = decoded();
+    EXPECT_GE(first, 20u);
+    EXPECT_LE(first, 28u);
+
+    // A finger drags the grid up: it scrolls, and no picture is chosen.
+    const Point start = g->convertPointToView({ 160, g->contentOffset().y + 300 }, nullptr);
+    window->sendTouch(1, TouchPhase::Began, start);
+    for (int i = 1; i <= 10; ++i) {
+        advance(FrameClock::kFrameInterval);
+        window->sendTouch(1, TouchPhase::Moved, { start.x, start.y - 20 * float(i) });
+    }
+    advance(0.3);
+    window->sendTouch(1, TouchPhase::Ended, { start.x, start.y - 200 });
+    advance(2);
+    EXPECT_GE(g->contentOffset().y, 150);
+    EXPECT_TRUE(picked.empty());
+    EXPECT_FALSE(picker->isLoadingPicture());
+
+    // At the end of the folder the last tiles come; the ones passed over were never decoded.
+    g->setContentOffset(g->maximumContentOffset());
+    waitForThumbnails();
+    ASSERT_TRUE(g->loader().pictureForPath(g->pictures().back()));
+    EXPECT_TRUE(g->loader().pictureForPath(g->pictures().back())->image);
+    EXPECT_FALSE(g->loader().pictureForPath(g->pictures()[120]));
+    EXPECT_LT(decoded(), 90u);
+}
