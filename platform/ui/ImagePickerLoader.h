@@ -20,8 +20,9 @@ namespace ui {
 /// loader was made on and kept in a bounded cache there; the handler hears of it on that
 /// loop. The requests made last are served first (the rows just scrolled to).
 ///
-/// Made, used and destroyed on one thread (the main one); destruction waits for a decode in
-/// progress to end and drops the results not yet delivered.
+/// Made, used and destroyed on one thread (the main one), before the run loop it posts to
+/// goes; destruction waits for a decode in progress to end and drops the results not yet
+/// delivered.
 class ImagePickerLoader {
 public:
     struct Picture {

@@ -73,6 +73,10 @@ protected:
     void TearDown() override
     {
         picker->setDelegate(nullptr);
+        // The picker's loaders post to the main run loop, which goes in the base's TearDown.
+        picker.reset();
+        root.reset();
+        window.reset();
         ImagePickerCamera::setShared(nullptr);
         unsetenv("XDG_PICTURES_DIR");
         UiTest::TearDown();
