@@ -66,10 +66,9 @@ struct SystemCamera::Impl {
     }
 };
 
-SystemCamera::SystemCamera()
-    : m_impl(std::make_unique<Impl>())
-{
-}
+// The capture session is made on first use: making it loads the media back-end, which a
+// program that never opens the camera should not pay for at start.
+SystemCamera::SystemCamera() = default;
 
 SystemCamera::~SystemCamera()
 {
@@ -83,6 +82,8 @@ bool SystemCamera::isAvailable()
 
 void SystemCamera::start(FrameHandler handler)
 {
+    if (!m_impl)
+        m_impl = std::make_unique<Impl>();
     m_impl->frameHandler = std::move(handler);
     if (m_impl->camera)
         return;
@@ -99,6 +100,8 @@ void SystemCamera::start(FrameHandler handler)
 
 void SystemCamera::stop()
 {
+    if (!m_impl)
+        return;
     m_impl->frameHandler = nullptr;
     if (!m_impl->camera)
         return;
@@ -109,7 +112,7 @@ void SystemCamera::stop()
 
 void SystemCamera::takeStill(StillHandler handler)
 {
-    if (!m_impl->camera || !m_impl->capture.isReadyForCapture()) {
+    if (!m_impl || !m_impl->camera || !m_impl->capture.isReadyForCapture()) {
         handler(nullptr);
         return;
     }
