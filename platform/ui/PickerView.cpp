@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace ui {
 
@@ -18,6 +19,13 @@ constexpr float kSideMargin = 10; // the frame around the wheels, left and right
 constexpr float kTopMargin = 10;
 constexpr float kSlop = 4; // a finger that moves less than this taps
 constexpr double kWheelRestDelay = 0.15; // a mouse wheel that pauses this long has stopped
+// The drum the rows lie on is a little larger than the wheel's window, so the rows at its
+// edges are squeezed but still readable.
+float wheelRadius(const gfx::Rect& wheel)
+{
+    return wheel.height() * 0.55f;
+}
+
 const gfx::Font& rowFont()
 {
     static const gfx::Font font = gfx::Font::boldSystemFont(20);
@@ -389,9 +397,12 @@ void PickerView::touchesEnded(const TouchSet& touches, const Event&)
     // A tap: the row under the finger turns to the middle line.
     wheel.momentum.stop();
     const gfx::Point p = drag->touch->locationInView(this);
-    const float middle = rectForComponent(component).midY();
+    const gfx::Rect r = rectForComponent(component);
+    const float radius = wheelRadius(r);
+    // From where the finger is on the drum's face back to the distance along its rim.
+    const float along = radius * std::asin(std::clamp((p.y - r.midY()) / radius, -1.0f, 1.0f));
     const float position = wheel.position();
-    const int row = std::clamp(int(std::lround(position + (p.y - middle) / wheel.rowHeight)), 0, wheel.rows - 1);
+    const int row = std::clamp(int(std::lround(position + along / wheel.rowHeight)), 0, wheel.rows - 1);
     if (std::abs(position - float(row)) > 0.001f || wheel.byUser)
         turnToRow(component, row, true);
 }
@@ -495,19 +506,25 @@ void PickerView::drawComponent(gfx::Context& context, int component) const
     context.fillRect(r, gfx::Color::white());
     const float middle = r.midY();
     const float h = wheel.rowHeight;
-    // Only the rows that show: those within half the wheel's height of the middle.
-    const int first = std::max(int(std::floor(wheel.position() - (r.height() * 0.5f) / h)) - 1, 0);
-    const int last = std::min(int(std::ceil(wheel.position() + (r.height() * 0.5f) / h)) + 1, wheel.rows - 1);
+    const float radius = wheelRadius(r);
+    // Rows lie on a drum: one d points along its rim from the middle shows at radius·sin(d/radius),
+    // squeezed by cos(d/radius). Only the front half of the drum shows.
+    const float reach = radius * std::numbers::pi_v<float> * 0.5f;
+    const int first = std::max(int(std::floor(wheel.position() - reach / h)), 0);
+    const int last = std::min(int(std::ceil(wheel.position() + reach / h)), wheel.rows - 1);
     const gfx::Font& font = rowFont();
+    const float lineHeight = font.lineHeight();
     for (int row = first; row <= last; ++row) {
-        const float y = middle + (float(row) - wheel.position()) * h - h * 0.5f;
-        const gfx::Rect cell(r.minX() + 12, y, r.width() - 24, h);
         const std::string& title = wheel.titles[size_t(row)];
-        if (title.empty())
+        const float angle = (float(row) - wheel.position()) * h / radius;
+        if (title.empty() || std::abs(angle) >= std::numbers::pi_v<float> * 0.5f)
             continue;
-        const float lineHeight = font.lineHeight();
-        context.drawText(title, gfx::Rect(cell.minX(), std::round(cell.midY() - lineHeight * 0.5f), cell.width(), lineHeight), font,
-            gfx::Color::black(), gfx::TextAlignment::Left, gfx::LineBreakMode::TailTruncation, 1);
+        context.saveGState();
+        context.translateCTM(0, middle + radius * std::sin(angle));
+        context.scaleCTM(1, std::cos(angle));
+        context.drawText(title, gfx::Rect(r.minX() + 12, -lineHeight * 0.5f, r.width() - 24, lineHeight), font, gfx::Color::black(),
+            gfx::TextAlignment::Left, gfx::LineBreakMode::TailTruncation, 1);
+        context.restoreGState();
     }
     // The wheel curves away at the top and the bottom.
     const float shade = r.height() * 0.42f;
