@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -69,6 +71,38 @@ std::shared_ptr<Image> Image::fromFile(const std::string& path, float scale)
         return nullptr;
     }
     return withBitmap(bitmapFromQImage(decoded), scale);
+}
+
+std::shared_ptr<Image> Image::fromFileFitting(const std::string& path, int maxPixelSize, Fit fit, ReadFailure* failure)
+{
+    auto fail = [failure](ReadFailure why) -> std::shared_ptr<Image> {
+        if (failure)
+            *failure = why;
+        return nullptr;
+    };
+    if (failure)
+        *failure = ReadFailure::None;
+    QImageReader reader(QString::fromStdString(path));
+    reader.setAutoTransform(true);
+    // The header tells the size; a picture too big to hold is refused before it is decoded.
+    const QSize size = reader.size();
+    if (!reader.canRead() || !size.isValid() || size.isEmpty())
+        return fail(ReadFailure::Unreadable);
+    if (static_cast<long long>(size.width()) * size.height() > kMaxDecodedPixels)
+        return fail(ReadFailure::TooLarge);
+    const int side = fit == Fit::Inside ? std::max(size.width(), size.height()) : std::min(size.width(), size.height());
+    if (maxPixelSize > 0 && side > maxPixelSize) {
+        const double factor = double(maxPixelSize) / side;
+        // Formats that can (JPEG) decode at the smaller size directly; the rest are scaled after.
+        reader.setScaledSize(QSize(std::max(int(std::lround(size.width() * factor)), 1), std::max(int(std::lround(size.height() * factor)), 1)));
+    }
+    QImage decoded = reader.read();
+    if (decoded.isNull())
+        return fail(ReadFailure::Unreadable);
+    auto bitmap = bitmapFromQImage(decoded);
+    if (!bitmap)
+        return fail(ReadFailure::TooLarge);
+    return withBitmap(std::move(bitmap), 1);
 }
 
 std::shared_ptr<Image> Image::fromPNGData(const std::vector<std::uint8_t>& data, float scale)

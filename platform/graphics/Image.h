@@ -21,6 +21,20 @@ public:
     /// An image read from a PNG (or any format the toolkit reads) file; null, with a log
     /// line, when it cannot be read.
     static std::shared_ptr<Image> fromFile(const std::string& path, float scale = 1);
+    /// Why fromFileFitting gave no picture.
+    enum class ReadFailure { None, Unreadable, TooLarge };
+    /// How fromFileFitting sizes the picture: its longer side within the size (Inside), or
+    /// its shorter side (Cover, for pictures cut to a square afterwards).
+    enum class Fit { Inside, Cover };
+    /// Pictures with more pixels than this are refused without being decoded.
+    static constexpr long long kMaxDecodedPixels = 64LL * 1024 * 1024;
+    /// A picture the user chose, read from a file of any format the toolkit reads, turned
+    /// upright as its camera recorded, and decoded straight at a smaller size when it is
+    /// larger than maxPixelSize by fit (never enlarged). Null, with failure set, when the file
+    /// is not a picture or is cut short (Unreadable) or has more than kMaxDecodedPixels pixels
+    /// (TooLarge), which are found from its header before anything is decoded. Safe on any
+    /// thread; logs nothing, as the caller shows the failure.
+    static std::shared_ptr<Image> fromFileFitting(const std::string& path, int maxPixelSize, Fit fit, ReadFailure* failure = nullptr);
     /// An image decoded from PNG bytes; null when they are not a picture.
     static std::shared_ptr<Image> fromPNGData(const std::vector<std::uint8_t>& data, float scale = 1);
     /// The resource image of that file name ("record_mic_normal.png") for a display of the

@@ -1,6 +1,7 @@
 #include "host/Host.h"
 
 #include "host/DesktopIntegration.h"
+#include "host/SystemCamera.h"
 #include "host/HostWindow.h"
 #include "host/RunLoopBridge.h"
 
@@ -94,6 +95,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
 
     RunLoopBridge bridge;
     DesktopIntegration desktop;
+    ui::ImagePickerCamera::setShared(std::make_shared<SystemCamera>());
     ui::Application::installSignalHandlers();
     launch();
     app.finishLaunching();
@@ -110,6 +112,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     int status = application.exec();
     // The window was closed, or a signal ended the loop after the delegate's last call.
     desktop.setWindow(nullptr);
+    ui::ImagePickerCamera::setShared(nullptr);
     app.setTerminationHandler([] { });
     app.terminate();
     return status;

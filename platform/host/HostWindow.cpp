@@ -11,6 +11,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTouchEvent>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -19,6 +20,25 @@ namespace host {
 namespace {
 
 constexpr int kMouseTouchId = -1;
+// A wheel notch is 120 units of angle; it scrolls about three lines of text.
+constexpr double kPointsPerNotch = 40;
+constexpr double kAnglePerNotch = 120;
+
+ui::WheelPhase wheelPhaseFor(Qt::ScrollPhase phase)
+{
+    switch (phase) {
+    case Qt::ScrollBegin:
+        return ui::WheelPhase::Began;
+    case Qt::ScrollUpdate:
+        return ui::WheelPhase::Changed;
+    case Qt::ScrollEnd:
+        return ui::WheelPhase::Ended;
+    case Qt::ScrollMomentum:
+        return ui::WheelPhase::Momentum;
+    default:
+        return ui::WheelPhase::None;
+    }
+}
 
 std::optional<ui::Key> keyFor(int qtKey)
 {
@@ -46,6 +66,10 @@ std::optional<ui::Key> keyFor(int qtKey)
         return ui::Key::Home;
     case Qt::Key_End:
         return ui::Key::End;
+    case Qt::Key_PageUp:
+        return ui::Key::PageUp;
+    case Qt::Key_PageDown:
+        return ui::Key::PageDown;
     default:
         return std::nullopt;
     }
@@ -158,6 +182,23 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
         m_window.sendKey(*key);
     else if (!event->text().isEmpty() && event->text().at(0).isPrint())
         m_window.sendText(event->text().toStdString());
+    m_bridge.reschedule();
+}
+
+void HostWindow::wheelEvent(QWheelEvent* event)
+{
+    // Touchpads give pixels of this window (scale pixels per point); wheels give notches.
+    gfx::Point delta;
+    if (!event->pixelDelta().isNull()) {
+        delta = { float(event->pixelDelta().x() / m_scale), float(event->pixelDelta().y() / m_scale) };
+    } else {
+        const QPoint angle = event->angleDelta();
+        delta = { float(angle.x() / kAnglePerNotch * kPointsPerNotch), float(angle.y() / kAnglePerNotch * kPointsPerNotch) };
+    }
+    event->accept();
+    if (delta.x == 0 && delta.y == 0 && event->phase() == Qt::NoScrollPhase)
+        return;
+    m_window.sendWheel(toPoints(event->position()), delta, wheelPhaseFor(event->phase()));
     m_bridge.reschedule();
 }
 

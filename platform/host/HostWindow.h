@@ -17,7 +17,8 @@ class RunLoopBridge;
 /// The desktop window showing the key window at a scale. It keeps a frame buffer of the
 /// screen that the window's display handler repaints (only the dirty part), and copies the
 /// changed part to the screen. Mouse and touch input become touches, keys go to the first
-/// responder. Main thread.
+/// responder (or the view last touched), wheel and touchpad scrolls become wheel events in
+/// points. Main thread.
 class HostWindow : public QRasterWindow {
 public:
     HostWindow(ui::Window& window, float scale, RunLoopBridge& bridge);
@@ -30,6 +31,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void touchEvent(QTouchEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void repaintScreen(const gfx::Rect& dirty);

@@ -5,6 +5,8 @@
 
 #include "foundation/RunLoop.h"
 
+#include <algorithm>
+
 namespace ui {
 
 FrameClock& FrameClock::shared()
@@ -26,12 +28,37 @@ void FrameClock::request()
     m_timer = foundation::RunLoop::main().scheduleTimer(kFrameInterval, true, [this](foundation::Timer&) { tick(); });
 }
 
+std::shared_ptr<void> FrameClock::startMotion(MotionStep step)
+{
+    auto motion = std::make_shared<MotionStep>(std::move(step));
+    m_motions.push_back(motion);
+    request();
+    return motion;
+}
+
+bool FrameClock::hasMotions() const
+{
+    return std::any_of(m_motions.begin(), m_motions.end(), [](const auto& m) { return !m.expired(); });
+}
+
+void FrameClock::stepMotions(double now)
+{
+    // A step may start or end motions, so it works on a copy; the handle is held for the call.
+    for (const auto& weakMotion : std::vector<std::weak_ptr<MotionStep>>(m_motions)) {
+        auto motion = weakMotion.lock();
+        if (motion && !(*motion)(now))
+            std::erase_if(m_motions, [&](const auto& m) { return m.lock() == motion; });
+    }
+    std::erase_if(m_motions, [](const auto& m) { return m.expired(); });
+}
+
 void FrameClock::tick()
 {
     ++m_frames;
+    stepMotions(foundation::RunLoop::main().now());
     ViewAnimator::shared().step();
     Window::displayAllIfNeeded();
-    if (!ViewAnimator::shared().hasRunningAnimations() && !Window::anyNeedsDisplay() && m_timer) {
+    if (!hasMotions() && !ViewAnimator::shared().hasRunningAnimations() && !Window::anyNeedsDisplay() && m_timer) {
         m_timer->invalidate();
         m_timer.reset();
     }

@@ -40,6 +40,12 @@ void Responder::keyPressed(Key key)
         next->keyPressed(key);
 }
 
+void Responder::scrollWheel(const WheelEvent& event)
+{
+    if (Responder* next = nextResponder())
+        next->scrollWheel(event);
+}
+
 Window* Responder::responderWindow() const
 {
     return Window::keyWindow();

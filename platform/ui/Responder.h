@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/Touch.h"
+#include "ui/WheelEvent.h"
 
 #include <memory>
 #include <string>
@@ -10,7 +11,7 @@ namespace ui {
 class Window;
 
 /// Keys that are not text.
-enum class Key { Return, Backspace, Delete, Tab, Escape, Left, Right, Up, Down, Home, End };
+enum class Key { Return, Backspace, Delete, Tab, Escape, Left, Right, Up, Down, Home, End, PageUp, PageDown };
 
 /// Something that takes part in event handling: views, and later view controllers and the
 /// application. Events nobody handles travel up nextResponder(): a view's next responder is
@@ -31,6 +32,9 @@ public:
     /// Typed text and keys reach the first responder; the defaults pass them on.
     virtual void insertText(const std::string& text);
     virtual void keyPressed(Key key);
+    /// A turn of the mouse wheel or a touchpad scroll over this responder; a responder that
+    /// cannot use it (nothing to scroll that way) passes it on, as the default does.
+    virtual void scrollWheel(const WheelEvent& event);
 
     virtual bool canBecomeFirstResponder() const { return false; }
     virtual bool canResignFirstResponder() const { return true; }

@@ -20,14 +20,19 @@ enum class TouchPhase {
 };
 
 /// One finger (or the mouse) on the screen from touch-down to lift. The same object is
-/// delivered in every phase, always to the view that was hit when it began. Main thread.
+/// delivered in every phase to the view that was hit when it began, unless an ancestor that
+/// watches touches takes it over (a scroller starting a drag): then that view gets the
+/// touch cancelled and the ancestor gets every later phase. Main thread.
 class Touch {
 public:
     Touch(std::shared_ptr<View> view, Window* window, gfx::Point windowLocation, double timestamp, int tapCount);
 
     TouchPhase phase() const { return m_phase; }
-    /// The view the touch began in; it keeps receiving the touch wherever the finger goes.
+    /// The view receiving the touch: the one it began in, wherever the finger goes, or the
+    /// ancestor that took it over.
     std::shared_ptr<View> view() const { return m_view; }
+    /// Whether a watching ancestor has taken the touch over.
+    bool isTakenOver() const { return m_takenOver; }
     Window* window() const { return m_window; }
     int tapCount() const { return m_tapCount; }
     /// Run-loop time in seconds of the last change.
@@ -41,7 +46,12 @@ public:
     void update(TouchPhase phase, gfx::Point windowLocation, double timestamp);
 
 private:
+    friend class Window;
+
     std::shared_ptr<View> m_view;
+    /// Ancestors (and the view itself) that watch touches, innermost first.
+    std::vector<std::weak_ptr<View>> m_watchers;
+    bool m_takenOver { false };
     Window* m_window;
     gfx::Point m_location;
     gfx::Point m_previousLocation;

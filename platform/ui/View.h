@@ -196,6 +196,20 @@ public:
     gfx::Point convertPointToSuperview(gfx::Point point, bool presented = false) const;
     gfx::Point convertPointFromSuperview(gfx::Point point) const;
 
+    /// Whether the window offers this view each touch that begins in it or below it, before
+    /// the view receiving the touch gets it (a scroller watching for a drag). Default false.
+    virtual bool watchesTouches() const { return false; }
+    /// Called with every phase of a watched touch before the view receiving it gets that
+    /// phase, innermost watcher first, until one takes the touch. Returning true takes it
+    /// over: the view that had it gets touchesCancelled (unless it is this view), and this
+    /// view gets the current phase and every later one. The default takes nothing.
+    virtual bool shouldTakeOverTouch(const Touch& touch, const Event& event)
+    {
+        (void)touch;
+        (void)event;
+        return false;
+    }
+
     Responder* nextResponder() const override;
     /// Makes responder (a view controller) the view's next responder, before its superview.
     /// Not owned; the responder clears it before it goes away.

@@ -132,6 +132,29 @@ void Window::drawScreen(gfx::Context& context, const std::optional<gfx::Rect>& d
     context.restoreGState();
 }
 
+namespace {
+
+void deliver(View& view, TouchPhase phase, const Event& event)
+{
+    switch (phase) {
+    case TouchPhase::Began:
+        view.touchesBegan(event.touches, event);
+        break;
+    case TouchPhase::Moved:
+    case TouchPhase::Stationary:
+        view.touchesMoved(event.touches, event);
+        break;
+    case TouchPhase::Ended:
+        view.touchesEnded(event.touches, event);
+        break;
+    case TouchPhase::Cancelled:
+        view.touchesCancelled(event.touches, event);
+        break;
+    }
+}
+
+} // namespace
+
 void Window::sendTouch(int id, TouchPhase phase, gfx::Point location)
 {
     const double now = foundation::RunLoop::main().now();
@@ -145,7 +168,11 @@ void Window::sendTouch(int id, TouchPhase phase, gfx::Point location)
             && std::hypot(location.x - m_lastTapLocation.x, location.y - m_lastTapLocation.y) <= kDoubleTapDistance;
         m_tapCount = again ? m_tapCount + 1 : 1;
         touch = std::make_shared<Touch>(hit->sharedView(), this, location, now, m_tapCount);
+        for (View* v = hit; v; v = v->superview())
+            if (v->watchesTouches())
+                touch->m_watchers.push_back(v->sharedView());
         m_touches[id] = touch;
+        m_focusedView = hit->sharedView();
     } else {
         auto it = m_touches.find(id);
         if (it == m_touches.end())
@@ -158,24 +185,31 @@ void Window::sendTouch(int id, TouchPhase phase, gfx::Point location)
             m_lastTapLocation = location;
         }
     }
-    // The view is kept alive through its handler, which may remove it.
+    dispatchTouch(touch, phase, Event { { touch }, now });
+}
+
+void Window::dispatchTouch(const std::shared_ptr<Touch>& touch, TouchPhase phase, const Event& event)
+{
+    // The views are kept alive through their handlers, which may remove them.
     std::shared_ptr<View> view = touch->view();
-    Event event { { touch }, now };
-    switch (phase) {
-    case TouchPhase::Began:
-        view->touchesBegan(event.touches, event);
-        break;
-    case TouchPhase::Moved:
-    case TouchPhase::Stationary:
-        view->touchesMoved(event.touches, event);
-        break;
-    case TouchPhase::Ended:
-        view->touchesEnded(event.touches, event);
-        break;
-    case TouchPhase::Cancelled:
-        view->touchesCancelled(event.touches, event);
-        break;
+    if (!touch->m_takenOver) {
+        for (const auto& weakWatcher : std::vector<std::weak_ptr<View>>(touch->m_watchers)) {
+            auto watcher = weakWatcher.lock();
+            if (!watcher || !watcher->shouldTakeOverTouch(*touch, event))
+                continue;
+            touch->m_takenOver = true;
+            touch->m_watchers.clear();
+            if (watcher != view && phase != TouchPhase::Began) {
+                touch->m_phase = TouchPhase::Cancelled;
+                view->touchesCancelled(event.touches, event);
+                touch->m_phase = phase;
+            }
+            touch->m_view = watcher;
+            view = watcher;
+            break;
+        }
     }
+    deliver(*view, phase, event);
 }
 
 void Window::didAddSubview(View* subview)
@@ -242,6 +276,17 @@ void Window::sendKey(Key key)
 {
     if (auto responder = m_firstResponder.lock())
         responder->keyPressed(key);
+    else if (auto view = m_focusedView.lock(); view && view->window() == this)
+        view->keyPressed(key);
+}
+
+void Window::sendWheel(gfx::Point location, gfx::Point delta, WheelPhase phase)
+{
+    View* hit = hitTest(convertPointFromSuperview(location));
+    if (!hit)
+        return;
+    std::shared_ptr<View> view = hit->sharedView();
+    view->scrollWheel(WheelEvent { delta, phase, location, foundation::RunLoop::main().now() });
 }
 
 } // namespace ui

@@ -58,11 +58,17 @@ public:
     // Events from the host
     /// A touch (finger or mouse) identified by id, at a point in window coordinates. A touch
     /// that begins goes to the view hit there (nothing when none is hit); later phases go to
-    /// the same view. Phases for an unknown id are ignored.
+    /// the same view, unless an ancestor watching touches takes it over (View::watchesTouches).
+    /// Phases for an unknown id are ignored.
     void sendTouch(int id, TouchPhase phase, gfx::Point location);
     /// Text typed on the keyboard, for the first responder (dropped when there is none).
     void sendText(const std::string& text);
+    /// A key for the first responder; without one, for the view the last touch began in (the
+    /// focused view). Either passes what it cannot use up the responder chain.
     void sendKey(Key key);
+    /// A wheel or touchpad scroll at location (window coordinates), for the view hit there,
+    /// which passes it up the responder chain until a view can use it; dropped over nothing.
+    void sendWheel(gfx::Point location, gfx::Point delta, WheelPhase phase = WheelPhase::None);
 
     /// Forgets the key window (tests start afresh).
     static void resetKeyWindow();
@@ -83,6 +89,8 @@ public:
 private:
     friend class Responder;
     void setFirstResponder(Responder* responder);
+    /// Hands one phase of touch to its view, after offering it to the watching ancestors.
+    void dispatchTouch(const std::shared_ptr<Touch>& touch, TouchPhase phase, const Event& event);
 
     bool m_visible { false };
     bool m_needsFrame { false };
@@ -91,6 +99,8 @@ private:
     long m_displayCount { 0 };
     std::weak_ptr<Responder> m_firstResponder;
     std::map<int, std::shared_ptr<Touch>> m_touches;
+    /// Where the last touch began: the target of keys when no responder is first.
+    std::weak_ptr<View> m_focusedView;
     double m_lastTapTime { -1 };
     gfx::Point m_lastTapLocation;
     int m_tapCount { 0 };
