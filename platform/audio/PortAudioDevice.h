@@ -2,7 +2,9 @@
 
 #include "audio/Device.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace audio {
@@ -11,6 +13,8 @@ namespace audio {
 /// of about a second between PortAudio's real-time callback and the queue's audio thread, so
 /// that thread never runs inside the callback. What PortAudio's back-ends print on standard
 /// error (ALSA, JACK) while devices are probed and opened is kept out of the program's output.
+/// A stream whose device stops calling back for a second, or ends by itself, reports the loss
+/// through failure().
 class PortAudioDevice final : public Device, public std::enable_shared_from_this<PortAudioDevice> {
 public:
     /// Null, with the reason in *reason, when PortAudio cannot start or has no default
@@ -19,11 +23,18 @@ public:
     ~PortAudioDevice() override;
 
     std::string name() const override { return "PortAudio"; }
-    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error) override;
-    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error) override;
+    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    bool isUsable() override;
+
+    class StreamCount;
 
 private:
     PortAudioDevice() = default;
+
+    std::mutex m_mutex;
+    std::atomic<int> m_openStreams { 0 };
+    bool m_initialized { true };
 };
 
 } // namespace audio

@@ -1,6 +1,7 @@
 #include "host/Host.h"
 
 #include "host/DesktopIntegration.h"
+#include "host/SleepWatcher.h"
 #include "host/HostWindow.h"
 #include "host/RunLoopBridge.h"
 
@@ -94,6 +95,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
 
     RunLoopBridge bridge;
     DesktopIntegration desktop;
+    SleepWatcher sleepWatcher;
     ui::Application::installSignalHandlers();
     launch();
     app.finishLaunching();
