@@ -146,7 +146,8 @@ public:
         std::unique_lock lock(m_mutex);
         std::size_t done = 0;
         while (done < count) {
-            if (!waitLocked(lock, [&] { return m_size > 0 || m_ended; }) || m_size == 0)
+            // Sound captured before a failure is still handed over.
+            if (!waitLocked(lock, [&] { return m_size > 0 || m_ended; }, true) || m_size == 0)
                 break;
             std::size_t got = std::min(count - done, m_size);
             for (std::size_t i = 0; i < got; ++i)
@@ -162,7 +163,7 @@ public:
         std::unique_lock lock(m_mutex);
         std::size_t done = 0;
         while (done < count) {
-            if (!waitLocked(lock, [&] { return m_size < m_data.size(); }))
+            if (!waitLocked(lock, [&] { return m_size < m_data.size(); }, false))
                 break;
             std::size_t room = std::min(count - done, m_data.size() - m_size);
             for (std::size_t i = 0; i < room; ++i)
@@ -176,16 +177,21 @@ public:
     bool drain()
     {
         std::unique_lock lock(m_mutex);
-        return waitLocked(lock, [&] { return m_size == 0; });
+        return waitLocked(lock, [&] { return m_size == 0; }, false);
     }
 
 private:
     // Waits for ready(); false when interrupted, failed, or the callbacks stopped coming.
+    // readyFirst: a failed ring still gives what is ready.
     template<typename Ready>
-    bool waitLocked(std::unique_lock<std::mutex>& lock, Ready ready)
+    bool waitLocked(std::unique_lock<std::mutex>& lock, Ready ready, bool readyFirst)
     {
         for (;;) {
-            if (m_interrupted || !m_failure.empty())
+            if (m_interrupted)
+                return false;
+            if (readyFirst && ready())
+                return true;
+            if (!m_failure.empty())
                 return false;
             if (ready())
                 return true;

@@ -18,19 +18,6 @@ using testsupport::toneSamples;
 namespace {
 
 class AudioRealTimeTest : public AudioEngineTest {
-protected:
-    // The loop waits on the system clock; a short timer wakes it to look at the condition.
-    bool runUntil(const std::function<bool()>& done, double timeout)
-    {
-        auto poll = runLoop().scheduleTimer(0.01, true, [](foundation::Timer&) {});
-        bool result = runLoop().runUntil(done, timeout);
-        poll->invalidate();
-        return result;
-    }
-    bool posted(const std::string& name, const void* object)
-    {
-        return std::any_of(m_posted.begin(), m_posted.end(), [&](const Posted& p) { return p.name == name && p.object == object; });
-    }
 };
 
 } // namespace
