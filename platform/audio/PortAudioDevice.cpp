@@ -1,13 +1,17 @@
 #include "audio/PortAudioDevice.h"
 
+#include "foundation/Log.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <portaudio.h>
+#include <sys/inotify.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -407,6 +411,8 @@ private:
 
 std::shared_ptr<PortAudioDevice> PortAudioDevice::create(std::string* reason)
 {
+    // Probing JACK must not launch a JACK server as a side effect.
+    setenv("JACK_NO_START_SERVER", "1", 0);
     QuietStandardError quiet;
     PaError error = Pa_Initialize();
     if (error != paNoError) {
@@ -420,14 +426,55 @@ std::shared_ptr<PortAudioDevice> PortAudioDevice::create(std::string* reason)
         Pa_Terminate();
         return nullptr;
     }
-    return std::shared_ptr<PortAudioDevice>(new PortAudioDevice());
+    auto device = std::shared_ptr<PortAudioDevice>(new PortAudioDevice());
+    device->watchDevicesIn("/dev/snd");
+    return device;
 }
 
 PortAudioDevice::~PortAudioDevice()
 {
+    if (m_watch >= 0)
+        ::close(m_watch);
     QuietStandardError quiet;
     if (m_initialized)
         Pa_Terminate();
+}
+
+void PortAudioDevice::watchDevicesIn(const std::string& directory)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_watch < 0)
+        m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch >= 0)
+        ::inotify_add_watch(m_watch, directory.c_str(), IN_CREATE | IN_DELETE);
+}
+
+// A sound card came or went since the last stream was opened: with no stream open PortAudio
+// starts over, so the next stream goes to the default device as it is now.
+void PortAudioDevice::followDeviceChangesLocked()
+{
+    if (m_watch < 0)
+        return;
+    alignas(inotify_event) char events[4096];
+    bool changed = false;
+    while (::read(m_watch, events, sizeof events) > 0)
+        changed = true;
+    if (changed)
+        m_devicesChanged = true;
+    if (!m_devicesChanged || m_openStreams > 0)
+        return;
+    m_devicesChanged = false;
+    restartLocked();
+    foundation::logf("The sound devices changed: the microphone is '%s', the speaker '%s'.",
+        deviceName(Pa_GetDefaultInputDevice()).c_str(), deviceName(Pa_GetDefaultOutputDevice()).c_str());
+}
+
+void PortAudioDevice::restartLocked()
+{
+    QuietStandardError quiet;
+    if (m_initialized)
+        Pa_Terminate();
+    m_initialized = Pa_Initialize() == paNoError;
 }
 
 // With no stream open PortAudio starts over, which lists the devices afresh and so picks up a
@@ -435,11 +482,9 @@ PortAudioDevice::~PortAudioDevice()
 bool PortAudioDevice::isUsable()
 {
     std::lock_guard lock(m_mutex);
-    QuietStandardError quiet;
     if (m_openStreams == 0) {
-        if (m_initialized)
-            Pa_Terminate();
-        m_initialized = Pa_Initialize() == paNoError;
+        m_devicesChanged = false;
+        restartLocked();
     }
     return m_initialized && Pa_GetDefaultInputDevice() != paNoDevice && Pa_GetDefaultOutputDevice() != paNoDevice;
 }
@@ -468,12 +513,14 @@ std::unique_ptr<Stream> openPortAudioStream(std::shared_ptr<PortAudioDevice> dev
 std::unique_ptr<InputStream> PortAudioDevice::openInput(const StreamBasicDescription& format, Status* error, std::string* reason)
 {
     std::lock_guard lock(m_mutex);
+    followDeviceChangesLocked();
     return openPortAudioStream<PortAudioInputStream>(shared_from_this(), format, true, error, reason);
 }
 
 std::unique_ptr<OutputStream> PortAudioDevice::openOutput(const StreamBasicDescription& format, Status* error, std::string* reason)
 {
     std::lock_guard lock(m_mutex);
+    followDeviceChangesLocked();
     return openPortAudioStream<PortAudioOutputStream>(shared_from_this(), format, false, error, reason);
 }
 

@@ -13,6 +13,10 @@
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
+#include "foundation/UUID.h"
+
+#include <fstream>
+#include <sys/stat.h>
 
 using standin::StandInCard;
 using testsupport::readCAF;
@@ -244,4 +248,33 @@ TEST_F(StandInCardTest, ACardThatStopsCallingBackIsLostAfterASecond)
     // The player stays where the sound stopped, so playback can go on from there.
     EXPECT_NEAR(player.position() * 22050, static_cast<double>(playedSound().size()), kPeriod);
     StandInCard::stallCallbacks(false);
+}
+
+TEST_F(StandInCardTest, ACardThatComesOrGoesIsFollowedByTheNextStreamOpenedWithNoneOpen)
+{
+    foundation::LogCapture capture;
+    std::string devices = documentsPath() + "/snd";
+    ASSERT_EQ(::mkdir(devices.c_str(), 0700), 0);
+    m_card->watchDevicesIn(devices);
+    writeRecording(m_name, microphoneSamples(2205));
+    int initializations = StandInCard::initializations();
+
+    auto player = std::make_shared<AudioPlayer>();
+    player->playFromFileStartingAtPosition(m_name, 0);
+    EXPECT_EQ(StandInCard::initializations(), initializations) << "nothing changed";
+
+    // Plugged in while the player's stream is open: PortAudio starts over only when it closed.
+    std::ofstream(devices + "/pcmC1D0p") << "";
+    AudioRecorder recorder;
+    recorder.recordToFileWithRecordMode(foundation::makeUUIDString(), RecordModeNew);
+    EXPECT_EQ(StandInCard::initializations(), initializations);
+    recorder.stop();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+    player.reset();
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    EXPECT_EQ(StandInCard::initializations(), initializations + 1);
+    EXPECT_TRUE(capture.contains("The sound devices changed: the microphone is 'stand-in card', the speaker 'stand-in card'."));
+    EXPECT_TRUE(recorder.isRunning());
+    recorder.stop();
+    ASSERT_TRUE(runUntil([&] { return !recorder.isRunning(); }, 2.0));
 }
