@@ -49,6 +49,30 @@ TEST_F(AudioRealTimeTest, RecordsAndPlaysBackWithTheAudioThreadsKeepingRealTime)
     EXPECT_EQ(device().speakerSamples(), recorded->samples);
 }
 
+TEST_F(AudioRealTimeTest, EverythingTheMicrophoneGaveBeforeAPauseOrStopIsRecorded)
+{
+    foundation::RunLoop::resetMain(std::make_shared<foundation::SystemClock>());
+    device().setMicrophoneTone(440, 0.5);
+    AudioRecorder recorder;
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    ASSERT_TRUE(runUntil([&] { return recorder.position() >= 0.2; }, 3.0));
+    runUntil([] { return false; }, 0.05); // into the next buffer
+    recorder.pause();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+    recorder.resume();
+    ASSERT_TRUE(runUntil([&] { return recorder.position() >= 0.4; }, 3.0));
+    runUntil([] { return false; }, 0.05);
+    recorder.stop();
+    m_posted.clear();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+
+    auto recorded = readCAF(path(m_name));
+    ASSERT_TRUE(recorded.has_value());
+    auto delivered = static_cast<std::size_t>(device().microphoneFramesRead());
+    EXPECT_EQ(recorded->samples.size(), delivered);
+    EXPECT_EQ(recorded->samples, toneSamples(440, 0.5, 22050, delivered)) << "no gap at the pause";
+}
+
 TEST_F(AudioRealTimeTest, AKilledRecordingLeavesAReadableFileWithAllButTheLastMoment)
 {
     int reports[2];
