@@ -28,8 +28,8 @@ parlivo_install_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# parlivo_build DIR [CMAKE ARGS...]: configures DIR once, then builds it incrementally.
-parlivo_build() {
+# parlivo_configure DIR [CMAKE ARGS...]: configures DIR once.
+parlivo_configure() {
     local dir=$1
     shift
     if [ ! -f "$dir/build.ninja" ]; then
@@ -40,5 +40,10 @@ parlivo_build() {
         fi
         cmake -S "$PARLIVO_ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@"
     fi
-    cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# parlivo_build DIR [CMAKE ARGS...]: configures DIR once, then builds it incrementally.
+parlivo_build() {
+    parlivo_configure "$@"
+    cmake --build "$1" --parallel "$(nproc)"
 }
