@@ -182,7 +182,8 @@ Status Queue::start()
             return kQueueDeviceError;
         }
         m_streamStarted = true;
-        m_framesPlayed = 0;
+        if (!resuming)
+            m_framesPlayed = 0;
     }
     if (!resuming)
         setRunningLocked(true);
@@ -504,7 +505,8 @@ void Queue::inputThreadMain()
 // Called with the lock held before a stop or pause moves the generation on.
 void Queue::finishCaptureLocked(std::unique_lock<std::mutex>& lock)
 {
-    if (!m_streamStarted || m_lost || onServiceThread() || pacing() == Pacing::RunLoop)
+    // Only a device keeps time on its own; the other pacings have nothing captured in between.
+    if (!m_streamStarted || m_lost || onServiceThread() || pacing() != Pacing::Device)
         return;
     m_streamStarted = false;
     m_finishingCapture = true;
