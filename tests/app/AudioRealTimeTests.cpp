@@ -28,8 +28,9 @@ TEST_F(AudioRealTimeTest, RecordsAndPlaysBackWithTheAudioThreadsKeepingRealTime)
     device().setMicrophoneTone(440, 0.5);
     {
         AudioRecorder recorder;
-        recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+        // Taken before the start: the device's clock begins inside it.
         auto started = std::chrono::steady_clock::now();
+        recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
         ASSERT_TRUE(runUntil([&] { return recorder.position() >= 1.0; }, 5.0));
         EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(950)) << "paced in real time";
         EXPECT_GT(recorder.getAveragePower(), 0.3f);
