@@ -6,6 +6,7 @@
 #include "foundation/RunLoop.h"
 #include "foundation/UserDefaults.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -84,6 +85,7 @@ void AudioPlayer::setupAudioQueueBuffers(double startSeconds)
 {
     calculateSizesFor(0.1);
     setStartingPacketNumber(static_cast<std::int64_t>(startSeconds * audioFormat().mSampleRate));
+    m_firstPacket = startingPacketNumber();
     for (auto& slot : m_buffers) {
         if (queueObject())
             queueObject()->allocateBuffer(m_bufferByteSize, &slot);
@@ -156,6 +158,13 @@ double AudioPlayer::position() const
     double rate = audioFormat().mSampleRate;
     if (rate <= 0)
         return 0;
+    // A sound card holds up to a second of what was handed back, so what was heard is asked
+    // of the queue rather than worked out from the buffers.
+    audio::TimeStamp heard;
+    if (queueObject() && queueObject()->getCurrentTime(&heard) == audio::noErr) {
+        double packet = static_cast<double>(m_firstPacket) + heard.mSampleTime;
+        return std::min(packet, static_cast<double>(startingPacketNumber())) / rate;
+    }
     std::int32_t queuedPackets = 0;
     for (audio::Buffer* buffer : m_buffers) {
         if (buffer)

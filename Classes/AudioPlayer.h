@@ -22,7 +22,8 @@ public:
     void playFromFileStartingAtPosition(const std::string& audioFileName, double startSeconds);
     /// Marks the stop as the user's, then stops as the base does.
     void stop() override;
-    /// Seconds: the start of the sound now playing, to within one buffer; 0 without a rate.
+    /// Seconds: the sound heard so far from the start position, to within one device period
+    /// (one buffer without a queue); 0 without a rate.
     double position() const;
     /// Whether "playMode" is "speaker".
     bool speakerMode() const;
@@ -58,4 +59,5 @@ private:
     audio::PacketDescription* m_packetDescriptions { nullptr };
     bool m_donePlayingFile { false };
     bool m_stopping { false };
+    std::int64_t m_firstPacket { 0 };
 };

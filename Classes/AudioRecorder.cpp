@@ -3,6 +3,8 @@
 #include "HelperMethods.h"
 
 #include "audio/Session.h"
+#include "foundation/Log.h"
+#include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
 
 #include <vector>
@@ -10,6 +12,20 @@
 namespace {
 
 constexpr int kNumberRecordBuffers = 3;
+
+std::string fileFailure(audio::Status status, const audio::StreamBasicDescription& format)
+{
+    switch (status) {
+    case audio::kFileNotFoundError:
+        return "not a valid audio file name, or its folder is missing";
+    case audio::kFileUnsupportedDataFormatError:
+        return foundation::format("a file cannot hold sound at %g Hz", format.mSampleRate);
+    case audio::kFilePermissionsError:
+        return "permission denied";
+    default:
+        return foundation::format("error %d", static_cast<int>(status));
+    }
+}
 
 } // namespace
 
@@ -38,8 +54,14 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
     setupAudioFormat();
     enableLevelMetering();
     setupRecording(mode);
-    if (queueObject())
-        queueObject()->start();
+    // Without a file to write there is no recording: the queue goes, so the recorder reports
+    // not running. The reason was logged where it arose.
+    if (queueObject() && (!audioFileID() || queueObject()->start() != audio::noErr)) {
+        disposeQueue();
+        closeAudioFile();
+    }
+    if (!queueObject())
+        audio::Session::shared().setActive(false);
 }
 
 // An appended file keeps its own rate: recording at another one would corrupt its sound.
@@ -92,8 +114,11 @@ void AudioRecorder::setupRecording(RecordMode mode)
     }
     if (!opened) {
         setStartingPacketNumber(0);
+        audio::Status status = audio::kFileNotFoundError;
         if (audioFileURL())
-            audio::File::create(*audioFileURL(), audio::kFileCAFType, audioFormat(), audio::kFileFlagsEraseFile, &file);
+            status = audio::File::create(*audioFileURL(), audio::kFileCAFType, audioFormat(), audio::kFileFlagsEraseFile, &file);
+        if (!file && queueObject())
+            foundation::logf("Cannot record into the audio file \"%s\": %s", audioFileName().c_str(), fileFailure(status, audioFormat()).c_str());
     }
     setAudioFileID(file);
     copyEncoderMagicCookieToFileFromQueue(file.get(), queueObject().get());

@@ -27,15 +27,19 @@ class InputStream {
 public:
     virtual ~InputStream() = default;
     virtual Pacing pacing() const = 0;
-    /// Begins capturing; clears an earlier interrupt().
+    /// Begins capturing; clears an earlier stop() or interrupt().
     virtual Status start() = 0;
-    /// Ends capturing; returns once the device no longer calls back.
+    /// Ends capturing; returns once the device no longer calls back. What was captured before
+    /// stays readable: reads give it without waiting, then 0.
     virtual void stop() = 0;
-    /// Fills frames frames of samples. With Device pacing it waits until they were captured;
-    /// false when interrupt() (or stop) ended the wait, and the samples are then not valid.
-    virtual bool read(std::int16_t* samples, std::size_t frames) = 0;
-    /// Makes a blocked read() return false at once. Safe from any thread.
+    /// Fills up to frames frames and returns how many. With Device pacing it waits until they
+    /// were captured; fewer come back only after stop(), interrupt() or the loss of the device.
+    virtual std::size_t read(std::int16_t* samples, std::size_t frames) = 0;
+    /// Makes a blocked read() return at once. Safe from any thread.
     virtual void interrupt() = 0;
+    /// Why the device stopped working (an error, or no callback for a second); empty while it
+    /// works. Safe from any thread.
+    virtual std::string failure() const { return {}; }
 };
 
 /// A device's playing side for one queue; the counterpart of InputStream.
@@ -44,11 +48,21 @@ public:
     virtual ~OutputStream() = default;
     virtual Pacing pacing() const = 0;
     virtual Status start() = 0;
+    /// Stops at once: what was written and not yet played is dropped.
     virtual void stop() = 0;
-    /// Plays frames frames. With Device pacing it waits until the device has taken them;
-    /// false when interrupt() ended the wait.
-    virtual bool write(const std::int16_t* samples, std::size_t frames) = 0;
+    /// Plays up to frames frames and returns how many it took. With Device pacing it waits
+    /// until the device has room; fewer only after interrupt() or the loss of the device.
+    virtual std::size_t write(const std::int16_t* samples, std::size_t frames) = 0;
+    /// Waits until everything written has been played; false when interrupt() or the loss of
+    /// the device ended the wait.
+    virtual bool drain() { return true; }
+    /// A paused stream plays silence and keeps what was written for when it goes on.
+    virtual void setPaused(bool) { }
+    /// Frames played since start(): what the listener has heard, to within one device period.
+    /// Streams that play as they are written leave the count to the queue (-1).
+    virtual std::int64_t framesPlayed() const { return -1; }
     virtual void interrupt() = 0;
+    virtual std::string failure() const { return {}; }
 };
 
 /// A back-end: the microphone and the speaker that queues open streams on.
@@ -57,10 +71,13 @@ public:
     virtual ~Device() = default;
     /// A short name for log lines ("PortAudio", "virtual").
     virtual std::string name() const = 0;
-    /// Opens a stream in format (16-bit linear PCM); null with *error set when the device
-    /// cannot serve it.
-    virtual std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error) = 0;
-    virtual std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error) = 0;
+    /// Opens a stream in format (16-bit linear PCM); null with *error set, and the device's
+    /// reason in *reason when given, when the device cannot serve it.
+    virtual std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) = 0;
+    virtual std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) = 0;
+    /// Whether the device can serve streams now; asked after a device was lost, until it is
+    /// usable again. A back-end may pick up a new default device here.
+    virtual bool isUsable() { return true; }
 };
 
 /// The back-end that new queues and system sounds use: a virtual device with a silent

@@ -9,8 +9,12 @@
 
 namespace audio {
 
+// The descriptor stays ours: libsndfile is told not to close it, because a failed open
+// closes it inside libsndfile or not depending on the version, and closing it a second time
+// in a threaded process can close a descriptor another thread has just been given.
 struct File::Handle {
     SNDFILE* file { nullptr };
+    int fd { -1 };
     int mode { SFM_READ };
 };
 
@@ -67,7 +71,7 @@ Status File::create(const std::string& path, std::uint32_t fileType, const Strea
     info.samplerate = static_cast<int>(format.mSampleRate);
     info.channels = static_cast<int>(format.mChannelsPerFrame);
     info.format = SF_FORMAT_CAF | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-    SNDFILE* sndfile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    SNDFILE* sndfile = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
     if (!sndfile) {
         ::close(fd);
         return kFileUnspecifiedError;
@@ -77,6 +81,7 @@ Status File::create(const std::string& path, std::uint32_t fileType, const Strea
 
     auto handle = std::make_unique<Handle>();
     handle->file = sndfile;
+    handle->fd = fd;
     handle->mode = SFM_WRITE;
     auto file = std::shared_ptr<File>(new File(std::move(handle), FilePermission::ReadWrite));
     file->m_format = linearPCM16(format.mSampleRate, format.mChannelsPerFrame);
@@ -96,13 +101,14 @@ Status File::open(const std::string& path, FilePermission permission, std::uint3
         return statusForErrno(errno);
 
     SF_INFO info {};
-    SNDFILE* sndfile = sf_open_fd(fd, mode, &info, SF_TRUE);
+    SNDFILE* sndfile = sf_open_fd(fd, mode, &info, SF_FALSE);
     if (!sndfile) {
         ::close(fd);
         return kFileInvalidFileError;
     }
     if (info.channels < 1 || info.channels > 8 || info.samplerate < 1) {
         sf_close(sndfile);
+        ::close(fd);
         return kFileUnsupportedDataFormatError;
     }
     if (mode == SFM_RDWR)
@@ -110,6 +116,7 @@ Status File::open(const std::string& path, FilePermission permission, std::uint3
 
     auto handle = std::make_unique<Handle>();
     handle->file = sndfile;
+    handle->fd = fd;
     handle->mode = mode;
     auto file = std::shared_ptr<File>(new File(std::move(handle), permission));
     file->m_format = linearPCM16(info.samplerate, static_cast<std::uint32_t>(info.channels));
@@ -137,6 +144,9 @@ Status File::closeLocked()
         return kFileNotOpenError;
     int result = sf_close(m_handle->file);
     m_handle->file = nullptr;
+    if (m_handle->fd >= 0 && ::close(m_handle->fd) != 0)
+        result = -1;
+    m_handle->fd = -1;
     return result == 0 ? noErr : kFileUnspecifiedError;
 }
 

@@ -2,7 +2,9 @@
 
 #include "audio/Device.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace audio {
@@ -11,6 +13,9 @@ namespace audio {
 /// of about a second between PortAudio's real-time callback and the queue's audio thread, so
 /// that thread never runs inside the callback. What PortAudio's back-ends print on standard
 /// error (ALSA, JACK) while devices are probed and opened is kept out of the program's output.
+/// A stream whose device stops calling back for a second, or ends by itself, reports the loss
+/// through failure(). After a loss, and when sound cards come or go, PortAudio starts over
+/// while no stream is open, which picks up a default device that changed.
 class PortAudioDevice final : public Device, public std::enable_shared_from_this<PortAudioDevice> {
 public:
     /// Null, with the reason in *reason, when PortAudio cannot start or has no default
@@ -19,11 +24,25 @@ public:
     ~PortAudioDevice() override;
 
     std::string name() const override { return "PortAudio"; }
-    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error) override;
-    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error) override;
+    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    bool isUsable() override;
+    /// Sound cards coming or going in directory (device nodes; "/dev/snd" from create()) make
+    /// the next stream opened with none open use the default devices as they are then.
+    void watchDevicesIn(const std::string& directory);
+
+    class StreamCount;
 
 private:
     PortAudioDevice() = default;
+    void followDeviceChangesLocked();
+    void restartLocked();
+
+    std::mutex m_mutex;
+    std::atomic<int> m_openStreams { 0 };
+    bool m_initialized { true };
+    int m_watch { -1 };
+    bool m_devicesChanged { false };
 };
 
 } // namespace audio

@@ -1,5 +1,7 @@
 #include "audio/Queue.h"
 
+#include "audio/Session.h"
+#include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 
 #include <algorithm>
@@ -37,14 +39,23 @@ Status Queue::make(bool input, const StreamBasicDescription& format, foundation:
     if (!isLinearPCM16(format))
         return kQueueUnsupportedFormatError;
     auto device = currentDevice();
-    auto queue = std::shared_ptr<Queue>(new Queue(input, format, runLoop));
     Status status = noErr;
+    std::string reason;
+    std::unique_ptr<InputStream> inputStream;
+    std::unique_ptr<OutputStream> outputStream;
     if (input)
-        queue->m_inputStream = device->openInput(format, &status);
+        inputStream = device->openInput(format, &status, &reason);
     else
-        queue->m_outputStream = device->openOutput(format, &status);
-    if (!queue->m_inputStream && !queue->m_outputStream)
+        outputStream = device->openOutput(format, &status, &reason);
+    // A queue exists only with its stream, so nothing ever stops a stream that never opened.
+    if (!inputStream && !outputStream) {
+        foundation::logf("Cannot open the %s of %s at %g Hz: %s", input ? "microphone" : "speaker", device->name().c_str(),
+            format.mSampleRate, reason.empty() ? "the device refused" : reason.c_str());
         return status != noErr ? status : kQueueDeviceError;
+    }
+    auto queue = std::shared_ptr<Queue>(new Queue(input, format, runLoop));
+    queue->m_inputStream = std::move(inputStream);
+    queue->m_outputStream = std::move(outputStream);
     *outQueue = std::move(queue);
     return noErr;
 }
@@ -154,12 +165,25 @@ Status Queue::start()
         return noErr;
     bool resuming = m_running;
     m_paused = false;
+    if (resuming && !m_input && m_streamStarted && pacing() == Pacing::Device) {
+        // A paused device stream kept what it held: it goes on from the last sample heard.
+        m_outputStream->setPaused(false);
+        m_condition.notify_all();
+        return noErr;
+    }
     ++m_generation;
     if (!m_streamStarted) {
+        m_lost = false;
         Status status = m_input ? m_inputStream->start() : m_outputStream->start();
-        if (status != noErr)
+        if (status != noErr) {
+            std::string failure = m_input ? m_inputStream->failure() : m_outputStream->failure();
+            foundation::logf("Cannot start the %s of %s: %s", m_input ? "microphone" : "speaker", currentDevice()->name().c_str(),
+                failure.empty() ? "the device refused" : failure.c_str());
             return kQueueDeviceError;
+        }
         m_streamStarted = true;
+        if (!resuming)
+            m_framesPlayed = 0;
     }
     if (!resuming)
         setRunningLocked(true);
@@ -187,6 +211,13 @@ Status Queue::pause()
     if (!m_running || m_paused)
         return noErr;
     m_paused = true;
+    if (!m_input && m_streamStarted && pacing() == Pacing::Device) {
+        // The stream plays silence and keeps what it holds; the audio thread waits.
+        m_outputStream->setPaused(true);
+        return noErr;
+    }
+    if (m_input)
+        finishCaptureLocked(lock);
     ++m_generation;
     if (!m_input && m_outputScheduled) {
         m_tickElapsedNanos += m_runLoop->nowNanos() - m_tickStartNanos;
@@ -212,6 +243,8 @@ Status Queue::stop(bool immediate)
         kickOutput();
         return noErr;
     }
+    if (m_input)
+        finishCaptureLocked(lock);
     m_drainPending = false;
     m_paused = false;
     ++m_generation;
@@ -418,7 +451,7 @@ void Queue::inputThreadMain()
     for (;;) {
         m_condition.wait(lock, [&] {
             return m_threadExit || m_tickPending
-                || (!ticked && m_running && !m_paused && m_streamStarted && !m_queued.empty());
+                || (!ticked && !m_lost && ((m_running && !m_paused && m_streamStarted) || m_finishingCapture) && !m_queued.empty());
         });
         if (m_threadExit) {
             m_tickPending = false;
@@ -443,22 +476,57 @@ void Queue::inputThreadMain()
             lock.lock();
         } else {
             std::uint32_t frames = owned->buffer.mAudioDataBytesCapacity / m_format.mBytesPerFrame;
-            bool ok = m_inputStream->read(static_cast<std::int16_t*>(owned->buffer.mAudioData), frames);
+            std::size_t got = m_inputStream->read(static_cast<std::int16_t*>(owned->buffer.mAudioData), frames);
+            std::string failure = got < frames ? m_inputStream->failure() : std::string();
             lock.lock();
-            if (ok && generation == m_generation && !m_threadExit) {
+            // What was captured is kept, also the part of a buffer that a stop, a pause or
+            // the loss of the device cut short.
+            if (got > 0 && generation == m_generation && !m_threadExit) {
                 lock.unlock();
-                deliverInput(owned, frames);
+                deliverInput(owned, static_cast<std::uint32_t>(got));
                 lock.lock();
             } else if (!m_disposed) {
-                // Interrupted by a pause or stop: the buffer waits for the next start.
                 owned->queued = true;
                 m_queued.push_front(owned);
+            }
+            if (got < frames) {
+                m_finishingCapture = false;
+                if (!failure.empty())
+                    deviceLostLocked(lock, failure);
             }
         }
         m_busy = false;
         m_tickPending = false;
         m_condition.notify_all();
     }
+}
+
+// Stops the device and lets the service thread hand over what it captured before the stop.
+// Called with the lock held before a stop or pause moves the generation on.
+void Queue::finishCaptureLocked(std::unique_lock<std::mutex>& lock)
+{
+    // Only a device keeps time on its own; the other pacings have nothing captured in between.
+    if (!m_streamStarted || m_lost || onServiceThread() || pacing() != Pacing::Device)
+        return;
+    m_streamStarted = false;
+    m_finishingCapture = true;
+    m_inputStream->stop();
+    m_condition.notify_all();
+    m_condition.wait(lock, [&] { return !m_finishingCapture || m_lost || m_threadExit || (!m_busy && m_queued.empty()); });
+    m_finishingCapture = false;
+}
+
+// The stream's device failed or went silent: said once per queue, and the session's
+// interruption begins. Called with the lock held on the audio thread.
+void Queue::deviceLostLocked(std::unique_lock<std::mutex>& lock, const std::string& failure)
+{
+    if (m_lost || m_disposed)
+        return;
+    m_lost = true;
+    lock.unlock();
+    foundation::logf("Lost the %s of %s: %s", m_input ? "microphone" : "speaker", currentDevice()->name().c_str(), failure.c_str());
+    Session::shared().deviceLost();
+    lock.lock();
 }
 
 void Queue::deliverInput(OwnedBuffer* owned, std::uint32_t frames)
@@ -543,8 +611,12 @@ void Queue::outputTick(std::uint64_t generation)
         // Marked scheduled while the callback runs, so its enqueue does not post another turn.
         m_outputScheduled = --batch > 0;
         lock.unlock();
-        play(owned);
+        std::size_t played = play(owned);
         measure(owned->buffer);
+        {
+            std::lock_guard counted(m_mutex);
+            m_framesPlayed += static_cast<std::int64_t>(played);
+        }
         if (m_outputCallback)
             m_outputCallback(*this, &owned->buffer);
         if (batch <= 0)
@@ -553,8 +625,8 @@ void Queue::outputTick(std::uint64_t generation)
     kickOutput();
 }
 
-// Writes a buffer to the stream at the queue's volume; false when the write was interrupted.
-bool Queue::play(OwnedBuffer* owned)
+// Writes a buffer to the stream at the queue's volume; returns the frames the stream took.
+std::size_t Queue::play(OwnedBuffer* owned)
 {
     const Buffer& buffer = owned->buffer;
     std::size_t frames = buffer.mAudioDataByteSize / m_format.mBytesPerFrame;
@@ -577,33 +649,49 @@ void Queue::outputThreadMain()
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_condition.wait(lock, [&] {
-            return m_threadExit || (m_running && !m_paused && m_streamStarted && (!m_queued.empty() || m_drainPending));
+            return m_threadExit || (m_running && !m_paused && m_streamStarted && !m_lost && (!m_queued.empty() || m_drainPending));
         });
         if (m_threadExit)
             return;
+        std::uint64_t generation = m_generation;
         if (m_queued.empty()) {
-            finishDrainLocked(lock);
+            // Everything was written: the stop waits until the device has played it.
+            m_busy = true;
+            lock.unlock();
+            bool drained = m_outputStream->drain();
+            std::string failure = drained ? std::string() : m_outputStream->failure();
+            lock.lock();
+            m_busy = false;
+            m_condition.notify_all();
+            if (!failure.empty())
+                deviceLostLocked(lock, failure);
+            if (generation == m_generation && m_drainPending && m_queued.empty() && (drained || m_lost))
+                finishDrainLocked(lock);
             continue;
         }
         OwnedBuffer* owned = m_queued.front();
         m_queued.pop_front();
         owned->queued = false;
-        std::uint64_t generation = m_generation;
         m_busy = true;
         lock.unlock();
-        bool played = play(owned);
+        std::size_t frames = owned->buffer.mAudioDataByteSize / m_format.mBytesPerFrame;
+        bool played = play(owned) == frames;
         if (played)
             measure(owned->buffer);
+        std::string failure = played ? std::string() : m_outputStream->failure();
         lock.lock();
         m_busy = false;
         m_condition.notify_all();
-        if (!played || generation != m_generation) {
-            if (m_paused && !m_disposed) {
-                owned->queued = true;
-                m_queued.push_front(owned);
-            }
+        if (!failure.empty()) {
+            deviceLostLocked(lock, failure);
+            // A sound that was to stop after what is queued ends now, so its owner hears of it.
+            if (m_drainPending && !m_disposed)
+                finishDrainLocked(lock);
             continue;
         }
+        if (!played || generation != m_generation)
+            continue;
+        m_framesPlayed += static_cast<std::int64_t>(frames);
         std::weak_ptr<Queue> weak = weak_from_this();
         Buffer* buffer = &owned->buffer;
         m_runLoop->post([weak, buffer] {
@@ -625,6 +713,20 @@ void Queue::returnBuffer(Buffer* buffer)
 }
 
 // ---- Properties ----
+
+Status Queue::getCurrentTime(TimeStamp* outTime) const
+{
+    if (!outTime)
+        return kQueueInvalidParameterError;
+    std::lock_guard lock(m_mutex);
+    if (m_disposed)
+        return kQueueDisposedError;
+    std::int64_t frames = m_input ? -1 : m_outputStream->framesPlayed();
+    if (frames < 0)
+        frames = m_framesPlayed;
+    outTime->mSampleTime = static_cast<double>(frames);
+    return noErr;
+}
 
 Status Queue::getPropertySize(QueueProperty property, std::uint32_t* outSize) const
 {

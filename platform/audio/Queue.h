@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -92,16 +93,21 @@ public:
 
     /// Starts, or resumes a paused queue. Starting a running queue does nothing.
     Status start();
-    /// Holds the queue where it is; it keeps reporting running.
+    /// Holds the queue where it is; it keeps reporting running. A paused output queue goes on
+    /// from the last sample heard; an input queue first hands over what it captured.
     Status pause();
-    /// immediate: stops now; queued output is dropped, a buffer being filled is dropped.
-    /// Otherwise an output queue stops once everything queued has played (also when the
-    /// request comes before start); an input queue stops at once.
+    /// immediate: an output queue stops now and queued output is dropped. Otherwise it stops
+    /// once everything queued has been played by the device (also when the request comes
+    /// before start). An input queue stops at once, after handing over what was captured,
+    /// the part of a buffer being filled included.
     Status stop(bool immediate);
     /// Stops without telling the running-state listeners and releases the device; later calls
     /// give kQueueDisposedError. Buffers stay valid until the queue is destroyed.
     Status dispose(bool immediate);
 
+    /// Output: the frames heard since the queue last started, to within one device period (a
+    /// pause holds it). Input queues give 0.
+    Status getCurrentTime(TimeStamp* outTime) const;
     Status getProperty(QueueProperty property, void* outData, std::uint32_t* ioSize) const;
     Status getPropertySize(QueueProperty property, std::uint32_t* outSize) const;
     /// Only EnableLevelMetering can be set.
@@ -146,12 +152,14 @@ private:
     // Input.
     void scheduleInputTimer();
     void inputThreadMain();
+    void finishCaptureLocked(std::unique_lock<std::mutex>& lock);
+    void deviceLostLocked(std::unique_lock<std::mutex>& lock, const std::string& failure);
 
     // Output.
     void kickOutput(bool deferDrain = false);
     void finishDrainLocked(std::unique_lock<std::mutex>& lock);
     void outputTick(std::uint64_t generation);
-    bool play(OwnedBuffer* owned);
+    std::size_t play(OwnedBuffer* owned);
     void outputThreadMain();
     void returnBuffer(Buffer* buffer);
 
@@ -173,6 +181,9 @@ private:
     bool m_drainPending { false };
     bool m_disposed { false };
     bool m_streamStarted { false };
+    bool m_finishingCapture { false };
+    bool m_lost { false };
+    std::int64_t m_framesPlayed { 0 };
     std::uint64_t m_generation { 0 };
     std::uint64_t m_startCount { 0 };
     std::uint64_t m_stopCount { 0 };

@@ -1,5 +1,7 @@
 #include "audio/Session.h"
 
+#include "audio/Device.h"
+#include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 
 #include <cstring>
@@ -16,6 +18,12 @@ std::unique_ptr<Session>& sharedStorage()
 }
 
 } // namespace
+
+Session::~Session()
+{
+    if (m_deviceWatch)
+        m_deviceWatch->invalidate();
+}
 
 Session& Session::shared()
 {
@@ -92,6 +100,72 @@ void Session::raiseInterruption(std::uint32_t interruptionState)
     // The listener is copied into the task, so a later initialize() does not change a
     // delivery already on its way.
     m_runLoop->post([listener = m_listener, interruptionState] { listener(interruptionState); });
+}
+
+void Session::beginInterruption(InterruptionCause cause)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        auto bit = static_cast<std::uint32_t>(cause);
+        bool first = m_causes == 0;
+        if (m_causes & bit)
+            return;
+        m_causes |= bit;
+        if (!first)
+            return;
+    }
+    raiseInterruption(kSessionBeginInterruption);
+}
+
+void Session::endInterruption(InterruptionCause cause)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        auto bit = static_cast<std::uint32_t>(cause);
+        if (!(m_causes & bit))
+            return;
+        m_causes &= ~bit;
+        if (m_causes != 0)
+            return;
+    }
+    raiseInterruption(kSessionEndInterruption);
+}
+
+bool Session::isInterrupted(InterruptionCause cause) const
+{
+    std::lock_guard lock(m_mutex);
+    return (m_causes & static_cast<std::uint32_t>(cause)) != 0;
+}
+
+void Session::deviceLost()
+{
+    foundation::RunLoop* runLoop;
+    {
+        std::lock_guard lock(m_mutex);
+        runLoop = m_runLoop;
+    }
+    beginInterruption(InterruptionCause::DeviceLost);
+    // Timers belong to the loop's thread; the loss is usually noticed on an audio thread.
+    if (runLoop)
+        runLoop->post([] { Session::shared().watchDevice(); });
+}
+
+void Session::watchDevice()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_deviceWatch || !m_runLoop)
+        return;
+    m_deviceWatch = m_runLoop->scheduleTimer(1.0, true, [this](foundation::Timer& timer) {
+        if (!currentDevice()->isUsable())
+            return;
+        timer.invalidate();
+        {
+            std::lock_guard lock(m_mutex);
+            m_deviceWatch.reset();
+        }
+        foundation::log("The sound device is usable again.");
+        endInterruption(InterruptionCause::DeviceLost);
+    });
 }
 
 } // namespace audio

@@ -60,8 +60,11 @@ public:
             return;
         const Sound& sound = it->second;
         std::shared_ptr<Queue> queue;
-        if (Queue::newOutput(sound.format, nullptr, nullptr, &queue) != noErr)
+        if (Queue::newOutput(sound.format, nullptr, nullptr, &queue) != noErr) {
+            lock.unlock();
+            completeUnplayed(id);
             return;
+        }
         auto bytes = static_cast<std::uint32_t>(sound.samples.size() * sizeof(std::int16_t));
         Buffer* buffer = nullptr;
         if (bytes > 0 && queue->allocateBuffer(bytes, &buffer) == noErr) {
@@ -73,7 +76,16 @@ public:
         queue->addPropertyListener(QueueProperty::IsRunning, this, [this, id, raw](Queue&, QueueProperty) { finished(id, raw); });
         it->second.plays.push_back(queue);
         lock.unlock();
-        queue->start();
+        if (queue->start() != noErr) {
+            {
+                std::lock_guard relock(m_mutex);
+                if (auto again = m_sounds.find(id); again != m_sounds.end())
+                    std::erase(again->second.plays, queue);
+            }
+            queue->dispose(true);
+            completeUnplayed(id);
+            return;
+        }
         queue->stop(false);
     }
 
@@ -94,6 +106,31 @@ public:
     }
 
 private:
+    // A play the device refused still ends, on a later turn of the loop, so whoever waits for
+    // the sound goes on.
+    void completeUnplayed(SystemSoundID id)
+    {
+        foundation::RunLoop* runLoop = nullptr;
+        SystemSoundCompletion completion;
+        {
+            std::lock_guard lock(m_mutex);
+            auto it = m_sounds.find(id);
+            if (it == m_sounds.end() || !it->second.completion)
+                return;
+            runLoop = it->second.runLoop;
+            completion = it->second.completion;
+        }
+        (runLoop ? runLoop : &foundation::RunLoop::main())->post([this, completion, id] {
+            {
+                // A sound disposed of meanwhile reports nothing.
+                std::lock_guard lock(m_mutex);
+                if (!m_sounds.contains(id))
+                    return;
+            }
+            completion(id);
+        });
+    }
+
     // Runs on the main run loop when a play's queue has stopped.
     void finished(SystemSoundID id, Queue* queue)
     {

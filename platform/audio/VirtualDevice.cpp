@@ -4,6 +4,9 @@
 #include "foundation/RunLoop.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -37,51 +40,88 @@ void convertChannels(const std::int16_t* in, std::uint32_t from, std::int16_t* o
     }
 }
 
-// Waits until a due time on the steady clock, or until interrupted.
+// Real time for one stream: frames become due at the rate since start(), a pause holds the
+// clock, and stop() ends the wait with the frames whose time has passed.
 class RealTimePacer {
 public:
+    using Clock = std::chrono::steady_clock;
+
     void start()
     {
         std::lock_guard lock(m_mutex);
-        m_interrupted = false;
-        m_origin = std::chrono::steady_clock::now();
+        m_stopped = false;
+        m_paused = false;
+        m_origin = Clock::now();
         m_frames = 0;
     }
-    void interrupt()
+    void stop()
     {
         {
             std::lock_guard lock(m_mutex);
-            m_interrupted = true;
+            if (!m_stopped && m_paused)
+                m_origin += Clock::now() - m_pausedAt;
+            m_stopped = true;
+            m_paused = false;
         }
         m_condition.notify_all();
     }
-    // Waits until frames more frames at rate have passed since start(); false if interrupted.
-    bool waitFor(std::size_t frames, double rate)
+    void setPaused(bool paused)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (paused == m_paused || m_stopped)
+                return;
+            if (paused)
+                m_pausedAt = Clock::now();
+            else
+                m_origin += Clock::now() - m_pausedAt;
+            m_paused = paused;
+        }
+        m_condition.notify_all();
+    }
+    // Waits until frames more frames at rate are due; after stop() gives the part of them
+    // whose time had passed.
+    std::size_t waitFor(std::size_t frames, double rate)
     {
         std::unique_lock lock(m_mutex);
-        auto due = m_origin + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                       std::chrono::duration<double>(static_cast<double>(m_frames + static_cast<std::int64_t>(frames)) / rate));
-        if (m_condition.wait_until(lock, due, [&] { return m_interrupted; }))
-            return false;
-        m_frames += static_cast<std::int64_t>(frames);
-        return true;
+        for (;;) {
+            if (m_stopped) {
+                auto elapsed = static_cast<std::int64_t>(std::chrono::duration<double>(Clock::now() - m_origin).count() * rate);
+                auto due = std::clamp<std::int64_t>(elapsed - m_frames, 0, static_cast<std::int64_t>(frames));
+                m_frames += due;
+                return static_cast<std::size_t>(due);
+            }
+            if (m_paused) {
+                m_condition.wait(lock);
+                continue;
+            }
+            auto due = m_origin + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(static_cast<double>(m_frames + static_cast<std::int64_t>(frames)) / rate));
+            if (Clock::now() >= due) {
+                m_frames += static_cast<std::int64_t>(frames);
+                return frames;
+            }
+            m_condition.wait_until(lock, due);
+        }
     }
-    bool interrupted()
+    std::int64_t frames() const
     {
         std::lock_guard lock(m_mutex);
-        return m_interrupted;
+        return m_frames;
     }
-    void waitUntilInterrupted()
+    void waitUntilStopped()
     {
         std::unique_lock lock(m_mutex);
-        m_condition.wait(lock, [&] { return m_interrupted; });
+        m_condition.wait(lock, [&] { return m_stopped; });
     }
 
 private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_condition;
-    bool m_interrupted { false };
-    std::chrono::steady_clock::time_point m_origin;
+    bool m_stopped { false };
+    bool m_paused { false };
+    Clock::time_point m_origin;
+    Clock::time_point m_pausedAt;
     std::int64_t m_frames { 0 };
 };
 
@@ -102,8 +142,8 @@ public:
         m_pacer.start();
         return noErr;
     }
-    void stop() override { m_pacer.interrupt(); }
-    void interrupt() override { m_pacer.interrupt(); }
+    void stop() override { m_pacer.stop(); }
+    void interrupt() override { m_pacer.stop(); }
 
 protected:
     std::shared_ptr<VirtualDevice> m_device;
@@ -115,18 +155,20 @@ protected:
 class VirtualInputStream final : public VirtualStream<InputStream> {
 public:
     using VirtualStream::VirtualStream;
-    bool read(std::int16_t* samples, std::size_t frames) override
+    // Frames are taken from the microphone once their time has passed, so a stop keeps
+    // exactly what was captured until then.
+    std::size_t read(std::int16_t* samples, std::size_t frames) override
     {
-        if (m_pacing == Pacing::Device && m_pacer.interrupted())
-            return false;
         // Unpaced, the microphone delivers its sound as fast as it is read and then has
         // nothing more to give, so a run as fast as possible ends where the sound ends.
         if (m_pacing == Pacing::Unpaced && m_device->microphoneExhausted()) {
-            m_pacer.waitUntilInterrupted();
-            return false;
+            m_pacer.waitUntilStopped();
+            return 0;
         }
-        m_device->readMicrophone(samples, frames, m_format.mSampleRate, m_format.mChannelsPerFrame);
-        return m_pacing != Pacing::Device || m_pacer.waitFor(frames, m_format.mSampleRate);
+        std::size_t got = m_pacing == Pacing::Device ? m_pacer.waitFor(frames, m_format.mSampleRate) : frames;
+        if (got > 0)
+            m_device->readMicrophone(samples, got, m_format.mSampleRate, m_format.mChannelsPerFrame);
+        return got;
     }
 };
 
@@ -134,13 +176,15 @@ class VirtualOutputStream final : public VirtualStream<OutputStream> {
 public:
     using VirtualStream::VirtualStream;
     // The frames count as played once their time has passed, so they are captured then.
-    bool write(const std::int16_t* samples, std::size_t frames) override
+    std::size_t write(const std::int16_t* samples, std::size_t frames) override
     {
-        if (m_pacing == Pacing::Device && !m_pacer.waitFor(frames, m_format.mSampleRate))
-            return false;
-        m_device->writeSpeaker(samples, frames, m_format.mSampleRate, m_format.mChannelsPerFrame);
-        return true;
+        std::size_t got = m_pacing == Pacing::Device ? m_pacer.waitFor(frames, m_format.mSampleRate) : frames;
+        if (got > 0)
+            m_device->writeSpeaker(samples, got, m_format.mSampleRate, m_format.mChannelsPerFrame);
+        return got;
     }
+    void setPaused(bool paused) override { m_pacer.setPaused(paused); }
+    std::int64_t framesPlayed() const override { return m_pacing == Pacing::Device ? m_pacer.frames() : -1; }
 };
 
 } // namespace
@@ -254,6 +298,7 @@ struct VirtualDevice::Speaker {
     std::vector<std::int16_t> samples;
     std::string path;
     SNDFILE* file { nullptr };
+    int fd { -1 };
     std::uint32_t fileChannels { 0 };
     std::vector<std::int16_t> scratch;
 
@@ -263,6 +308,9 @@ struct VirtualDevice::Speaker {
         if (file)
             sf_close(file);
         file = nullptr;
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
     }
 
     void write(const std::int16_t* in, std::size_t frames, double sampleRate, std::uint32_t channels)
@@ -289,9 +337,14 @@ struct VirtualDevice::Speaker {
         info.samplerate = static_cast<int>(std::lround(sampleRate));
         info.channels = static_cast<int>(channels);
         info.format = (wav ? SF_FORMAT_WAV : SF_FORMAT_CAF) | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-        file = sf_open(path.c_str(), SFM_WRITE, &info);
+        // What was played may be private: the file is the owner's only.
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
         if (!file) {
-            foundation::logf("Cannot write the speaker's sound to %s: %s", path.c_str(), sf_strerror(nullptr));
+            foundation::logf("Cannot write the speaker's sound to %s: %s", path.c_str(),
+                fd < 0 ? std::strerror(errno) : sf_strerror(nullptr));
+            closeFile();
             path.clear();
             return false;
         }
@@ -313,27 +366,30 @@ namespace {
 
 template<typename Stream>
 std::unique_ptr<Stream> openVirtualStream(std::shared_ptr<VirtualDevice> device, const StreamBasicDescription& format,
-    Status* error)
+    Status* error, std::string* reason)
 {
     bool usable = isLinearPCM16(format);
     if (error)
         *error = usable ? noErr : kQueueUnsupportedFormatError;
-    if (!usable)
+    if (!usable) {
+        if (reason)
+            *reason = "not 16-bit linear PCM";
         return nullptr;
+    }
     Pacing pacing = device->resolvedPacing();
     return std::make_unique<Stream>(std::move(device), format, pacing);
 }
 
 } // namespace
 
-std::unique_ptr<InputStream> VirtualDevice::openInput(const StreamBasicDescription& format, Status* error)
+std::unique_ptr<InputStream> VirtualDevice::openInput(const StreamBasicDescription& format, Status* error, std::string* reason)
 {
-    return openVirtualStream<VirtualInputStream>(shared_from_this(), format, error);
+    return openVirtualStream<VirtualInputStream>(shared_from_this(), format, error, reason);
 }
 
-std::unique_ptr<OutputStream> VirtualDevice::openOutput(const StreamBasicDescription& format, Status* error)
+std::unique_ptr<OutputStream> VirtualDevice::openOutput(const StreamBasicDescription& format, Status* error, std::string* reason)
 {
-    return openVirtualStream<VirtualOutputStream>(shared_from_this(), format, error);
+    return openVirtualStream<VirtualOutputStream>(shared_from_this(), format, error, reason);
 }
 
 void VirtualDevice::setPacing(std::optional<Pacing> pacing)

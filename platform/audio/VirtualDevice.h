@@ -27,8 +27,8 @@ public:
     ~VirtualDevice() override;
 
     std::string name() const override { return "virtual"; }
-    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error) override;
-    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error) override;
+    std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
 
     /// A fixed pacing for streams opened from now on; none chooses by the main run loop's clock.
     void setPacing(std::optional<Pacing> pacing);

@@ -2,6 +2,7 @@
 
 #include "host/DesktopIntegration.h"
 #include "host/SystemCamera.h"
+#include "host/SleepWatcher.h"
 #include "host/HostWindow.h"
 #include "host/RunLoopBridge.h"
 
@@ -96,6 +97,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     RunLoopBridge bridge;
     DesktopIntegration desktop;
     ui::ImagePickerCamera::setShared(std::make_shared<SystemCamera>());
+    SleepWatcher sleepWatcher;
     ui::Application::installSignalHandlers();
     launch();
     app.finishLaunching();

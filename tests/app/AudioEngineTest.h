@@ -7,10 +7,13 @@
 
 #include "audio/File.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/RunLoop.h"
 #include "foundation/UUID.h"
 #include "foundation/UserDefaults.h"
 #include "HelperMethods.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +66,20 @@ protected:
     }
 
     using Names = std::vector<std::string>;
+
+    /// For tests on the system clock: runs the loop until done() or timeout seconds; a short
+    /// timer wakes the loop to look at the condition.
+    bool runUntil(const std::function<bool()>& done, double timeout)
+    {
+        auto poll = runLoop().scheduleTimer(0.01, true, [](foundation::Timer&) {});
+        bool result = runLoop().runUntil(done, timeout, timeout + 5);
+        poll->invalidate();
+        return result;
+    }
+    bool posted(const std::string& name, const void* object) const
+    {
+        return std::any_of(m_posted.begin(), m_posted.end(), [&](const Posted& p) { return p.name == name && p.object == object; });
+    }
 
     const std::string m_name { foundation::makeUUIDString() };
     std::vector<Posted> m_posted;

@@ -58,10 +58,12 @@ TEST_F(AudioPlayerTest, PrimingQueuesThreeTenthsOfASecondAndPositionFollowsThePl
     EXPECT_TRUE(m_player->isRunning());
     advance(2.0);
     EXPECT_EQ(device().speakerSamples().size(), 4410u);
+    EXPECT_DOUBLE_EQ(m_player->position(), 0.2);
     m_player->resume();
     EXPECT_FALSE(m_player->paused());
     advance(0.05);
     EXPECT_EQ(device().speakerSamples().size(), 6615u) << "the paused buffer kept its remaining time";
+    EXPECT_DOUBLE_EQ(m_player->position(), 0.3) << "what was heard, across the pause";
     EXPECT_TRUE(m_posted.empty());
 }
 

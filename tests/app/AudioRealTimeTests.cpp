@@ -18,19 +18,6 @@ using testsupport::toneSamples;
 namespace {
 
 class AudioRealTimeTest : public AudioEngineTest {
-protected:
-    // The loop waits on the system clock; a short timer wakes it to look at the condition.
-    bool runUntil(const std::function<bool()>& done, double timeout)
-    {
-        auto poll = runLoop().scheduleTimer(0.01, true, [](foundation::Timer&) {});
-        bool result = runLoop().runUntil(done, timeout);
-        poll->invalidate();
-        return result;
-    }
-    bool posted(const std::string& name, const void* object)
-    {
-        return std::any_of(m_posted.begin(), m_posted.end(), [&](const Posted& p) { return p.name == name && p.object == object; });
-    }
 };
 
 } // namespace
@@ -41,8 +28,9 @@ TEST_F(AudioRealTimeTest, RecordsAndPlaysBackWithTheAudioThreadsKeepingRealTime)
     device().setMicrophoneTone(440, 0.5);
     {
         AudioRecorder recorder;
-        recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+        // Taken before the start: the device's clock begins inside it.
         auto started = std::chrono::steady_clock::now();
+        recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
         ASSERT_TRUE(runUntil([&] { return recorder.position() >= 1.0; }, 5.0));
         EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(950)) << "paced in real time";
         EXPECT_GT(recorder.getAveragePower(), 0.3f);
@@ -60,6 +48,30 @@ TEST_F(AudioRealTimeTest, RecordsAndPlaysBackWithTheAudioThreadsKeepingRealTime)
     ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &player); }, 5.0));
     EXPECT_TRUE(player.donePlayingFile());
     EXPECT_EQ(device().speakerSamples(), recorded->samples);
+}
+
+TEST_F(AudioRealTimeTest, EverythingTheMicrophoneGaveBeforeAPauseOrStopIsRecorded)
+{
+    foundation::RunLoop::resetMain(std::make_shared<foundation::SystemClock>());
+    device().setMicrophoneTone(440, 0.5);
+    AudioRecorder recorder;
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    ASSERT_TRUE(runUntil([&] { return recorder.position() >= 0.2; }, 3.0));
+    runUntil([] { return false; }, 0.05); // into the next buffer
+    recorder.pause();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+    recorder.resume();
+    ASSERT_TRUE(runUntil([&] { return recorder.position() >= 0.4; }, 3.0));
+    runUntil([] { return false; }, 0.05);
+    recorder.stop();
+    m_posted.clear();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+
+    auto recorded = readCAF(path(m_name));
+    ASSERT_TRUE(recorded.has_value());
+    auto delivered = static_cast<std::size_t>(device().microphoneFramesRead());
+    EXPECT_EQ(recorded->samples.size(), delivered);
+    EXPECT_EQ(recorded->samples, toneSamples(440, 0.5, 22050, delivered)) << "no gap at the pause";
 }
 
 TEST_F(AudioRealTimeTest, AKilledRecordingLeavesAReadableFileWithAllButTheLastMoment)

@@ -3,6 +3,7 @@
 #include "AudioRecorder.h"
 
 #include "audio/Session.h"
+#include "foundation/FileManager.h"
 #include "foundation/Log.h"
 
 using testsupport::rampSamples;
@@ -210,8 +211,20 @@ TEST_F(AudioRecorderTest, ARefusedNameOrRateLeavesTheRecorderIdle)
     m_recorder->recordToFileWithRecordMode("../outside", RecordModeNew);
     advance(0.5);
     EXPECT_FALSE(m_recorder->audioFileID());
+    EXPECT_FALSE(m_recorder->isRunning()) << "no file, no recording";
     EXPECT_EQ(m_recorder->position(), 0.0) << "nothing was written";
+    EXPECT_TRUE(capture.contains("Cannot record into the audio file \"../outside\": not a valid audio file name, or its folder is missing"));
     m_recorder->stop();
+
+    // A rate the device takes but a file cannot hold.
+    setSetting("sampleRate", "22050.5");
+    m_recorder->recordToFileWithRecordMode(m_name, RecordModeNew);
+    advance(0.5);
+    EXPECT_FALSE(m_recorder->isRunning());
+    EXPECT_FALSE(audio::Session::shared().isActive());
+    EXPECT_FALSE(foundation::fileExists(path(m_name)));
+    EXPECT_TRUE(capture.contains("Cannot record into the audio file \"" + m_name + "\": a file cannot hold sound at 22050.5 Hz"));
+    EXPECT_EQ(takePosted(), Names({ "WillStart", "WillStart" })) << "neither queue started";
 
     setSetting("sampleRate", "fast");
     m_recorder->recordToFileWithRecordMode(m_name, RecordModeNew);

@@ -1,5 +1,7 @@
 #include "AudioTestEnvironment.h"
 
+#include <sys/stat.h>
+
 #include "audio/File.h"
 #include "audio/Queue.h"
 #include "foundation/Log.h"
@@ -96,6 +98,9 @@ TEST_F(DeviceTest, MicrophonePlaysAFileThenSilenceAndTheSpeakerWritesAFile)
     ASSERT_EQ(written->readPackets(false, &bytes, nullptr, 0, &n, back.data()), noErr);
     EXPECT_EQ(n, 3000u);
     EXPECT_EQ(back, samples);
+    struct stat info {};
+    ASSERT_EQ(::stat(path("speaker.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "what was played is the owner's only";
 }
 
 TEST_F(DeviceTest, UnpacedMicrophoneRunsAsFastAsItIsRead)

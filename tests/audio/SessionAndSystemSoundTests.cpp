@@ -57,6 +57,60 @@ TEST_F(SystemSoundTest, SessionKeepsItsCategoryAndDeliversInterruptionsOnTheMain
     EXPECT_EQ(heard[0].second, std::this_thread::get_id());
 }
 
+namespace {
+
+// A device whose usability the test sets, asked by the session after a loss.
+class SwitchableDevice : public Device {
+public:
+    std::string name() const override { return "switchable"; }
+    std::unique_ptr<InputStream> openInput(const StreamBasicDescription&, Status* error, std::string*) override
+    {
+        *error = kQueueDeviceError;
+        return nullptr;
+    }
+    std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription&, Status* error, std::string*) override
+    {
+        *error = kQueueDeviceError;
+        return nullptr;
+    }
+    bool isUsable() override { return usable; }
+    bool usable { false };
+};
+
+} // namespace
+
+TEST_F(SystemSoundTest, OverlappingCausesMakeOneInterruptionAndALostDeviceEndsItWhenUsable)
+{
+    auto& session = Session::shared();
+    auto device = std::make_shared<SwitchableDevice>();
+    setCurrentDevice(device);
+    std::vector<std::uint32_t> heard;
+    session.initialize(nullptr, [&](std::uint32_t state) { heard.push_back(state); });
+
+    session.beginInterruption(InterruptionCause::SystemSleep);
+    session.deviceLost();
+    session.deviceLost();
+    runLoop().runPending();
+    EXPECT_EQ(heard, (std::vector<std::uint32_t> { kSessionBeginInterruption }));
+
+    // Waking ends nothing while the device is still lost; the device is asked once a second.
+    session.endInterruption(InterruptionCause::SystemSleep);
+    session.endInterruption(InterruptionCause::SystemSleep);
+    advance(2.5);
+    EXPECT_EQ(heard.size(), 1u);
+    device->usable = true;
+    advance(0.4);
+    EXPECT_EQ(heard.size(), 1u);
+    advance(0.2);
+    EXPECT_EQ(heard, (std::vector<std::uint32_t> { kSessionBeginInterruption, kSessionEndInterruption }));
+    EXPECT_FALSE(session.isInterrupted(InterruptionCause::DeviceLost));
+
+    // A later loss begins a new one.
+    session.deviceLost();
+    advance(1.1);
+    EXPECT_EQ(heard.size(), 4u);
+}
+
 TEST_F(SystemSoundTest, EachPlayEndsWithOneCompletionAfterTheSound)
 {
     SystemSoundID beep = load("beep");

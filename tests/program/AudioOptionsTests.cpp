@@ -1,6 +1,8 @@
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -48,4 +50,20 @@ TEST_F(AudioOptionsTest, VirtualDevicesReportFilesTheyCannotUse)
 
     EXPECT_EQ(runCapturingErrors("--audio alsa").first, 2);
     EXPECT_EQ(runCapturingErrors("--mic-file").first, 2);
+}
+
+TEST_F(AudioOptionsTest, ARateTheSoundCardRefusesIsLoggedAndTheProgramCarriesOn)
+{
+    // ALSA's default device: the file plugin over null, which refuses a rate of 100 Hz.
+    std::string config = rootDirectory() + "/asound.conf";
+    std::ofstream(config) << "pcm.!default { type file slave.pcm { type null } file \"" << rootDirectory()
+                          << "/card.raw\" format \"raw\" }\n";
+    setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    for (const char* setting : { "defaults write sampleRate 100", "defaults write instantRecord YES", "defaults write soundEffects NO" })
+        ASSERT_EQ(runCapturingErrors(setting).first, 0) << setting;
+    auto [status, output] = runCapturingErrors("--audio portaudio --screenshot " + rootDirectory() + "/shot.png --after 3");
+    unsetenv("ALSA_CONFIG_PATH");
+    EXPECT_EQ(status, 0) << output;
+    expectOnlyOwnLines(output);
+    EXPECT_NE(output.find("Cannot open the microphone of PortAudio at 100 Hz: 'default': "), std::string::npos) << output;
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <portaudio.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace standin {
+
+/// A sound card behind a stand-in of the PortAudio functions the program calls, linked into
+/// this test program in place of the library: one input and one output device whose streams
+/// call back every period (256 frames) at the stream's rate in real time, on a thread of
+/// their own, as PortAudio does. Tests make it refuse streams, fail them or stop calling back.
+class StandInCard {
+public:
+    /// Back to a working card with a silent microphone and nothing played.
+    static void reset();
+    /// Streams opened from now on fail with error (paNoError: they open).
+    static void refuseStreams(PaError error);
+    /// Sample i of the microphone since the card was reset.
+    static void setMicrophone(std::function<std::int16_t(std::int64_t)> sample);
+    /// Frames handed to input callbacks so far.
+    static std::int64_t framesCaptured();
+    /// Everything the output callbacks wrote, in order.
+    static std::vector<std::int16_t> played();
+    /// Running streams keep their thread but stop calling back (a device gone quiet).
+    static void stallCallbacks(bool stalled);
+    /// Running streams end by themselves, as when the device is unplugged: their finished
+    /// callbacks run and they report inactive.
+    static void failStreams();
+    /// Whether a default device is reported (unplugged: none).
+    static void setPresent(bool present);
+    /// How many times Pa_Initialize ran.
+    static int initializations();
+};
+
+} // namespace standin

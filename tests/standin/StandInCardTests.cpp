@@ -1,0 +1,280 @@
+// The engine on a sound card that buffers ahead of the speaker and calls back in periods, as
+// a real one does; these tests take real time (a few seconds each).
+
+#include "AudioEngineTest.h"
+#include "StandInCard.h"
+
+#include "AudioPlayer.h"
+#include "AudioRecorder.h"
+#include "SoundEffect.h"
+
+#include "audio/PortAudioDevice.h"
+#include "audio/Session.h"
+#include "foundation/Bundle.h"
+#include "foundation/Log.h"
+#include "foundation/RunLoop.h"
+#include "foundation/UUID.h"
+
+#include <fstream>
+#include <sys/stat.h>
+
+using standin::StandInCard;
+using testsupport::readCAF;
+
+namespace {
+
+constexpr int kPeriod = 256;
+
+// Sample i of the stand-in microphone: never 0, so silence is told from sound.
+std::int16_t microphoneSample(std::int64_t i)
+{
+    return static_cast<std::int16_t>(1 + (i * 7) % 30000);
+}
+
+std::vector<std::int16_t> microphoneSamples(std::size_t count)
+{
+    std::vector<std::int16_t> samples(count);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = microphoneSample(static_cast<std::int64_t>(i));
+    return samples;
+}
+
+// What the card played without the silence it filled in.
+std::vector<std::int16_t> playedSound()
+{
+    auto played = StandInCard::played();
+    std::erase(played, std::int16_t { 0 });
+    return played;
+}
+
+class FinishedDelegate : public SoundEffect::Delegate {
+public:
+    void soundEffectDidFinishPlaying(SoundEffect*) override
+    {
+        ++finished;
+        soundAtFinish = playedSound();
+    }
+    int finished { 0 };
+    std::vector<std::int16_t> soundAtFinish;
+};
+
+class StandInCardTest : public AudioEngineTest {
+protected:
+    void SetUp() override
+    {
+        AudioEngineTest::SetUp();
+        foundation::RunLoop::resetMain(std::make_shared<foundation::SystemClock>());
+        StandInCard::reset();
+        StandInCard::setMicrophone(microphoneSample);
+        std::string reason;
+        m_card = audio::PortAudioDevice::create(&reason);
+        ASSERT_NE(m_card, nullptr) << reason;
+        audio::setCurrentDevice(m_card);
+        audio::Session::shared().initialize(nullptr, [this](std::uint32_t state) { m_interruptions.push_back(state); });
+    }
+    void TearDown() override
+    {
+        StandInCard::reset();
+        AudioEngineTest::TearDown();
+    }
+
+    std::shared_ptr<audio::PortAudioDevice> m_card;
+    std::vector<std::uint32_t> m_interruptions;
+};
+
+} // namespace
+
+TEST_F(StandInCardTest, EverySampleOfASoundEffectIsPlayedBeforeItsCompletion)
+{
+    auto path = foundation::Bundle::main().pathForResource("beep", "caf");
+    auto beep = SoundEffect::soundEffectWithContentsOfFile(path);
+    ASSERT_NE(beep, nullptr);
+    auto expected = readCAF(*path)->samples;
+    std::erase(expected, std::int16_t { 0 });
+    auto delegate = std::make_shared<FinishedDelegate>();
+    beep->setDelegate(delegate);
+    auto started = std::chrono::steady_clock::now();
+    beep->play();
+    ASSERT_TRUE(runUntil([&] { return delegate->finished == 1; }, 5.0));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::duration<double>(4851 / 22050.0 - 0.02));
+    EXPECT_EQ(delegate->soundAtFinish, expected) << "the whole beep was played when it reported its end";
+}
+
+TEST_F(StandInCardTest, APlayedFileIsHeardWholeAndPauseResumesWhereTheSoundWasHeard)
+{
+    const auto sound = microphoneSamples(22050);
+    writeRecording(m_name, sound);
+    AudioPlayer player;
+    player.playFromFileStartingAtPosition(m_name, 0);
+    ASSERT_TRUE(runUntil([&] { return playedSound().size() >= 8000; }, 3.0));
+
+    player.pause();
+    std::size_t heard = playedSound().size();
+    double position = player.position();
+    EXPECT_NEAR(position * 22050, static_cast<double>(heard), kPeriod) << "position is what was heard";
+    runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(playedSound().size(), heard) << "a paused card plays silence";
+    EXPECT_EQ(player.position(), position);
+    EXPECT_FALSE(posted(PRLVNotificationAudioQueueDidStop, &player));
+
+    player.resume();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &player); }, 5.0));
+    EXPECT_EQ(playedSound(), sound) << "every sample once, in order, before did-stop";
+    EXPECT_TRUE(player.donePlayingFile());
+}
+
+TEST_F(StandInCardTest, StopNowStopsAtOnce)
+{
+    writeRecording(m_name, microphoneSamples(44100));
+    AudioPlayer player;
+    player.playFromFileStartingAtPosition(m_name, 0);
+    ASSERT_TRUE(runUntil([&] { return playedSound().size() >= 4000; }, 3.0));
+    player.stop();
+    std::size_t atStop = playedSound().size();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &player); }, 1.0));
+    runUntil([] { return false; }, 0.1);
+    EXPECT_LE(playedSound().size(), atStop + kPeriod);
+}
+
+TEST_F(StandInCardTest, EveryFrameCapturedBeforeAStopOrPauseIsInTheFile)
+{
+    AudioRecorder recorder;
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    ASSERT_TRUE(recorder.isRunning());
+    ASSERT_TRUE(runUntil([&] { return recorder.position() >= 0.35; }, 3.0));
+    runUntil([] { return false; }, 0.05); // stop in the middle of a buffer
+    recorder.pause();
+    std::int64_t captured = StandInCard::framesCaptured();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+    EXPECT_EQ(readCAF(path(m_name))->samples.size(), static_cast<std::size_t>(captured));
+
+    m_posted.clear();
+    recorder.resume();
+    ASSERT_TRUE(runUntil([&] { return recorder.position() >= 0.5; }, 3.0));
+    recorder.stop();
+    captured = StandInCard::framesCaptured();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+    EXPECT_EQ(readCAF(path(m_name))->samples, microphoneSamples(static_cast<std::size_t>(captured)))
+        << "both parts, nothing lost at the pause or the stop";
+}
+
+TEST_F(StandInCardTest, ARefusedStreamIsLoggedAndNothingWaitsForIt)
+{
+    StandInCard::refuseStreams(paDeviceUnavailable);
+    foundation::LogCapture capture;
+
+    AudioRecorder recorder;
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    EXPECT_FALSE(recorder.isRunning());
+    EXPECT_EQ(recorder.position(), 0.0);
+    EXPECT_TRUE(capture.contains("Cannot open the microphone of PortAudio at 22050 Hz: 'stand-in card': Device unavailable"));
+
+    writeRecording(m_name, microphoneSamples(2205));
+    AudioPlayer player;
+    player.playFromFileStartingAtPosition(m_name, 0);
+    EXPECT_FALSE(player.isRunning());
+    EXPECT_TRUE(capture.contains("Cannot open the speaker of PortAudio at 22050 Hz: 'stand-in card': Device unavailable"));
+
+    auto beep = SoundEffect::soundEffectWithContentsOfFile(foundation::Bundle::main().pathForResource("beep", "caf"));
+    auto delegate = std::make_shared<FinishedDelegate>();
+    beep->setDelegate(delegate);
+    beep->play();
+    EXPECT_TRUE(runUntil([&] { return delegate->finished == 1; }, 0.05)) << "a sound that cannot play ends at once";
+
+    runUntil([] { return false; }, 0.1);
+    EXPECT_FALSE(posted(PRLVNotificationAudioQueueDidStart, &recorder));
+    EXPECT_FALSE(posted(PRLVNotificationAudioQueueDidStart, &player));
+    EXPECT_TRUE(StandInCard::played().empty());
+
+    // A rate the card does not take is refused the same way.
+    StandInCard::refuseStreams(paNoError);
+    setSetting("sampleRate", "100");
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    EXPECT_FALSE(recorder.isRunning());
+    EXPECT_TRUE(capture.contains("Cannot open the microphone of PortAudio at 100 Hz: 'stand-in card': Invalid sample rate"));
+}
+
+TEST_F(StandInCardTest, ADeviceThatFailsInterruptsTheSessionAndKeepsWhatWasRecorded)
+{
+    foundation::LogCapture capture;
+    auto recorder = std::make_shared<AudioRecorder>();
+    recorder->recordToFileWithRecordMode(m_name, RecordModeNew);
+    ASSERT_TRUE(runUntil([&] { return recorder->position() >= 0.25; }, 3.0));
+
+    StandInCard::setPresent(false);
+    StandInCard::failStreams();
+    ASSERT_TRUE(runUntil([&] { return !m_interruptions.empty(); }, 2.0));
+    EXPECT_EQ(m_interruptions, (std::vector<std::uint32_t> { audio::kSessionBeginInterruption }));
+    EXPECT_TRUE(capture.contains("Lost the microphone of PortAudio: the stream ended by itself"));
+    std::int64_t captured = StandInCard::framesCaptured();
+    ASSERT_TRUE(runUntil([&] { return recorder->startingPacketNumber() == captured; }, 1.0)) << "everything captured is written";
+
+    // As the studio does on an interruption: the recorder goes, and its file with everything.
+    recorder.reset();
+    EXPECT_EQ(readCAF(path(m_name))->samples, microphoneSamples(static_cast<std::size_t>(captured)));
+
+    // Unplugged: no end. Plugged in again: PortAudio starts over and the interruption ends.
+    runUntil([] { return false; }, 1.5);
+    EXPECT_EQ(m_interruptions.size(), 1u);
+    int initializations = StandInCard::initializations();
+    StandInCard::setPresent(true);
+    ASSERT_TRUE(runUntil([&] { return m_interruptions.size() == 2; }, 3.0));
+    EXPECT_EQ(m_interruptions.back(), audio::kSessionEndInterruption);
+    EXPECT_GT(StandInCard::initializations(), initializations) << "the device list was read afresh";
+    EXPECT_TRUE(capture.contains("The sound device is usable again."));
+
+    // The device works again: recording goes on in the same file.
+    m_posted.clear();
+    recorder = std::make_shared<AudioRecorder>();
+    recorder->recordToFileWithRecordMode(m_name, RecordModeAppend);
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStart, recorder.get()); }, 1.0));
+    EXPECT_TRUE(recorder->isRunning());
+    EXPECT_GE(recorder->startingPacketNumber(), captured);
+}
+
+TEST_F(StandInCardTest, ACardThatStopsCallingBackIsLostAfterASecond)
+{
+    foundation::LogCapture capture;
+    writeRecording(m_name, microphoneSamples(3 * 22050));
+    AudioPlayer player;
+    player.playFromFileStartingAtPosition(m_name, 0);
+    ASSERT_TRUE(runUntil([&] { return playedSound().size() >= 2000; }, 3.0));
+    StandInCard::stallCallbacks(true);
+    auto stalled = std::chrono::steady_clock::now();
+    ASSERT_TRUE(runUntil([&] { return !m_interruptions.empty(); }, 3.0));
+    EXPECT_GE(std::chrono::steady_clock::now() - stalled, std::chrono::milliseconds(950));
+    EXPECT_EQ(m_interruptions, (std::vector<std::uint32_t> { audio::kSessionBeginInterruption }));
+    EXPECT_TRUE(capture.contains("Lost the speaker of PortAudio: no callback from the device for a second"));
+    // The player stays where the sound stopped, so playback can go on from there.
+    EXPECT_NEAR(player.position() * 22050, static_cast<double>(playedSound().size()), kPeriod);
+    StandInCard::stallCallbacks(false);
+}
+
+TEST_F(StandInCardTest, ACardThatComesOrGoesIsFollowedByTheNextStreamOpenedWithNoneOpen)
+{
+    foundation::LogCapture capture;
+    std::string devices = documentsPath() + "/snd";
+    ASSERT_EQ(::mkdir(devices.c_str(), 0700), 0);
+    m_card->watchDevicesIn(devices);
+    writeRecording(m_name, microphoneSamples(2205));
+    int initializations = StandInCard::initializations();
+
+    auto player = std::make_shared<AudioPlayer>();
+    player->playFromFileStartingAtPosition(m_name, 0);
+    EXPECT_EQ(StandInCard::initializations(), initializations) << "nothing changed";
+
+    // Plugged in while the player's stream is open: PortAudio starts over only when it closed.
+    std::ofstream(devices + "/pcmC1D0p") << "";
+    AudioRecorder recorder;
+    recorder.recordToFileWithRecordMode(foundation::makeUUIDString(), RecordModeNew);
+    EXPECT_EQ(StandInCard::initializations(), initializations);
+    recorder.stop();
+    ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
+    player.reset();
+    recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
+    EXPECT_EQ(StandInCard::initializations(), initializations + 1);
+    EXPECT_TRUE(capture.contains("The sound devices changed: the microphone is 'stand-in card', the speaker 'stand-in card'."));
+    EXPECT_TRUE(recorder.isRunning());
+    recorder.stop();
+    ASSERT_TRUE(runUntil([&] { return !recorder.isRunning(); }, 2.0));
+}
