@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr double kDefaultSampleRate = 22050;
+
 constexpr int kNumberRecordBuffers = 3;
 
 std::string fileFailure(audio::Status status, const audio::StreamBasicDescription& format)
@@ -67,7 +69,13 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
 // An appended file keeps its own rate: recording at another one would corrupt its sound.
 double AudioRecorder::recordingSampleRate() const
 {
-    double settingRate = foundation::UserDefaults::standardUserDefaults().floatForKey("sampleRate");
+    // A setting no file or device can take ("abc", "nan", "1e9", "22050.5") records at the
+    // default rate instead of claiming to record while nothing is.
+    const std::string setting = foundation::UserDefaults::standardUserDefaults().stringForKey("sampleRate").value_or("");
+    auto usableRate = HelperMethods::sampleRateFromSetting(setting);
+    if (!usableRate)
+        foundation::logf("The sampleRate setting \"%s\" cannot be used; recording at %g Hz.", setting.c_str(), kDefaultSampleRate);
+    double settingRate = usableRate.value_or(kDefaultSampleRate);
     if (m_recordMode != RecordModeAppend || !audioFileURL())
         return settingRate;
     std::shared_ptr<audio::File> existing;
