@@ -490,8 +490,6 @@ TEST_F(StudioExplorerTest, EveryEventInEveryStateAtSeveralMoments)
                 if (!apply(*next))
                     continue;
                 ++steps;
-                if (steps % 500 == 0)
-                    std::cerr << steps << " steps, " << nodes.size() << " states, " << launches << " launches, " << homes << " ways home\n";
                 m_path.push_back(*next);
                 checkInvariants();
                 at = enter(root);
