@@ -154,7 +154,7 @@ void ParlivoAppDelegate::audioSessionInterruptionStart()
 {
     if (!m_studio)
         return;
-    m_studio->setState(StudioStateRecording);
+    // The studio moves its own state: one forced from outside lands in the middle of its turns.
     const auto& recording = m_studio->currentRecording();
     defaults().setObjectForKey(foundation::format("%i", recording ? recording->key() : 0), kInterruptedRecordingKey);
     foundation::NotificationCenter::defaultCenter().postNotificationName(PRLVNotificationAudioSessionInterruptionStarting, this);
@@ -181,10 +181,11 @@ void ParlivoAppDelegate::applicationWillTerminate(ui::Application&)
     if (m_studio) {
         if (const auto recording = m_studio->currentRecording()) {
             const auto state = m_studio->state();
-            const bool unfinished = state == StudioStateInitial || state == StudioStateReady || state == StudioStateRecordRequested;
-            // In state 9 the recording was just filed into My Recordings or the Trash; only an
-            // unfiled one goes. A recording without sound (an interruption marks even a fresh
-            // studio as recording) is not worth a place in My Recordings either.
+            const bool unfinished = state == StudioStateInitial || state == StudioStateReady;
+            // In state 9 a saved or deleted recording has already left the studio: the one it
+            // holds is unfiled and goes. A recording without sound (record pressed, nothing
+            // written yet) is not worth a place in My Recordings either; one recorded before
+            // and being recorded again keeps its earlier take.
             if (unfinished || (state == StudioStateFinished && recording->location() == 0)
                 || (state != StudioStateFinished && !HelperMethods::audioFileExists(recording->audioFileName())))
                 recording->deleteRecording();

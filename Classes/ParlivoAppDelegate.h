@@ -16,7 +16,7 @@ class Window;
 }
 
 /// Posted (object: the ParlivoAppDelegate*) when an audio-session interruption begins, after
-/// the studio was set to state 3 and its recording's key stored.
+/// the studio's recording's key was stored.
 extern const char* const PRLVNotificationAudioSessionInterruptionStarting;
 /// Posted (object: the ParlivoAppDelegate*) when the interruption has ended.
 extern const char* const PRLVNotificationAudioSessionInterruptionStopping;
@@ -62,8 +62,9 @@ public:
     /// Counts the recordings in My Recordings that were never played and shows the count on
     /// the application icon (0 removes the badge).
     void updateUnplayedCount();
-    /// The studio is set to state 3, its recording's key stored under
-    /// "interruptedRecordingKey", and the starting notification posted.
+    /// The studio's recording's key is stored under "interruptedRecordingKey" and the starting
+    /// notification posted; the studio holds its audio and keeps a recording under way in
+    /// state 3 itself.
     void audioSessionInterruptionStart();
     /// "interruptedRecordingKey" is reset to "-1" and the stopping notification posted.
     void audioSessionInterruptionEnd();

@@ -22,6 +22,8 @@
 #include "ui/Label.h"
 #include "ui/Slider.h"
 
+#include <utility>
+
 const char* const PRLVNotificationDefualtCategoryChanged = "PRLVNotificationDefualtCategoryChanged";
 
 namespace {
@@ -351,82 +353,235 @@ void RecordingStudioViewController::setRecordRequestedPrompt()
     setPrompt(m_soundEffectsOn ? "Wait Prompt" : "Record Starting Prompt");
 }
 
-// The carousel
+
+// The transition table
+
+namespace {
+
+constexpr std::uint32_t in(std::initializer_list<std::int32_t> states)
+{
+    std::uint32_t mask = 0;
+    for (auto state : states)
+        mask |= 1u << state;
+    return mask;
+}
+
+constexpr std::uint32_t kAnyState = (1u << (StudioStateFinished + 1)) - 1;
+
+} // namespace
+
+const std::vector<RecordingStudioViewController::Transition>& RecordingStudioViewController::transitions()
+{
+    using S = RecordingStudioViewController;
+    using E = StudioEvent;
+    constexpr Effect waitsForTurn = nullptr;
+    constexpr Condition always = nullptr;
+    constexpr auto initial = StudioStateInitial, ready = StudioStateReady, requested = StudioStateRecordRequested,
+                   recording = StudioStateRecording, stopped = StudioStateRecordStopped, recorded = StudioStateRecorded,
+                   playRequested = StudioStatePlayRequested, playing = StudioStatePlaying, playStopped = StudioStatePlayStopped,
+                   finished = StudioStateFinished;
+
+    // The first row that matches the event, the state and the condition applies. An event that
+    // matches no row is ignored; the controls that send it are disabled meanwhile.
+    static const std::vector<Transition> table {
+        // Filling and turning.
+        { E::CarouselFilled, in({ initial }), always, &S::becomeReady },
+        { E::TurnEnded, in({ requested }), &S::interrupted, &S::holdRecordingRequest },
+        { E::TurnEnded, in({ requested }), always, &S::turnedToRecordStop },
+        { E::TurnEnded, in({ stopped, playStopped }), always, &S::turnedToSmallButtons },
+        { E::TurnEnded, in({ playRequested }), &S::interrupted, &S::holdPlaybackRequest },
+        { E::TurnEnded, in({ playRequested }), always, &S::turnedToPlayStop },
+        { E::TurnEnded, in({ finished }), always, &S::becomeReadyAfterFinish },
+
+        // Recording.
+        { E::RecordTapped, in({ ready }), &S::turning, waitsForTurn },
+        { E::RecordTapped, in({ ready, recorded }), &S::notEnteringTitle, &S::requestRecording },
+        { E::BeepEnded, in({ recording }), &S::recordingMayStart, &S::startRecording },
+        { E::RecordPauseTapped, in({ recording }), &S::recorderActive, &S::pauseOrResumeRecording },
+        { E::RecordStopTapped, in({ recording }), &S::recorderStarting, &S::cancelRecording },
+        { E::RecordStopTapped, in({ recording }), &S::recordingHeld, &S::finishRecording },
+        { E::RecordStopTapped, in({ recording }), &S::recorderActive, &S::stopRecorder },
+        { E::RecorderWillStop, in({ recording }), &S::recorderOnlyHalts, &S::takeLengthAndSizeFromRecorder },
+        { E::RecorderWillStop, in({ recording }), always, &S::finishRecording },
+        { E::RecorderDidNotStart, in({ recording }), &S::recorderStarting, &S::abandonRecording },
+        { E::RecorderDidNotStart, in({ recording }), always, &S::finishRecordingAfterFailure },
+
+        // Playback.
+        { E::PlayTapped, in({ recorded }), &S::notEnteringTitle, &S::requestPlayback },
+        { E::PlayerDidStart, in({ playing }), &S::playerActive, &S::startPlaybackTimer },
+        { E::PlayPauseTapped, in({ playing }), &S::playerActive, &S::pauseOrResumePlayback },
+        { E::SlideStarted, in({ playing }), &S::playerActive, &S::beginSeek },
+        { E::SlideEnded, in({ playing }), &S::playerActive, &S::endSeek },
+        { E::PlayStopTapped, in({ playing }), &S::playerActive, &S::stopPlayer },
+        { E::PlayStopTapped, in({ playing }), always, &S::finishPlayback },
+        { E::PlayerDidStop, in({ playing }), always, &S::finishPlayback },
+
+        // Saving and deleting.
+        { E::SaveTapped, in({ recorded }), &S::savesAtOnce, &S::saveNow },
+        { E::SaveTapped, in({ recorded }), &S::notEnteringTitle, &S::beginTitleEntry },
+        { E::TitleEntered, in({ recorded }), &S::enteringTitle, &S::completeTitledSave },
+        { E::DeleteTapped, in({ recorded }), &S::notEnteringTitle, &S::trashRecording },
+        { E::SymbolFlipped, in({ finished }), always, &S::popSymbol },
+        { E::SymbolPopped, in({ finished }), always, &S::turnBackToRecord },
+
+        // Interruptions hold the audio, never the state.
+        { E::InterruptionBegan, kAnyState, &S::interrupted, &S::ignore },
+        { E::InterruptionBegan, in({ recording }), &S::recorderStarting, &S::holdRecordingRequest },
+        { E::InterruptionBegan, in({ recording }), &S::recorderActive, &S::holdRecording },
+        { E::InterruptionBegan, in({ playing }), &S::playerActive, &S::holdPlayback },
+        { E::InterruptionBegan, kAnyState, always, &S::markInterrupted },
+        { E::InterruptionEnded, kAnyState, &S::notInterrupted, &S::ignore },
+        { E::InterruptionEnded, in({ recording }), &S::recorderStarting, &S::startHeldRecording },
+        { E::InterruptionEnded, in({ recording }), &S::recordingHeld, &S::continueRecording },
+        { E::InterruptionEnded, in({ playing }), always, &S::continuePlayback },
+        { E::InterruptionEnded, kAnyState, always, &S::markInterruptionEnded },
+
+        // The launch alert's "Yes".
+        { E::ContinueInterruptedRecording, in({ initial }), always, waitsForTurn },
+        { E::ContinueInterruptedRecording, in({ ready }), &S::turning, waitsForTurn },
+        { E::ContinueInterruptedRecording, in({ ready }), always, &S::continueInterruptedRecording },
+    };
+    return table;
+}
+
+void RecordingStudioViewController::handleEvent(StudioEvent event)
+{
+    // An effect may end this screen's last outside reference (the carousel's report); stay alive.
+    auto keep = sharedController();
+    const std::uint32_t state = 1u << m_state;
+    for (const auto& transition : transitions()) {
+        if (transition.event != event || !(transition.states & state) || (transition.condition && !(this->*transition.condition)()))
+            continue;
+        if (transition.effect)
+            (this->*transition.effect)();
+        else
+            m_waitingEvents.push_back(event);
+        break;
+    }
+    updateControls();
+    if (event == StudioEvent::CarouselFilled || event == StudioEvent::TurnEnded)
+        runWaitingEvents();
+}
+
+void RecordingStudioViewController::runWaitingEvents()
+{
+    for (auto event : std::exchange(m_waitingEvents, {}))
+        handleEvent(event);
+}
+
+void RecordingStudioViewController::updateControls()
+{
+    if (!m_carousel)
+        return;
+    m_carousel->setUserInteractionEnabled(m_state != StudioStateInitial && !m_enteringTitle);
+    m_recordPauseButton->setEnabled(recorderActive());
+    m_playPauseButton->setEnabled(playerActive());
+    m_playbackSlider->setEnabled(playerActive());
+}
 
 void RecordingStudioViewController::carouselViewDidFinishAnimation(CarouselView*, int identifier)
 {
-    // The carousel's report may end this screen's last outside reference; stay alive for it.
-    auto keep = sharedController();
     switch (identifier) {
     case CarouselAnimationPopulate:
-        m_state = StudioStateReady;
-        setPrompt("PreRecord Prompt");
-        m_carousel->setUserInteractionEnabled(true);
-        if (m_instantStart)
-            recordButtonPressed();
+        handleEvent(StudioEvent::CarouselFilled);
         return;
     case CarouselAnimationShift:
-        if (m_state == StudioStateRecordRequested) {
-            m_state = StudioStateRecording;
-            // Without a beep that reports its end nothing would ever start the recorder.
-            if (beepWillReport())
-                m_beepSound->play();
-            else
-                startRecording();
-        } else if (m_state == StudioStateRecordStopped || m_state == StudioStatePlayStopped) {
-            m_state = StudioStateRecorded;
-            setPrompt("PostRecord Prompt");
-        } else if (m_state == StudioStatePlayRequested) {
-            m_state = StudioStatePlaying;
-            if (m_player && m_currentRecording)
-                m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), 0.0);
-            setPlayingPrompt();
-        } else if (m_state == StudioStateFinished) {
-            m_editorShown = false;
-            m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
-            m_state = StudioStateReady;
-            setPrompt("PreRecord Prompt");
-            m_carousel->replaceViewWithViewWithTransitionStyle(m_recordingSymbolImageView.get(), m_multiFunctionButton,
-                ui::ViewAnimationTransition::None);
-            m_carousel->restorePoppedView();
-        }
+        m_turning = false;
+        handleEvent(StudioEvent::TurnEnded);
         return;
     case CarouselAnimationPopLeft:
-        if (m_crumpleSound)
-            m_crumpleSound->play();
-        m_state = StudioStateFinished;
-        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), CarouselRotationCounterClockwise);
-        setPrompt("Default Prompt");
-        return;
     case CarouselAnimationPopRight:
-        if (m_saveSound)
-            m_saveSound->play();
-        m_state = StudioStateFinished;
-        m_carousel->makeViewActiveWithRotationStyle(m_recordButton.get(), CarouselRotationClockwise);
-        setPrompt("Default Prompt");
+        handleEvent(StudioEvent::SymbolPopped);
         return;
     case CarouselAnimationReplace:
-        if (!m_currentRecording)
-            return;
-        if (m_currentRecording->location() == kLocationTrash)
-            m_carousel->popActiveViewLeft();
-        else if (m_currentRecording->location() == kLocationMyRecordings)
-            m_carousel->popActiveViewRight();
+        handleEvent(StudioEvent::SymbolFlipped);
         return;
     default:
         return;
     }
 }
 
+void RecordingStudioViewController::turnTo(const std::shared_ptr<ui::View>& view, CarouselRotationStyle style)
+{
+    if (m_carousel->getViewWithTransform(m_carousel->transformA()) != view)
+        m_turning = true;
+    m_carousel->makeViewActiveWithRotationStyle(view.get(), style);
+}
+
+// Conditions
+
+bool RecordingStudioViewController::recorderStarting() const
+{
+    return m_recordingPending;
+}
+
+bool RecordingStudioViewController::recordingMayStart() const
+{
+    return m_recordingPending && !m_interrupted;
+}
+
+bool RecordingStudioViewController::recorderActive() const
+{
+    return m_recorder && (m_recorder->isRunning() || m_recorder->paused());
+}
+
+bool RecordingStudioViewController::recorderOnlyHalts() const
+{
+    return m_interrupted || (m_recorder && m_recorder->paused());
+}
+
+bool RecordingStudioViewController::recordingHeld() const
+{
+    return m_interrupted && !m_recordingPending && !m_recorder;
+}
+
+bool RecordingStudioViewController::playerActive() const
+{
+    return m_player && m_player->isRunning();
+}
+
+bool RecordingStudioViewController::savesAtOnce() const
+{
+    return !m_enteringTitle && (m_saveOption == "autoSave" || m_editorShown);
+}
+
+// Ready
+
+void RecordingStudioViewController::becomeReady()
+{
+    m_state = StudioStateReady;
+    setPrompt("PreRecord Prompt");
+    if (m_instantStart)
+        handleEvent(StudioEvent::RecordTapped);
+}
+
 // Recording
 
-void RecordingStudioViewController::recordButtonPressed()
+void RecordingStudioViewController::requestRecording()
 {
+    ensureRecorder();
     m_recordingPending = true;
     m_state = StudioStateRecordRequested;
     setRecordRequestedPrompt();
-    m_carousel->makeViewActiveWithRotationStyle(m_recordStopButton.get(), CarouselRotationShortestWay);
+    turnTo(m_recordStopButton, CarouselRotationShortestWay);
     showRecordControlPanel();
+}
+
+void RecordingStudioViewController::turnedToRecordStop()
+{
+    m_state = StudioStateRecording;
+    // Without a beep that reports its end nothing would ever start the recorder.
+    if (beepWillReport())
+        m_beepSound->play();
+    else
+        startRecording();
+}
+
+void RecordingStudioViewController::holdRecordingRequest()
+{
+    m_interrupted = true;
+    m_state = StudioStateRecording;
+    setPrompt("Recording Held Prompt");
 }
 
 bool RecordingStudioViewController::beepWillReport() const
@@ -436,57 +591,87 @@ bool RecordingStudioViewController::beepWillReport() const
 
 void RecordingStudioViewController::soundEffectDidFinishPlaying(SoundEffect* soundEffect)
 {
-    if (soundEffect != m_beepSound.get())
-        return;
-    startRecording();
+    if (soundEffect == m_beepSound.get())
+        handleEvent(StudioEvent::BeepEnded);
+}
+
+AudioRecorder& RecordingStudioViewController::ensureRecorder()
+{
+    if (!m_recorder)
+        makeRecorder();
+    return *m_recorder;
+}
+
+bool RecordingStudioViewController::recorderStarted()
+{
+    if (m_recorder && m_recorder->isRunning())
+        return true;
+    handleEvent(StudioEvent::RecorderDidNotStart);
+    return false;
 }
 
 void RecordingStudioViewController::startRecording()
 {
-    // An interruption that came before the recorder started starts it when it ends.
-    if (m_recorderInterrupted)
+    if (!m_currentRecording)
         return;
-    m_recordingPending = false;
     setPrompt("Recording Prompt");
     setImage(*m_recordPauseButton, "pause.png");
-    if (!m_recorder || !m_currentRecording)
-        return;
     RecordMode mode = RecordModeNew;
     if (!m_appendingToRecording.expired()) {
         mode = RecordModeAppend;
         m_appendingToRecording.reset();
     }
-    m_recorder->recordToFileWithRecordMode(m_currentRecording->audioFileName(), mode);
+    ensureRecorder().recordToFileWithRecordMode(m_currentRecording->audioFileName(), mode);
+    if (recorderStarted())
+        m_recordingPending = false;
 }
 
-void RecordingStudioViewController::recordPauseButtonPressed()
+void RecordingStudioViewController::cancelRecording()
 {
-    if (!m_recorder)
-        return;
+    // Nothing was written: a recording made before (recorded again, or continued from an
+    // earlier run) keeps its sound and goes back to the small buttons, a fresh one to ready.
+    m_recordingPending = false;
+    hideRecordControlPanel();
+    if (m_currentRecording && m_currentRecording->length() > 0) {
+        m_state = StudioStateRecordStopped;
+        setPrompt("Default Prompt");
+        turnTo(m_multiFunctionButton, CarouselRotationShortestWay);
+    } else {
+        m_state = StudioStateReady;
+        setPrompt("PreRecord Prompt");
+        turnTo(m_recordButton, CarouselRotationShortestWay);
+    }
+}
+
+void RecordingStudioViewController::pauseOrResumeRecording()
+{
     if (!m_recorder->paused()) {
         m_recorder->pause();
         setPrompt("Recording Paused Prompt");
         setImage(*m_recordPauseButton, "microphone_white.png");
-    } else {
-        m_recorder->resume();
-        setPrompt("Recording Prompt");
-        setImage(*m_recordPauseButton, "pause.png");
+        return;
     }
+    m_recorder->resume();
+    if (!recorderStarted())
+        return;
+    setPrompt("Recording Prompt");
+    setImage(*m_recordPauseButton, "pause.png");
 }
 
-void RecordingStudioViewController::recordStopButtonPressed()
+void RecordingStudioViewController::stopRecorder()
 {
-    if (!m_recorder)
-        return;
-    if (m_recorder->isRunning())
-        m_recorder->stop();
+    auto recorder = m_recorder;
+    if (recorder->isRunning())
+        recorder->stop();
     // A pause already ended the queue, so that stop did nothing: resume and stop at once, so
     // the stop is handled as for a running recording.
-    if (m_recorder->paused()) {
-        m_recorder->resume();
+    if (recorder->paused()) {
+        recorder->resume();
+        if (!recorderStarted())
+            return;
         setPrompt("Recording Prompt");
         setImage(*m_recordPauseButton, "pause.png");
-        m_recorder->stop();
+        recorder->stop();
     }
 }
 
@@ -498,52 +683,97 @@ void RecordingStudioViewController::takeLengthAndSizeFromRecorder()
     m_currentRecording->setSize(HelperMethods::getAudioFileSizeFormattedString(m_currentRecording->audioFileName()));
 }
 
-void RecordingStudioViewController::recorderWillStop()
+void RecordingStudioViewController::finishRecording()
 {
-    // A pause and an interruption end the queue but not the recording; what was written so
-    // far is nonetheless what a save (at the latest at termination) must describe.
-    if (!m_recorder || m_recorder->paused() || m_recorderInterrupted) {
-        takeLengthAndSizeFromRecorder();
-        return;
-    }
+    m_recordingPending = false;
     m_state = StudioStateRecordStopped;
     setPrompt("Default Prompt");
     setImage(*m_recordPauseButton, "pause.png");
-    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), CarouselRotationShortestWay);
+    turnTo(m_multiFunctionButton, CarouselRotationShortestWay);
     hideRecordControlPanel();
     if (!m_currentRecording)
         return;
     m_currentRecording->setPlayCount(0);
     m_currentRecording->setCreatedDate(foundation::currentDate());
-    m_currentRecording->setLength(static_cast<float>(m_recorder->audioFileDuration()));
+    // Without an open file (an interruption released the recorder) the length taken when the
+    // recorder halted is the file's.
+    if (m_recorder && m_recorder->audioFileID())
+        m_currentRecording->setLength(static_cast<float>(m_recorder->audioFileDuration()));
     m_currentRecording->setSize(HelperMethods::getAudioFileSizeFormattedString(m_currentRecording->audioFileName()));
     m_currentRecording->save();
 }
 
+void RecordingStudioViewController::abandonRecording()
+{
+    m_recordingPending = false;
+    hideRecordControlPanel();
+    m_state = StudioStateReady;
+    setPrompt("PreRecord Prompt");
+    turnTo(m_recordButton, CarouselRotationShortestWay);
+    showRecordingFailedAlert();
+}
+
+void RecordingStudioViewController::finishRecordingAfterFailure()
+{
+    finishRecording();
+    showRecordingFailedAlert();
+}
+
+void RecordingStudioViewController::showRecordingFailedAlert()
+{
+    auto alert = std::make_shared<ui::AlertView>(text("Recording Failed Prompt Title"), text("Recording Failed Prompt"), nullptr, text("OK"));
+    alert->show();
+}
+
+void RecordingStudioViewController::turnedToSmallButtons()
+{
+    m_state = StudioStateRecorded;
+    setPrompt("PostRecord Prompt");
+}
+
 // Playback
 
-void RecordingStudioViewController::playButtonPressed()
+void RecordingStudioViewController::requestPlayback()
 {
     m_state = StudioStatePlayRequested;
     setPrompt("Default Prompt");
-    m_carousel->makeViewActiveWithRotationStyle(m_playStopButton.get(), CarouselRotationShortestWay);
+    turnTo(m_playStopButton, CarouselRotationShortestWay);
     showPlaybackControlPanel();
 }
 
-void RecordingStudioViewController::playerDidStart()
+void RecordingStudioViewController::turnedToPlayStop()
 {
-    startPlaybackTimer();
+    m_state = StudioStatePlaying;
+    playFrom(0.0);
+    setPlayingPrompt();
+    // A file that does not play gives no did-stop: go back at once.
+    if (!playerActive())
+        finishPlayback();
 }
 
-void RecordingStudioViewController::playPauseButtonPressed()
+void RecordingStudioViewController::holdPlaybackRequest()
 {
-    if (!m_player || !m_player->isRunning() || !m_currentRecording)
-        return;
+    m_state = StudioStatePlaying;
+    m_playerInterruptedPosition = 0;
+    setPrompt("Play Paused Prompt");
+}
+
+void RecordingStudioViewController::playFrom(double seconds)
+{
+    if (!m_player)
+        makePlayer();
+    // Every start plays; a place marked while paused is used up by it.
+    m_playbackPositionAdjustedWhilePaused = false;
+    if (m_currentRecording)
+        m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), seconds);
+}
+
+void RecordingStudioViewController::pauseOrResumePlayback()
+{
     if (m_player->paused()) {
-        if (m_playbackPositionAdjustedWhilePaused) {
-            m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), double(m_playbackSlider->value()));
-            m_playbackPositionAdjustedWhilePaused = false;
-        } else
+        if (m_playbackPositionAdjustedWhilePaused)
+            playFrom(double(m_playbackSlider->value()));
+        else
             m_player->resume();
         setPlayingPrompt();
         setImage(*m_playPauseButton, "pause.png");
@@ -554,39 +784,238 @@ void RecordingStudioViewController::playPauseButtonPressed()
     }
 }
 
-void RecordingStudioViewController::playbackSliderSlideStart()
+void RecordingStudioViewController::beginSeek()
 {
-    if (!m_player || !m_player->isRunning())
-        return;
     if (m_player->paused())
         m_playbackPositionAdjustedWhilePaused = true;
     else
         m_player->pause();
 }
 
-void RecordingStudioViewController::playbackSliderSlideStop()
+void RecordingStudioViewController::endSeek()
 {
-    if (!m_player || !m_player->isRunning() || m_playbackPositionAdjustedWhilePaused || !m_currentRecording)
-        return;
-    m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), double(m_playbackSlider->value()));
+    // Paused, the new place waits for the next play press.
+    if (!m_playbackPositionAdjustedWhilePaused)
+        playFrom(double(m_playbackSlider->value()));
 }
 
-void RecordingStudioViewController::playStopButtonPressed()
+void RecordingStudioViewController::stopPlayer()
 {
-    if (m_player && m_player->isRunning())
-        m_player->stop();
+    m_player->stop();
 }
 
-void RecordingStudioViewController::playerDidStop()
+void RecordingStudioViewController::finishPlayback()
 {
-    if (m_playerInterrupted)
-        return;
+    m_playbackPositionAdjustedWhilePaused = false;
     m_state = StudioStatePlayStopped;
     setPrompt("Default Prompt");
     setImage(*m_playPauseButton, "pause.png");
-    m_carousel->makeViewActiveWithRotationStyle(m_multiFunctionButton.get(), CarouselRotationShortestWay);
+    turnTo(m_multiFunctionButton, CarouselRotationShortestWay);
     hidePlaybackControlPanel();
     stopPlaybackTimer();
+}
+
+// Saving and deleting
+
+void RecordingStudioViewController::saveNow()
+{
+    if (!m_currentRecording)
+        return;
+    m_currentRecording->setLocation(kLocationMyRecordings);
+    m_currentRecording->save();
+    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+}
+
+void RecordingStudioViewController::beginTitleEntry()
+{
+    if (!m_currentRecording)
+        return;
+    m_currentRecording->setLocation(kLocationMyRecordings);
+    m_enteringTitle = true;
+    if (auto item = navigationItem()->rightBarButtonItem())
+        item->setEnabled(false);
+    m_titleTextField->setText("");
+    m_titleTextField->becomeFirstResponder();
+}
+
+void RecordingStudioViewController::keyboardWillShow()
+{
+    slidePanel(*m_normalControlPanel, -kTitlePanelRise, kTitlePanelSlideDuration);
+}
+
+bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textField)
+{
+    if (&textField != m_titleTextField.get())
+        return true;
+    textField.resignFirstResponder();
+    slidePanel(*m_normalControlPanel, kTitlePanelRise, kTitlePanelSlideDuration);
+    return true;
+}
+
+void RecordingStudioViewController::completeTitledSave()
+{
+    m_enteringTitle = false;
+    if (auto item = navigationItem()->rightBarButtonItem())
+        item->setEnabled(true);
+    if (!m_titleTextField->text().empty())
+        m_currentRecording->setTitle(m_titleTextField->text());
+    m_currentRecording->save();
+    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+}
+
+void RecordingStudioViewController::trashRecording()
+{
+    if (!m_currentRecording)
+        return;
+    m_currentRecording->setLocation(kLocationTrash);
+    m_currentRecording->save();
+    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
+}
+
+void RecordingStudioViewController::finishSaveOrDelete(ui::ViewAnimationTransition transition)
+{
+    m_finishedLocation = m_currentRecording->location();
+    m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
+    m_editorShown = false;
+    m_state = StudioStateFinished;
+    setPrompt("Default Prompt");
+    m_titleTextField->setText("");
+    m_carousel->replaceViewWithViewWithTransitionStyle(m_multiFunctionButton.get(), m_recordingSymbolImageView, transition);
+}
+
+void RecordingStudioViewController::popSymbol()
+{
+    if (m_finishedLocation == kLocationTrash)
+        m_carousel->popActiveViewLeft();
+    else if (m_finishedLocation == kLocationMyRecordings)
+        m_carousel->popActiveViewRight();
+}
+
+void RecordingStudioViewController::turnBackToRecord()
+{
+    const bool trashed = m_finishedLocation == kLocationTrash;
+    if (const auto& sound = trashed ? m_crumpleSound : m_saveSound)
+        sound->play();
+    turnTo(m_recordButton, trashed ? CarouselRotationCounterClockwise : CarouselRotationClockwise);
+    setPrompt("Default Prompt");
+}
+
+void RecordingStudioViewController::becomeReadyAfterFinish()
+{
+    m_editorShown = false;
+    m_state = StudioStateReady;
+    setPrompt("PreRecord Prompt");
+    m_carousel->replaceViewWithViewWithTransitionStyle(m_recordingSymbolImageView.get(), m_multiFunctionButton,
+        ui::ViewAnimationTransition::None);
+    m_carousel->restorePoppedView();
+}
+
+void RecordingStudioViewController::defaultCategoryChanged()
+{
+    if (m_editorShown || !m_currentRecording)
+        return;
+    m_currentRecording->setCategory(defaults().stringForKey("defaultCategory").value_or(""));
+}
+
+// Interruptions
+
+void RecordingStudioViewController::holdRecording()
+{
+    // Held, not ended: the recorder's will-stop only brings the recording's length up to date.
+    m_interrupted = true;
+    m_recorder->stop();
+    releaseRecorder();
+    setPrompt("Recording Held Prompt");
+}
+
+void RecordingStudioViewController::holdPlayback()
+{
+    m_interrupted = true;
+    m_playerInterruptedPosition = static_cast<float>(m_player->position());
+    m_playbackPositionAdjustedWhilePaused = false;
+    m_player->stop();
+    releasePlayer();
+    setPrompt("Play Paused Prompt");
+}
+
+void RecordingStudioViewController::markInterrupted()
+{
+    m_interrupted = true;
+}
+
+void RecordingStudioViewController::startHeldRecording()
+{
+    m_interrupted = false;
+    startRecording();
+}
+
+void RecordingStudioViewController::continueRecording()
+{
+    m_interrupted = false;
+    if (!m_currentRecording)
+        return;
+    ensureRecorder().recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
+    if (!recorderStarted())
+        return;
+    // Recording goes on, also when it had been paused: show it, and meter the new recorder.
+    setPrompt("Recording Prompt");
+    setImage(*m_recordPauseButton, "pause.png");
+    if (m_decibelMeter->isRunning())
+        m_decibelMeter->startForAudioQueue(m_recorder);
+}
+
+void RecordingStudioViewController::continuePlayback()
+{
+    m_interrupted = false;
+    playFrom(double(m_playerInterruptedPosition));
+    setPlayingPrompt();
+    setImage(*m_playPauseButton, "pause.png");
+    if (!playerActive())
+        finishPlayback();
+}
+
+void RecordingStudioViewController::markInterruptionEnded()
+{
+    m_interrupted = false;
+}
+
+// Continuing an interrupted recording
+
+void RecordingStudioViewController::resolveInterruptedRecording(std::shared_ptr<Recording> recording)
+{
+    m_appendingToRecording = recording;
+    m_recordingToContinue = recording;
+    auto alert = std::make_shared<ui::AlertView>(text("Recording Interrupted Prompt Title"), text("Recording Interrupted Prompt"), this,
+        text("No"), std::vector<std::string> {});
+    alert->addButtonWithTitle(text("Yes"));
+    m_alert = alert;
+    alert->show();
+}
+
+void RecordingStudioViewController::alertViewClickedButtonAtIndex(ui::AlertView&, int buttonIndex)
+{
+    if (buttonIndex == kAlertYes)
+        handleEvent(StudioEvent::ContinueInterruptedRecording);
+}
+
+void RecordingStudioViewController::appendToRecording(std::shared_ptr<Recording> recording)
+{
+    if (!recording)
+        return;
+    m_recordingToContinue = recording;
+    handleEvent(StudioEvent::ContinueInterruptedRecording);
+}
+
+void RecordingStudioViewController::continueInterruptedRecording()
+{
+    auto recording = m_recordingToContinue.lock();
+    if (!recording)
+        return;
+    m_appendingToRecording = recording;
+    if (m_currentRecording && m_currentRecording != recording)
+        m_currentRecording->deleteRecording();
+    m_currentRecording = recording;
+    requestRecording();
 }
 
 // Timers
@@ -694,163 +1123,3 @@ void RecordingStudioViewController::hidePlaybackControlPanel()
     slidePanel(*m_playbackControlPanel, kPlaybackPanelRise, kPanelSlideDuration);
 }
 
-// Saving and deleting
-
-void RecordingStudioViewController::saveButtonPressed()
-{
-    if (!m_currentRecording)
-        return;
-    m_currentRecording->setLocation(kLocationMyRecordings);
-    if (m_saveOption == "autoSave" || m_editorShown) {
-        m_currentRecording->save();
-        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
-        return;
-    }
-    beginTitleEntry();
-}
-
-void RecordingStudioViewController::deleteButtonPressed()
-{
-    if (!m_currentRecording)
-        return;
-    m_currentRecording->setLocation(kLocationTrash);
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
-}
-
-void RecordingStudioViewController::finishSaveOrDelete(ui::ViewAnimationTransition transition)
-{
-    m_state = StudioStateFinished;
-    setPrompt("Default Prompt");
-    m_titleTextField->setText("");
-    m_carousel->replaceViewWithViewWithTransitionStyle(m_multiFunctionButton.get(), m_recordingSymbolImageView, transition);
-}
-
-void RecordingStudioViewController::beginTitleEntry()
-{
-    m_carousel->setUserInteractionEnabled(false);
-    if (auto item = navigationItem()->rightBarButtonItem())
-        item->setEnabled(false);
-    m_titleTextField->setText("");
-    m_titleTextField->becomeFirstResponder();
-}
-
-void RecordingStudioViewController::keyboardWillShow()
-{
-    slidePanel(*m_normalControlPanel, -kTitlePanelRise, kTitlePanelSlideDuration);
-}
-
-bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textField)
-{
-    if (&textField != m_titleTextField.get())
-        return true;
-    textField.resignFirstResponder();
-    slidePanel(*m_normalControlPanel, kTitlePanelRise, kTitlePanelSlideDuration);
-    return true;
-}
-
-void RecordingStudioViewController::keyboardDidHide()
-{
-    if (!m_currentRecording)
-        return;
-    if (!m_titleTextField->text().empty())
-        m_currentRecording->setTitle(m_titleTextField->text());
-    m_currentRecording->save();
-    m_state = StudioStateFinished;
-    setPrompt("Default Prompt");
-    m_titleTextField->setText("");
-    m_carousel->setUserInteractionEnabled(true);
-    if (auto item = navigationItem()->rightBarButtonItem())
-        item->setEnabled(true);
-    m_carousel->replaceViewWithViewWithTransitionStyle(m_multiFunctionButton.get(), m_recordingSymbolImageView,
-        ui::ViewAnimationTransition::FlipFromLeft);
-}
-
-void RecordingStudioViewController::defaultCategoryChanged()
-{
-    if (m_editorShown || !m_currentRecording)
-        return;
-    m_currentRecording->setCategory(defaults().stringForKey("defaultCategory").value_or(""));
-}
-
-// Interruptions
-
-void RecordingStudioViewController::audioSessionInterruptionStarting()
-{
-    if (m_recorder && (m_recorder->isRunning() || m_recorder->paused())) {
-        m_recorderInterrupted = true;
-        // The recording is held, not ended: its will-stop only brings its length up to date.
-        m_recorder->stop();
-        releaseRecorder();
-        setPrompt("Recording Paused Prompt");
-    } else if (m_recordingPending) {
-        // The delegate has already shown state 3, so the turn's end would start nothing and
-        // the studio would stay stuck with a stop button that stops nothing.
-        m_recorderInterrupted = true;
-        if (m_recorder)
-            releaseRecorder();
-        setPrompt("Recording Paused Prompt");
-    } else if (m_player && m_player->isRunning()) {
-        m_playerInterrupted = true;
-        m_playerInterruptedPosition = static_cast<float>(m_player->position());
-        m_player->stop();
-        releasePlayer();
-    }
-}
-
-void RecordingStudioViewController::audioSessionInterruptionStopping()
-{
-    if (m_recorderInterrupted) {
-        makeRecorder();
-        m_recorderInterrupted = false;
-        if (m_recordingPending)
-            startRecording();
-        else if (m_currentRecording)
-            m_recorder->recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
-        // Recording goes on, also when it had been paused: show it, and meter the new recorder.
-        setPrompt("Recording Prompt");
-        setImage(*m_recordPauseButton, "pause.png");
-        if (m_decibelMeter && m_decibelMeter->isRunning())
-            m_decibelMeter->startForAudioQueue(m_recorder);
-    }
-    if (m_playerInterrupted) {
-        makePlayer();
-        if (m_currentRecording)
-            m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), double(m_playerInterruptedPosition));
-        m_playerInterrupted = false;
-        setPlayingPrompt();
-        setImage(*m_playPauseButton, "pause.png");
-        m_playbackPositionAdjustedWhilePaused = false;
-    }
-}
-
-// Continuing an interrupted recording
-
-void RecordingStudioViewController::resolveInterruptedRecording(std::shared_ptr<Recording> recording)
-{
-    m_appendingToRecording = recording;
-    auto alert = std::make_shared<ui::AlertView>(text("Recording Interrupted Prompt Title"), text("Recording Interrupted Prompt"), this,
-        text("No"), std::vector<std::string> {});
-    alert->addButtonWithTitle(text("Yes"));
-    m_alert = alert;
-    alert->show();
-}
-
-void RecordingStudioViewController::alertViewClickedButtonAtIndex(ui::AlertView&, int buttonIndex)
-{
-    if (buttonIndex != kAlertYes)
-        return;
-    if (auto recording = m_appendingToRecording.lock())
-        appendToRecording(recording);
-}
-
-void RecordingStudioViewController::appendToRecording(std::shared_ptr<Recording> recording)
-{
-    if (!recording)
-        return;
-    m_appendingToRecording = recording;
-    if (m_currentRecording && m_currentRecording != recording)
-        m_currentRecording->deleteRecording();
-    m_currentRecording = recording;
-    recordButtonPressed();
-}

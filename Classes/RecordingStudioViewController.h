@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class AudioPlayer;
 class AudioRecorder;
@@ -33,7 +34,7 @@ class Slider;
 extern const char* const PRLVNotificationDefualtCategoryChanged;
 
 /// The studio's states. The application delegate compares the numbers: at termination it
-/// keeps the current recording in states 3 to 8, and an interruption sets state 3.
+/// keeps the current recording with sound in states 2 to 8.
 enum StudioState : std::int32_t {
     /// Made; the carousel is being filled.
     StudioStateInitial = 0,
@@ -57,11 +58,48 @@ enum StudioState : std::int32_t {
     StudioStateFinished = 9,
 };
 
+/// Everything that can happen to the studio: the user's taps, the carousel's reports, the
+/// beep's end, the audio queues' notifications, the audio session's interruptions and the
+/// launch alert's answer. Each is looked up in the studio's one transition table.
+enum class StudioEvent {
+    CarouselFilled,
+    TurnEnded,
+    SymbolFlipped,
+    SymbolPopped,
+    RecordTapped,
+    RecordStopTapped,
+    RecordPauseTapped,
+    PlayTapped,
+    PlayStopTapped,
+    PlayPauseTapped,
+    SlideStarted,
+    SlideEnded,
+    SaveTapped,
+    DeleteTapped,
+    TitleEntered,
+    BeepEnded,
+    RecorderWillStop,
+    RecorderDidNotStart,
+    PlayerDidStart,
+    PlayerDidStop,
+    InterruptionBegan,
+    InterruptionEnded,
+    ContinueInterruptedRecording,
+};
+
 /// The Studio tab: the screen on which recordings are made. It holds one current Recording
 /// at a time and takes it through ready, record (after a beep), pause and resume, stop, listen
 /// back with pause and seeking, then save into My Recordings (asking for a title when the
 /// "saveOption" setting says so) or delete into the Trash, after which a fresh recording is
 /// begun. Most steps advance when a turn of the four-view carousel ends.
+///
+/// Every action, notification and delegate call becomes a StudioEvent and goes through one
+/// table of transitions (see the .cpp): in a given state, and under an optional condition, an
+/// event takes effect or waits for the carousel's turn to end; an event that the table does
+/// not list for the state is ignored, and the controls that would send it are disabled. An
+/// audio interruption holds the audio (the recorder or the player is released and taken up
+/// again when it ends) but never the state: taps still work during it, so the studio can
+/// always be brought back to ready.
 ///
 /// The studio owns its recorder, its player and three sound effects, and is the delegate of
 /// its carousel, of the beep, of the title field and of the interrupted-recording alert. It
@@ -81,9 +119,8 @@ public:
     ~RecordingStudioViewController() override;
 
     const std::shared_ptr<Recording>& currentRecording() const { return m_currentRecording; }
-    void setCurrentRecording(std::shared_ptr<Recording> recording) { m_currentRecording = std::move(recording); }
+    /// The state is the studio's own: only its events move it.
     std::int32_t state() const { return m_state; }
-    void setState(std::int32_t state) { m_state = state; }
     bool instantStart() const { return m_instantStart; }
     /// When set before the carousel has been filled, recording starts as soon as it has.
     void setInstantStart(bool instantStart) { m_instantStart = instantStart; }
@@ -96,41 +133,49 @@ public:
     void didReceiveMemoryWarning() override;
     bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) const override;
 
+    /// Applies event as the transition table says for the current state: it takes effect,
+    /// waits for the carousel's turn to end, or is ignored.
+    void handleEvent(StudioEvent event);
+
     // Actions of the controls.
-    void recordButtonPressed();
-    void recordStopButtonPressed();
-    void recordPauseButtonPressed();
-    void playButtonPressed();
-    void playStopButtonPressed();
-    void playPauseButtonPressed();
-    void playbackSliderSlideStart();
-    void playbackSliderSlideStop();
-    void deleteButtonPressed();
-    void saveButtonPressed();
+    void recordButtonPressed() { handleEvent(StudioEvent::RecordTapped); }
+    /// Stops the recording; before the recorder has started (the turn or the beep) the
+    /// recording is called off and nothing is written.
+    void recordStopButtonPressed() { handleEvent(StudioEvent::RecordStopTapped); }
+    void recordPauseButtonPressed() { handleEvent(StudioEvent::RecordPauseTapped); }
+    void playButtonPressed() { handleEvent(StudioEvent::PlayTapped); }
+    void playStopButtonPressed() { handleEvent(StudioEvent::PlayStopTapped); }
+    void playPauseButtonPressed() { handleEvent(StudioEvent::PlayPauseTapped); }
+    void playbackSliderSlideStart() { handleEvent(StudioEvent::SlideStarted); }
+    void playbackSliderSlideStop() { handleEvent(StudioEvent::SlideEnded); }
+    void deleteButtonPressed() { handleEvent(StudioEvent::DeleteTapped); }
+    void saveButtonPressed() { handleEvent(StudioEvent::SaveTapped); }
 
     // Notification handlers.
     /// The recorder is about to stop. A stop ends the recording (state 4, then 5) and stores
     /// its play count, date, length and size; a pause or an interruption only brings the
     /// length and size up to date, so that whatever saves the recording next writes the
     /// truth about its file.
-    void recorderWillStop();
-    void playerDidStart();
+    void recorderWillStop() { handleEvent(StudioEvent::RecorderWillStop); }
+    void playerDidStart() { handleEvent(StudioEvent::PlayerDidStart); }
     /// Playback ended (the user's stop or the end of the file): back to the small buttons.
-    void playerDidStop();
+    void playerDidStop() { handleEvent(StudioEvent::PlayerDidStop); }
     /// An audio interruption began: a running or paused recording stops and is held in state 3
     /// (its length and size brought up to date); playback stops and its position is kept. The
-    /// interrupted recorder or player is released.
-    void audioSessionInterruptionStarting();
+    /// interrupted recorder or player is released. Audio asked for during the interruption
+    /// (a turn ending, a beep ending) waits for its end.
+    void audioSessionInterruptionStarting() { handleEvent(StudioEvent::InterruptionBegan); }
     /// The interruption ended: the held recording continues in append mode in a new recorder
-    /// (also when it had been paused), or playback continues in a new player where it stopped.
-    void audioSessionInterruptionStopping();
+    /// (also when it had been paused), a recording that had not started yet starts, and
+    /// playback continues in a new player where it stopped.
+    void audioSessionInterruptionStopping() { handleEvent(StudioEvent::InterruptionEnded); }
     /// A recording not yet filed follows the new default category.
     void defaultCategoryChanged();
     /// The keyboard rises: the title panel rises with it, above the keyboard.
     void keyboardWillShow();
-    /// The keyboard has gone after the title entry: the typed title (if any) is taken and the
+    /// The keyboard has gone: after a title entry the typed title (if any) is taken and the
     /// save completes.
-    void keyboardDidHide();
+    void keyboardDidHide() { handleEvent(StudioEvent::TitleEntered); }
 
     // Delegate calls.
     void carouselViewDidFinishAnimation(CarouselView* carouselView, int identifier) override;
@@ -138,14 +183,17 @@ public:
     void soundEffectDidFinishPlaying(SoundEffect* soundEffect) override;
     /// The title field's return key ends the title entry; other fields are only answered.
     bool textFieldShouldReturn(ui::TextField& textField) override;
-    /// "Yes" (index 1) on the interrupted-recording alert continues that recording.
+    /// "Yes" (index 1) on the interrupted-recording alert continues that recording; while the
+    /// carousel is still being filled, once it has been.
     void alertViewClickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) override;
 
     /// Offers to continue recording, in append mode, a recording that an interruption cut
     /// off in an earlier run: an alert asks "No" or "Yes".
     void resolveInterruptedRecording(std::shared_ptr<Recording> recording);
-    /// Continues recording into recording's own file at once, without asking: the fresh
-    /// current recording is deleted and recording becomes the current one.
+    /// Continues recording into recording's own file, without asking: the fresh current
+    /// recording is deleted and recording becomes the current one. Only a ready studio does
+    /// this (at once, or when the carousel has been filled); in any other state the studio's
+    /// recording is not given up and the call is ignored.
     void appendToRecording(std::shared_ptr<Recording> recording);
 
     void loadSounds();
@@ -195,30 +243,123 @@ public:
     bool showRecordTimer() const { return m_showRecordTimer; }
     bool recordTimerRunning() const { return m_recordTimer != nullptr; }
     bool playbackTimerRunning() const { return m_playbackTimer != nullptr; }
+    /// An audio interruption has begun and not ended yet.
+    bool interrupted() const { return m_interrupted; }
+    /// The slider was moved while playback was paused: the next play press starts there.
+    bool playbackPositionAdjustedWhilePaused() const { return m_playbackPositionAdjustedWhilePaused; }
+    /// The title field is being edited for a save.
+    bool enteringTitle() const { return m_enteringTitle; }
+    /// Record was pressed and the recorder has not started yet.
+    bool recordingRequested() const { return m_recordingPending; }
+    /// A turn of the carousel asked for by the studio has not ended yet.
+    bool turning() const { return m_turning; }
 
 private:
     RecordingStudioViewController();
 
+    using Condition = bool (RecordingStudioViewController::*)() const;
+    using Effect = void (RecordingStudioViewController::*)();
+    /// One row of the transition table: in the states of the mask (bit n for state n), when
+    /// the condition holds (none: always), the event has the effect; a row without an effect
+    /// makes the event wait for the carousel's turn to end.
+    struct Transition {
+        StudioEvent event;
+        std::uint32_t states;
+        Condition condition;
+        Effect effect;
+    };
+    static const std::vector<Transition>& transitions();
+    /// Runs the events that waited for a turn, now that it has ended.
+    void runWaitingEvents();
+    /// Enables exactly the controls whose events take effect now.
+    void updateControls();
+
+    // Conditions of the table.
+    /// Record was pressed and the recorder has not started yet.
+    bool recorderStarting() const;
+    /// The recorder may start now: it has not yet, and no interruption holds it.
+    bool recordingMayStart() const;
+    /// The recorder runs or is paused.
+    bool recorderActive() const;
+    /// A stop of the recorder that does not end the recording (a pause or an interruption).
+    bool recorderOnlyHalts() const;
+    /// An interruption released the recorder of a recording under way.
+    bool recordingHeld() const;
+    bool playerActive() const;
+    bool notInterrupted() const { return !m_interrupted; }
+    bool notEnteringTitle() const { return !m_enteringTitle; }
+    /// A save needs no title entry ("autoSave", or the details editor was shown).
+    bool savesAtOnce() const;
+
+    // Effects of the table.
+    void becomeReady();
+    void requestRecording();
+    void turnedToRecordStop();
+    void holdRecordingRequest();
+    void startRecording();
+    void cancelRecording();
+    void pauseOrResumeRecording();
+    void stopRecorder();
+    /// Takes the length and size of the current recording from what the recorder has
+    /// written so far.
+    void takeLengthAndSizeFromRecorder();
+    void finishRecording();
+    /// The recorder did not start a fresh recording: back to ready, and the user is told.
+    void abandonRecording();
+    /// The recorder did not go on with a recording: it ends with what it has, and the user is told.
+    void finishRecordingAfterFailure();
+    void turnedToSmallButtons();
+    void requestPlayback();
+    void turnedToPlayStop();
+    void holdPlaybackRequest();
+    void pauseOrResumePlayback();
+    void beginSeek();
+    void endSeek();
+    void stopPlayer();
+    void finishPlayback();
+    void saveNow();
+    void beginTitleEntry();
+    void completeTitledSave();
+    void trashRecording();
+    void popSymbol();
+    void turnBackToRecord();
+    void becomeReadyAfterFinish();
+    void holdRecording();
+    void holdPlayback();
+    void markInterrupted();
+    void startHeldRecording();
+    void continueRecording();
+    void continuePlayback();
+    void markInterruptionEnded();
+    void continueInterruptedRecording();
+    void ignore() { }
+
+    /// Turns the carousel to view; a turn that has to move marks the carousel turning until
+    /// its end is reported.
+    void turnTo(const std::shared_ptr<ui::View>& view, CarouselRotationStyle style);
+    /// Plays the current recording from seconds in the studio's player (made when needed).
+    void playFrom(double seconds);
+    /// The recorder that the studio starts or continues; made when an interruption released it.
+    AudioRecorder& ensureRecorder();
+    /// Whether the recorder runs after a start; if not, the failure is handled as an event.
+    bool recorderStarted();
+    /// "Recording Failed Prompt Title": the recording could not start or go on.
+    void showRecordingFailedAlert();
     void setPrompt(const char* key);
     void setPlayingPrompt();
     /// "Wait Prompt" when a beep will sound first, else "Record Starting Prompt".
     void setRecordRequestedPrompt();
     /// Whether a beep will report its end (sound effects on and the beep loaded).
     bool beepWillReport() const;
-    /// Starts the recorder on the current recording's file: appending when a continuation
-    /// was asked for, else replacing the file.
-    void startRecording();
-    /// Takes the length and size of the current recording from what the recorder has
-    /// written so far.
-    void takeLengthAndSizeFromRecorder();
     void makeRecorder();
     void makePlayer();
     void releaseRecorder();
     void releasePlayer();
-    /// The studio's reaction to a save or a delete that has been written: the small buttons
-    /// flip into the recording symbol (transition 1 after a save, 2 after a delete).
+    /// The studio's reaction to a save or a delete that has been written: the recording leaves
+    /// the studio at once (a fresh one becomes current, so nothing the studio does later can
+    /// reach the filed one) and the small buttons flip into the recording symbol (transition 1
+    /// after a save, 2 after a delete).
     void finishSaveOrDelete(ui::ViewAnimationTransition transition);
-    void beginTitleEntry();
     /// A 0.3- or 0.6-s slide of panel by dy (a translation added to its transform).
     void slidePanel(ui::View& panel, float dy, double duration);
 
@@ -259,13 +400,22 @@ private:
     std::shared_ptr<AudioPlayer> m_player;
 
     bool m_editorShown { false };
+    bool m_enteringTitle { false };
     bool m_playbackPositionAdjustedWhilePaused { false };
-    bool m_recorderInterrupted { false };
-    // Record was pressed and the recorder has not been started yet (the carousel is turning
-    // or the beep is playing). An interruption in that span starts the recording when it ends.
+    /// Between an interruption's start and its end.
+    bool m_interrupted { false };
+    /// Record was pressed and the recorder has not been started yet (the carousel is turning,
+    /// the beep is playing, or an interruption holds the start).
     bool m_recordingPending { false };
-    bool m_playerInterrupted { false };
     float m_playerInterruptedPosition { 0 };
+    /// Where the recording that just left went (1 My Recordings, 2 Trash): the symbol's way out.
+    std::int32_t m_finishedLocation { 0 };
+    /// A turn asked for by the studio has not reported its end yet.
+    bool m_turning { false };
+    /// The recording that the launch alert's "Yes" continues; not owned.
+    std::weak_ptr<Recording> m_recordingToContinue;
+    /// Events that wait for the carousel's turn to end.
+    std::vector<StudioEvent> m_waitingEvents;
     /// The recording to continue at the next start of recording; not owned.
     std::weak_ptr<Recording> m_appendingToRecording;
 

@@ -11,13 +11,6 @@ namespace {
 
 class InterruptionTest : public StudioTest {
 protected:
-    /// The platform reports an interruption state; the listener runs at the loop's next turn.
-    void interrupt(std::uint32_t state)
-    {
-        audio::Session::shared().raiseInterruption(state);
-        runLoop().runPending();
-    }
-
     /// Taps record, lets an interruption begin after the given time (before the recorder has
     /// started) and checks that nothing records until it ends, and then the recording does.
     void interruptBeforeRecordingBegan(double after)
@@ -28,10 +21,12 @@ protected:
         tap(*studio.recordButton());
         advance(after);
         ASSERT_FALSE(studio.recorder() && studio.recorder()->isRunning());
+        const auto before = studio.state();
         interrupt(audio::kSessionBeginInterruption);
-        EXPECT_EQ(studio.state(), StudioStateRecording);
+        EXPECT_EQ(studio.state(), before) << "the interruption holds the audio, not the state";
 
         advance(2.0);
+        EXPECT_EQ(studio.state(), StudioStateRecording);
         EXPECT_FALSE(studio.recorder() && studio.recorder()->isRunning());
         EXPECT_FALSE(audioFileExists(recording->audioFileName()));
 
@@ -52,8 +47,7 @@ protected:
         launch();
         record(seconds);
         const int key = studio().currentRecording()->key();
-        audio::Session::shared().raiseInterruption(audio::kSessionBeginInterruption);
-        runLoop().runPending();
+        interrupt(audio::kSessionBeginInterruption);
         terminate();
         return key;
     }
@@ -74,11 +68,11 @@ TEST_F(InterruptionTest, ARecordingIsHeldDuringAnInterruptionAndContinuesInItsFi
     EXPECT_EQ(studio.state(), StudioStateRecording);
     EXPECT_EQ(studio.recorder(), nullptr);
     EXPECT_FLOAT_EQ(recording->length(), 1.0f);
-    EXPECT_EQ(studio.promptLabel()->text(), text("Recording Paused Prompt"));
+    EXPECT_EQ(studio.promptLabel()->text(), text("Recording Held Prompt"));
     // Held, not ended: the stop button stays at the front with the record panel up.
     advance(1.0);
     EXPECT_EQ(studio.state(), StudioStateRecording);
-    EXPECT_EQ(studio.carousel()->getViewWithTransform(studio.carousel()->transformA()), studio.recordStopButton());
+    EXPECT_EQ(frontView(), studio.recordStopButton());
     EXPECT_EQ(samplesOf(recording->audioFileName()).size(), 22050u);
 
     interrupt(audio::kSessionEndInterruption);
@@ -110,9 +104,9 @@ TEST_F(InterruptionTest, APausedRecordingGoesOnWhenTheInterruptionEnds)
     tap(*studio.recordPauseButton());
     interrupt(audio::kSessionBeginInterruption);
     EXPECT_EQ(studio.recorder(), nullptr);
-    // The buttons have no recorder to address meanwhile.
+    // The pause button has no recorder to address meanwhile, and shows it.
+    EXPECT_FALSE(studio.recordPauseButton()->isEnabled());
     tap(*studio.recordPauseButton());
-    tap(*studio.recordStopButton());
     EXPECT_EQ(studio.state(), StudioStateRecording);
 
     interrupt(audio::kSessionEndInterruption);

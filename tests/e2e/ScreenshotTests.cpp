@@ -30,6 +30,25 @@ protected:
     static gfx::Point offset(gfx::Point p, float dx, float dy) { return { p.x + dx, p.y + dy }; }
     static bool reddish(gfx::Pixel p) { return p.red > 150 && p.green < 90 && p.blue < 90; }
     static int brightness(gfx::Pixel p) { return (p.red + p.green + p.blue) / 3; }
+    /// The mean and the highest brightness of a view's area on a shot.
+    struct Brightness {
+        double mean { 0 };
+        int highest { 0 };
+    };
+    static Brightness brightnessOf(const gfx::Image& shot, const ui::View& view)
+    {
+        const gfx::Rect area = view.convertRectToView(view.bounds(), nullptr);
+        Brightness result;
+        int count = 0;
+        for (float y = area.minY(); y < area.maxY(); y += 1)
+            for (float x = area.minX(); x < area.maxX(); x += 1, ++count) {
+                const int value = brightness(at(shot, { x, y }));
+                result.mean += value;
+                result.highest = std::max(result.highest, value);
+            }
+        result.mean = count ? result.mean / count : 0;
+        return result;
+    }
 };
 
 } // namespace
@@ -88,4 +107,37 @@ TEST_F(StudioScreenshotTest, AtRestRecordingRecordedPlayingAndNaming)
     const gfx::Point field = centreOf(*studio.titleTextField());
     EXPECT_LT(field.y, 264);
     EXPECT_GT(brightness(at(*naming, offset(field, 100, 0))), 200);
+}
+
+TEST_F(StudioScreenshotTest, HeldByAnInterruptionAndRecordingFailed)
+{
+    launch();
+    auto& studio = this->studio();
+    tap(*studio.recordButton());
+    ASSERT_TRUE(recordUntil(1.0));
+    interrupt(audio::kSessionBeginInterruption);
+    advance(0.3);
+    auto held = shoot("held");
+    // The stop button stays at the front; the pause button is dimmed, having nothing to pause.
+    EXPECT_EQ(studio.promptLabel()->text(), text("Recording Held Prompt"));
+    EXPECT_FALSE(studio.recordPauseButton()->isEnabled());
+    interrupt(audio::kSessionEndInterruption);
+    advance(0.3);
+    auto going = shoot("going_on");
+    EXPECT_LT(brightnessOf(*held, *studio.recordPauseButton()).highest + 40, brightnessOf(*going, *studio.recordPauseButton()).highest);
+    stopRecording();
+    tap(*studio.smallDeleteButton());
+    waitUntilReady();
+
+    auto rest = shoot("ready_again");
+    setSetting("sampleRate", "0");
+    tap(*studio.recordButton());
+    ASSERT_TRUE(runUntilState(StudioStateReady));
+    advance(1.0);
+    auto failed = shoot("failed");
+    // The alert over the dimmed studio, which shows ready again, and its one button light.
+    ASSERT_TRUE(shownAlert());
+    EXPECT_EQ(studio.promptLabel()->text(), text("PreRecord Prompt"));
+    EXPECT_LT(brightnessOf(*failed, *studio.promptLabel()).highest + 40, brightnessOf(*rest, *studio.promptLabel()).highest);
+    EXPECT_GT(brightnessOf(*failed, *shownAlert()->buttons()[0]).highest, 200);
 }

@@ -127,6 +127,16 @@ protected:
         touch(ui::TouchPhase::Ended, thumbCentre(value));
     }
 
+    /// The platform reports an interruption state; the listener runs at the loop's next turn.
+    void interrupt(std::uint32_t state)
+    {
+        audio::Session::shared().raiseInterruption(state);
+        runLoop().runPending();
+    }
+
+    /// The view at the front of the studio's carousel (none while the front is empty).
+    std::shared_ptr<ui::View> frontView() { return studio().carousel()->getViewWithTransform(studio().carousel()->transformA()); }
+
     /// Runs the clock until done() holds (at most timeout seconds of clock time).
     bool runUntil(const std::function<bool()>& done, double timeout = 10) { return runLoop().runUntil(done, timeout); }
     bool runUntilState(std::int32_t state, double timeout = 10)
