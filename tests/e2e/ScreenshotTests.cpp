@@ -3,6 +3,7 @@
 #include "ControlPanelView.h"
 #include "DecibelMeterView.h"
 
+#include "HelperMethods.h"
 #include "foundation/FileManager.h"
 
 using namespace e2e;
@@ -130,7 +131,8 @@ TEST_F(StudioScreenshotTest, HeldByAnInterruptionAndRecordingFailed)
     waitUntilReady();
 
     auto rest = shoot("ready_again");
-    setSetting("sampleRate", "0");
+    // A folder where the audio file belongs: the recorder cannot start.
+    ASSERT_TRUE(foundation::createDirectory(*HelperMethods::getFullAudioFilePath(studio.currentRecording()->audioFileName())));
     tap(*studio.recordButton());
     ASSERT_TRUE(runUntilState(StudioStateReady));
     advance(1.0);

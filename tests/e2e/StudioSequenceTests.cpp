@@ -3,6 +3,7 @@
 #include "ControlPanelView.h"
 #include "DecibelMeterView.h"
 #include "HelperMethods.h"
+#include "foundation/FileManager.h"
 
 // Taps, interruptions and alert answers that land while the carousel turns or the beep plays:
 // each sequence here once left the studio stuck or wrote over a memo that had been filed.
@@ -239,8 +240,10 @@ TEST_F(StudioSequenceTest, ARecorderThatDoesNotStartTakesTheStudioBackToReadyWit
 {
     launch();
     auto& studio = this->studio();
-    // A rate that no device takes: the recorder makes no queue and does not run.
-    setSetting("sampleRate", "0");
+    // A folder where the recording's audio file belongs: the file cannot be made, and the
+    // recorder does not run.
+    const std::string blocked = *HelperMethods::getFullAudioFilePath(studio.currentRecording()->audioFileName());
+    ASSERT_TRUE(foundation::createDirectory(blocked));
     tap(*studio.recordButton());
     ASSERT_TRUE(runUntilState(StudioStateReady, 2.0));
     ui::AlertView* alert = shownAlert();
@@ -255,7 +258,7 @@ TEST_F(StudioSequenceTest, ARecorderThatDoesNotStartTakesTheStudioBackToReadyWit
     tap(*alert->buttons()[0]);
     advance(0.5);
     EXPECT_EQ(shownAlert(), nullptr);
-    setSetting("sampleRate", "22050");
+    ASSERT_TRUE(foundation::removeItem(blocked));
     auto recording = makeRecording(0.5);
     EXPECT_EQ(samplesOf(recording->audioFileName()).size(), 11025u);
 }
