@@ -12,15 +12,6 @@ namespace {
 
 class SaveAndDeleteTest : public StudioTest {
 protected:
-    /// Records seconds of the tone and stops.
-    std::shared_ptr<Recording> makeRecording(double seconds)
-    {
-        auto recording = studio().currentRecording();
-        record(seconds);
-        stopRecording();
-        return recording;
-    }
-
     /// Taps save and enters title on the on-screen keyboard, then its return key.
     void saveWithTitle(const std::string& title)
     {

@@ -14,15 +14,6 @@ namespace {
 
 class StudioSequenceTest : public StudioTest {
 protected:
-    /// Records seconds of the tone and stops; answers the recording.
-    std::shared_ptr<Recording> makeRecording(double seconds)
-    {
-        auto recording = studio().currentRecording();
-        record(seconds);
-        stopRecording();
-        return recording;
-    }
-
     /// No recorder runs, no studio timer ticks, and the record button is at the front.
     void expectAtRest()
     {

@@ -161,6 +161,14 @@ protected:
         tap(*studio().recordStopButton());
         ASSERT_TRUE(runUntilState(StudioStateRecorded));
     }
+    /// Records seconds of the tone and stops; answers the recording.
+    std::shared_ptr<Recording> makeRecording(double seconds)
+    {
+        auto recording = studio().currentRecording();
+        record(seconds);
+        stopRecording();
+        return recording;
+    }
     /// Waits until a saved or deleted recording has left and the studio is ready again.
     void waitUntilReady() { ASSERT_TRUE(runUntilState(StudioStateReady)); }
 
