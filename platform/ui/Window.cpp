@@ -199,12 +199,12 @@ void Window::dispatchTouch(const std::shared_ptr<Touch>& touch, TouchPhase phase
                 continue;
             touch->m_takenOver = true;
             touch->m_watchers.clear();
+            touch->m_view = watcher;
             if (watcher != view && phase != TouchPhase::Began) {
                 touch->m_phase = TouchPhase::Cancelled;
-                view->touchesCancelled(event.touches, event);
+                view->touchesCancelled(event.touches, Event { event.touches, event.timestamp, watcher.get() });
                 touch->m_phase = phase;
             }
-            touch->m_view = watcher;
             view = watcher;
             break;
         }

@@ -303,3 +303,16 @@ TEST_F(ScrollViewTest, AnOuterScrollerGetsWhatAnInnerOneCannotScroll)
     swipe({ 160, 250 }, { 0, -100 });
     EXPECT_GT(offsetY(), 80);
 }
+
+TEST_F(ScrollViewTest, ADragFromPlainContentKeepsScrollingAfterTheContentIsCancelled)
+{
+    // A plain view passes its cancel up the chain to the scroll view that took the touch.
+    auto plain = coloured(Rect(0, 200, 320, 100), gfx::Color::white());
+    scroll->addSubview(plain);
+    touch(TouchPhase::Began, { 160, 250 });
+    touch(TouchPhase::Moved, { 160, 230 });
+    EXPECT_TRUE(scroll->isDragging());
+    touch(TouchPhase::Moved, { 160, 180 });
+    EXPECT_EQ(offsetY(), 50);
+    EXPECT_TRUE(scroll->isDragging());
+}
