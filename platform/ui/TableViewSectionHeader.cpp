@@ -32,7 +32,7 @@ void TableViewSectionHeader::drawRect(gfx::Context& context, const gfx::Rect&)
             gfx::TextAlignment::Left, gfx::LineBreakMode::TailTruncation, 1);
         return;
     }
-    fillVerticalGradient(context, b, { gfx::Color::rgba(0.56f, 0.62f, 0.68f, 0.92f), gfx::Color::rgba(0.72f, 0.76f, 0.8f, 0.92f) });
+    fillVerticalGradient(context, b, { gfx::Color::rgba(0.56f, 0.62f, 0.68f), gfx::Color::rgba(0.72f, 0.76f, 0.8f) });
     context.fillRect(gfx::Rect(b.minX(), b.minY(), b.width(), 1), gfx::Color::rgba(0.47f, 0.53f, 0.59f));
     context.fillRect(gfx::Rect(b.minX(), b.maxY() - 1, b.width(), 1), gfx::Color::rgba(0.6f, 0.65f, 0.7f));
     const gfx::Rect text(b.minX() + 12, b.minY() + 1, b.width() - 24, b.height() - 2);
