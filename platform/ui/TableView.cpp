@@ -236,6 +236,8 @@ void TableView::enqueueCell(const std::shared_ptr<TableViewCell>& cell)
 {
     cell->removeFromSuperview();
     cell->setAlpha(1);
+    if (m_style == TableViewStyle::Plain)
+        cell->setBackgroundColor(std::nullopt);
     cell->setUserInteractionEnabled(true);
     // A cell without an identifier is never asked for again.
     if (!cell->reuseIdentifier().empty())
@@ -512,14 +514,23 @@ void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths,
     }
 
     const bool animated = animation != TableViewRowAnimation::None;
+    if (animated && m_style == TableViewStyle::Plain) {
+        ++m_runningDeletions;
+        for (auto& [indexPath, cell] : m_cells)
+            cell->setBackgroundColor(gfx::Color::white());
+    }
     if (animated) {
         View::beginAnimations();
         View::setAnimationDuration(kRowAnimationDuration);
         View::setAnimationDelegate(weak_from_this());
         std::weak_ptr<Responder> weakSelf = weak_from_this();
         View::setAnimationDidStopSelector([weakSelf, leaving](const std::string&, bool, void*) {
-            if (auto self = lockTable(weakSelf))
+            if (auto self = lockTable(weakSelf)) {
                 self->finishLeaving(leaving);
+                if (self->m_style == TableViewStyle::Plain && --self->m_runningDeletions == 0)
+                    for (auto& [indexPath, cell] : self->m_cells)
+                        cell->setBackgroundColor(std::nullopt);
+            }
         });
     }
     for (auto& cell : leaving) {

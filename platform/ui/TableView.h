@@ -190,6 +190,9 @@ private:
     bool m_allowsSelectionDuringEditing { false };
     bool m_editing { false };
     std::optional<IndexPath> m_confirmationRow;
+    /// Deletion animations running; while any does, plain rows paint their own white so
+    /// the rows closing the gap hide the ones leaving under them.
+    int m_runningDeletions { 0 };
 
     // The finger on a row, the swipe that shows Delete, and the tap that hides it.
     std::weak_ptr<Touch> m_pressTouch;

@@ -104,7 +104,6 @@ TableViewCell::TableViewCell(const gfx::Rect& frame, const std::string& reuseIde
     , m_deleteControl(std::make_shared<Button>())
     , m_deleteButton(std::make_shared<Button>())
 {
-    setBackgroundColor(gfx::Color::white());
     m_selectionView->setAlpha(0);
     m_selectionView->setUserInteractionEnabled(false);
     m_textLabel->setFont(gfx::Font::boldSystemFont(20));
@@ -244,7 +243,6 @@ void TableViewCell::setPosition(Position position)
         return;
     m_position = position;
     m_selectionImageSize = {};
-    setBackgroundColor(position == Position::Plain ? std::optional(gfx::Color::white()) : std::nullopt);
     updateSelectionLook(false);
     setNeedsDisplay();
 }

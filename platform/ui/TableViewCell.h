@@ -40,7 +40,9 @@ enum class TableViewCellSelectionStyle {
 /// content moves right; the table then shows the Delete button on the row when the control is
 /// tapped or the row is swiped.
 ///
-/// Cells are made by the table's data source and reused by the table under their reuse
+/// A cell has no background of its own: a plain table paints white behind its rows (and
+/// gives the rows a white background while they move over each other), a grouped one draws
+/// the rounded box. Cells are made by the table's data source and reused by the table under their reuse
 /// identifier: prepareForReuse runs before a cell is handed out again. Main thread only.
 class TableViewCell : public View {
 public:
