@@ -316,3 +316,20 @@ TEST_F(ScrollViewTest, ADragFromPlainContentKeepsScrollingAfterTheContentIsCance
     EXPECT_EQ(offsetY(), 50);
     EXPECT_TRUE(scroll->isDragging());
 }
+
+TEST_F(ScrollViewTest, ContentChangingOutOfViewRepaintsNothingAndInViewOnlyWhatShows)
+{
+    auto far = coloured(Rect(0, 1000, 320, 50), gfx::Color::white());
+    auto near = coloured(Rect(0, 380, 320, 50), gfx::Color::white());
+    scroll->addSubview(far);
+    scroll->addSubview(near);
+    window->displayIfNeeded();
+    ASSERT_FALSE(window->dirtyRect());
+    far->setNeedsDisplay();
+    far->setBackgroundColor(gfx::Color::black());
+    EXPECT_FALSE(window->dirtyRect());
+    near->setNeedsDisplay();
+    ASSERT_TRUE(window->dirtyRect());
+    // Only the 20 points of it inside the scroll view (which ends at 420 on screen).
+    EXPECT_EQ(*window->dirtyRect(), Rect(0, 400, 320, 20));
+}
