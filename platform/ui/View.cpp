@@ -450,6 +450,9 @@ void View::drawInSuperviewSpace(gfx::Context& context, const std::optional<gfx::
     float alpha = presentedAlpha();
     if (m_hidden || alpha <= 0)
         return;
+    // An empty view with nothing inside draws nothing (an image slot without an image).
+    if (m_subviews.empty() && presentedBounds().isEmpty() && !ViewAnimator::shared().transition(*this))
+        return;
     if (dirty && !dirty->intersects(toSuperviewTransform(true).apply(coveredAreaInSelf())))
         return;
     context.saveGState();
