@@ -180,6 +180,11 @@ std::shared_ptr<gfx::Image> darkenedImage(const std::shared_ptr<gfx::Image>& ima
     return made;
 }
 
+gfx::Color groupTableViewBackgroundColor()
+{
+    return gfx::Color::rgba(0.773f, 0.8f, 0.831f);
+}
+
 void clearAppearanceCache()
 {
     imageCache().clear();

@@ -52,6 +52,9 @@ std::shared_ptr<gfx::Image> darkenedImage(const std::shared_ptr<gfx::Image>& ima
 void drawCentredText(gfx::Context& context, const std::string& text, const gfx::Rect& rect, const gfx::Font& font,
     gfx::Color color, std::optional<gfx::Color> shadow = std::nullopt, gfx::Point shadowOffset = { 0, -1 });
 
+/// The background behind grouped tables and the screens drawn in their style.
+gfx::Color groupTableViewBackgroundColor();
+
 /// Forgets the pictures made by tintedImage and darkenedImage (tests change the scale).
 void clearAppearanceCache();
 

@@ -17,6 +17,7 @@ void Label::setText(const std::string& text)
     if (text == m_text)
         return;
     m_text = text;
+    m_textRectCache.reset();
     setNeedsDisplay();
 }
 
@@ -25,6 +26,7 @@ void Label::setFont(const gfx::Font& font)
     if (font == m_font)
         return;
     m_font = font;
+    m_textRectCache.reset();
     setNeedsDisplay();
 }
 
@@ -82,6 +84,7 @@ void Label::setNumberOfLines(int lines)
     if (lines == m_numberOfLines)
         return;
     m_numberOfLines = lines;
+    m_textRectCache.reset();
     setNeedsDisplay();
 }
 
@@ -90,6 +93,7 @@ void Label::setLineBreakMode(gfx::LineBreakMode mode)
     if (mode == m_lineBreakMode)
         return;
     m_lineBreakMode = mode;
+    m_textRectCache.reset();
     setNeedsDisplay();
 }
 
@@ -102,6 +106,15 @@ void Label::setEnabled(bool enabled)
 }
 
 gfx::Rect Label::textRectForBounds(const gfx::Rect& b) const
+{
+    if (m_textRectCache && m_textRectCache->first == b.size)
+        return m_textRectCache->second.offsetBy(b.x(), b.y());
+    const gfx::Rect rect = measureTextRect(gfx::Rect({}, b.size));
+    m_textRectCache.emplace(b.size, rect);
+    return rect.offsetBy(b.x(), b.y());
+}
+
+gfx::Rect Label::measureTextRect(const gfx::Rect& b) const
 {
     // Only whole lines that fit are shown when the label limits nothing itself.
     int lines = m_numberOfLines;

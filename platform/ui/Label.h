@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace ui {
 
@@ -60,7 +61,12 @@ private:
     gfx::LineBreakMode m_lineBreakMode { gfx::LineBreakMode::TailTruncation };
     int m_numberOfLines { 1 };
     bool m_highlighted { false };
+    gfx::Rect measureTextRect(const gfx::Rect& bounds) const;
+
     bool m_enabled { true };
+    /// textRectForBounds for the last bounds' size asked (text measuring is costly, and a
+    /// label in a scrolling list is drawn on every frame). Cleared when text or layout changes.
+    mutable std::optional<std::pair<gfx::Size, gfx::Rect>> m_textRectCache;
 };
 
 } // namespace ui

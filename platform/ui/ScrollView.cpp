@@ -203,10 +203,10 @@ bool ScrollView::shouldTakeOverTouch(const Touch& touch, const Event& event)
     case TouchPhase::Began: {
         if (isTracking())
             return false;
-        auto shared = std::find_if(event.touches.begin(), event.touches.end(), [&](const auto& t) { return t.get() == &touch; });
-        if (shared == event.touches.end())
+        auto shared = event.touchFor(touch);
+        if (!shared)
             return false;
-        m_trackedTouch = *shared;
+        m_trackedTouch = shared;
         m_touchStart = touch.windowLocation();
         if (!m_motion)
             return false;
@@ -264,6 +264,9 @@ void ScrollView::touchesEnded(const TouchSet& touches, const Event& event)
 
 void ScrollView::touchesCancelled(const TouchSet& touches, const Event& event)
 {
+    // The content's cancel of a touch this view has just taken over.
+    if (event.takenOverBy == this)
+        return;
     for (const auto& touch : touches) {
         if (!isTracked(*touch))
             continue;

@@ -66,6 +66,19 @@ using TouchSet = std::vector<std::shared_ptr<Touch>>;
 struct Event {
     TouchSet touches;
     double timestamp { 0 };
+    /// Set when the touches are cancelled because this view took them over; the cancel
+    /// travels up the responder chain from the view that had them, so the view taking them
+    /// can tell it from a real cancel.
+    const View* takenOverBy { nullptr };
+
+    /// The shared touch for touch, or null when it is not one of this event's.
+    std::shared_ptr<Touch> touchFor(const Touch& touch) const
+    {
+        for (const auto& t : touches)
+            if (t.get() == &touch)
+                return t;
+        return nullptr;
+    }
 };
 
 } // namespace ui

@@ -389,7 +389,7 @@ void View::setNeedsDisplayInRect(const gfx::Rect& rect)
     Window* w = window();
     if (!w || m_hidden)
         return;
-    w->setNeedsDisplayInWindowRect(convertRectToView(rect, nullptr));
+    w->setNeedsDisplayInWindowRect(visibleRectInWindow(rect, false));
 }
 
 gfx::AffineTransform View::toSuperviewTransform(bool presented) const
@@ -450,6 +450,9 @@ void View::drawInSuperviewSpace(gfx::Context& context, const std::optional<gfx::
     float alpha = presentedAlpha();
     if (m_hidden || alpha <= 0)
         return;
+    // An empty view with nothing inside draws nothing (an image slot without an image).
+    if (m_subviews.empty() && presentedBounds().isEmpty() && !ViewAnimator::shared().transition(*this))
+        return;
     if (dirty && !dirty->intersects(toSuperviewTransform(true).apply(coveredAreaInSelf())))
         return;
     context.saveGState();
@@ -496,9 +499,23 @@ gfx::Rect View::coveredAreaInSelf() const
 
 gfx::Rect View::coveredAreaInWindow() const
 {
-    gfx::Rect area = coveredAreaInSelf();
-    for (const View* v = this; v->m_superview; v = v->m_superview)
-        area = v->toSuperviewTransform(true).apply(area);
+    return visibleRectInWindow(coveredAreaInSelf(), true);
+}
+
+gfx::Rect View::visibleRectInWindow(const gfx::Rect& rect, bool presented) const
+{
+    // What a clipping ancestor cuts off is never drawn, so it need not be repainted: a cell
+    // of a scrolled table changing far outside the table repaints nothing.
+    gfx::Rect area = rect;
+    for (const View* v = this; v->m_superview; v = v->m_superview) {
+        area = v->toSuperviewTransform(presented).apply(area);
+        const View* parent = v->m_superview;
+        if (parent->m_clipsToBounds) {
+            area = area.intersection(presented ? parent->presentedBounds() : parent->m_bounds);
+            if (area.isEmpty())
+                return {};
+        }
+    }
     return area;
 }
 

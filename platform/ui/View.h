@@ -260,6 +260,8 @@ private:
     void invalidateCoveredArea();
     /// The area covered, in window coordinates, with presented values.
     gfx::Rect coveredAreaInWindow() const;
+    /// rect (this view's coordinates) in the window's, cut to every clipping ancestor.
+    gfx::Rect visibleRectInWindow(const gfx::Rect& rect, bool presented) const;
     gfx::Rect coveredAreaInSelf() const;
     gfx::AffineTransform toSuperviewTransform(bool presented) const;
     /// From this view's coordinates to its root's (the window's), and to view's (the root's

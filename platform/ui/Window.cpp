@@ -118,6 +118,44 @@ bool Window::anyNeedsDisplay()
     return std::any_of(allWindows().begin(), allWindows().end(), [](Window* w) { return w->needsDisplay(); });
 }
 
+namespace {
+
+bool isRectilinear(const gfx::AffineTransform& t)
+{
+    return t.b == 0 && t.c == 0;
+}
+
+// Whether some view fills area (window coordinates) with an opaque background of its own, so
+// nothing drawn below it there can show (a scrolling list repaints only itself).
+bool isCoveredOpaquely(const View& root, const gfx::Rect& area)
+{
+    const View* view = &root;
+    for (;;) {
+        const View* inside = nullptr;
+        const auto& subviews = view->subviews();
+        for (auto it = subviews.rbegin(); it != subviews.rend() && !inside; ++it) {
+            const View& subview = **it;
+            if (subview.isHidden() || subview.presentedAlpha() < 1 || !isRectilinear(subview.presentedTransform()))
+                continue;
+            const gfx::Rect frame = subview.convertRectToView(subview.presentedBounds(), nullptr);
+            if (frame.intersects(area)) {
+                // The frontmost subview touching the area decides: if it does not cover all
+                // of it, what lies under the rest is unknown.
+                if (frame.intersection(area) != area || subview.isAnimating())
+                    return false;
+                inside = &subview;
+            }
+        }
+        if (!inside)
+            return false;
+        if (auto color = inside->presentedBackgroundColor(); color && color->alpha >= 1)
+            return true;
+        view = inside;
+    }
+}
+
+} // namespace
+
 void Window::drawScreen(gfx::Context& context, const std::optional<gfx::Rect>& dirty)
 {
     context.saveGState();
@@ -125,7 +163,8 @@ void Window::drawScreen(gfx::Context& context, const std::optional<gfx::Rect>& d
     if (dirty)
         context.clipToRect(*dirty);
     // The screen under every window is black.
-    context.fillRect(area, gfx::Color::black());
+    if (!isCoveredOpaquely(*this, area))
+        context.fillRect(area, gfx::Color::black());
     drawInSuperviewSpace(context, dirty);
     if (!Screen::mainScreen().isStatusBarHidden() && area.minY() < Screen::kStatusBarHeight)
         m_statusBar.draw(context);
@@ -199,12 +238,12 @@ void Window::dispatchTouch(const std::shared_ptr<Touch>& touch, TouchPhase phase
                 continue;
             touch->m_takenOver = true;
             touch->m_watchers.clear();
+            touch->m_view = watcher;
             if (watcher != view && phase != TouchPhase::Began) {
                 touch->m_phase = TouchPhase::Cancelled;
-                view->touchesCancelled(event.touches, event);
+                view->touchesCancelled(event.touches, Event { event.touches, event.timestamp, watcher.get() });
                 touch->m_phase = phase;
             }
-            touch->m_view = watcher;
             view = watcher;
             break;
         }

@@ -303,3 +303,33 @@ TEST_F(ScrollViewTest, AnOuterScrollerGetsWhatAnInnerOneCannotScroll)
     swipe({ 160, 250 }, { 0, -100 });
     EXPECT_GT(offsetY(), 80);
 }
+
+TEST_F(ScrollViewTest, ADragFromPlainContentKeepsScrollingAfterTheContentIsCancelled)
+{
+    // A plain view passes its cancel up the chain to the scroll view that took the touch.
+    auto plain = coloured(Rect(0, 200, 320, 100), gfx::Color::white());
+    scroll->addSubview(plain);
+    touch(TouchPhase::Began, { 160, 250 });
+    touch(TouchPhase::Moved, { 160, 230 });
+    EXPECT_TRUE(scroll->isDragging());
+    touch(TouchPhase::Moved, { 160, 180 });
+    EXPECT_EQ(offsetY(), 50);
+    EXPECT_TRUE(scroll->isDragging());
+}
+
+TEST_F(ScrollViewTest, ContentChangingOutOfViewRepaintsNothingAndInViewOnlyWhatShows)
+{
+    auto far = coloured(Rect(0, 1000, 320, 50), gfx::Color::white());
+    auto near = coloured(Rect(0, 380, 320, 50), gfx::Color::white());
+    scroll->addSubview(far);
+    scroll->addSubview(near);
+    window->displayIfNeeded();
+    ASSERT_FALSE(window->dirtyRect());
+    far->setNeedsDisplay();
+    far->setBackgroundColor(gfx::Color::black());
+    EXPECT_FALSE(window->dirtyRect());
+    near->setNeedsDisplay();
+    ASSERT_TRUE(window->dirtyRect());
+    // Only the 20 points of it inside the scroll view (which ends at 420 on screen).
+    EXPECT_EQ(*window->dirtyRect(), Rect(0, 400, 320, 20));
+}

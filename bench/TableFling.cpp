@@ -1,0 +1,257 @@
+// Flinging through a 10,000-row plain table (100 titled sections of 100 rows) at 2x: each
+// frame moves the offset as a fling does, lays the table out (cells reused) and repaints the
+// dirty area through the view system. The baseline paints the same rows, headers,
+// separators and chevrons at the same offsets with QPainter directly. Prints the median and
+// the slowest frame of each and the ratio of the medians.
+#include "ui/ScrollMomentum.h"
+#include "ui/Screen.h"
+#include "ui/TableView.h"
+#include "ui/TableViewCell.h"
+#include "ui/Window.h"
+
+#include "foundation/RunLoop.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr float kScale = 2;
+constexpr int kSections = 100;
+constexpr int kRowsPerSection = 100;
+const gfx::Rect kTableFrame(0, 20, 320, 460);
+
+std::string rowText(const ui::IndexPath& ip)
+{
+    return "Memo " + std::to_string(ip.section * kRowsPerSection + ip.row + 1) + " at the lake";
+}
+
+std::string sectionTitle(int section)
+{
+    return "Week " + std::to_string(section + 1);
+}
+
+class Rows : public ui::TableViewDataSource {
+public:
+    int numberOfSectionsInTableView(ui::TableView&) override { return kSections; }
+    int tableViewNumberOfRowsInSection(ui::TableView&, int) override { return kRowsPerSection; }
+    std::optional<std::string> tableViewTitleForHeaderInSection(ui::TableView&, int section) override { return sectionTitle(section); }
+    std::shared_ptr<ui::TableViewCell> tableViewCellForRowAtIndexPath(ui::TableView& table, const ui::IndexPath& ip) override
+    {
+        auto cell = table.dequeueReusableCellWithIdentifier("Row");
+        if (!cell) {
+            cell = std::make_shared<ui::TableViewCell>(gfx::Rect(), "Row");
+            cell->setAccessoryType(ui::TableViewCellAccessoryType::DisclosureIndicator);
+        }
+        cell->setText(rowText(ip));
+        return cell;
+    }
+};
+
+// The offsets of a fling through the whole table: a flick at 8000 points per second, flicked
+// again whenever it slows below 3000, one offset per 60 Hz frame until the end.
+std::vector<float> flingOffsets(float maximum)
+{
+    ui::ScrollMomentum momentum;
+    momentum.setLimits(0, maximum);
+    momentum.setBounces(false);
+    std::vector<float> offsets;
+    momentum.releasedWithVelocity(0, 8000);
+    while (momentum.position() < maximum) {
+        if (std::abs(momentum.velocity()) < 3000)
+            momentum.releasedWithVelocity(momentum.position(), 8000);
+        offsets.push_back(float(momentum.advance(1.0 / 60)));
+    }
+    return offsets;
+}
+
+// Each frame's wall time and the CPU time of this thread in it: on a shared machine the
+// wall time also counts the time other programs ran.
+struct FrameTimes {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+};
+std::map<std::string, FrameTimes> g_frames;
+
+double threadMilliseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+class FrameTimer {
+public:
+    explicit FrameTimer(FrameTimes& times)
+        : m_times(times)
+    {
+    }
+    ~FrameTimer()
+    {
+        m_times.wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_wall).count());
+        m_times.cpu.push_back(threadMilliseconds() - m_cpu);
+    }
+
+private:
+    FrameTimes& m_times;
+    std::chrono::steady_clock::time_point m_wall { std::chrono::steady_clock::now() };
+    double m_cpu { threadMilliseconds() };
+};
+
+void BM_TableViewFling(benchmark::State& state)
+{
+    auto window = std::make_shared<ui::Window>();
+    Rows rows;
+    auto table = std::make_shared<ui::TableView>(kTableFrame, ui::TableViewStyle::Plain);
+    table->setDataSource(&rows);
+    window->addSubview(table);
+    window->makeKeyAndVisible();
+    table->reloadData();
+    auto frame = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
+    frame->scaleCTM(kScale, kScale);
+    window->setDisplayHandler([&](const gfx::Rect& dirty) { window->drawScreen(*frame, dirty); });
+    window->displayIfNeeded();
+    const auto offsets = flingOffsets(table->maximumContentOffset().y);
+    auto& frames = g_frames["BM_TableViewFling"];
+    for (auto _ : state) {
+        for (float y : offsets) {
+            FrameTimer timer(frames);
+            table->setContentOffset({ 0, y });
+            window->displayIfNeeded();
+        }
+        table->setContentOffset({ 0, 0 });
+        window->displayIfNeeded();
+    }
+    benchmark::DoNotOptimize(frame->bitmap().data());
+    state.counters["frames"] = double(offsets.size());
+    table->setDataSource(nullptr);
+}
+
+// The same frames with QPainter: white rows, separators, bold text, chevrons, and the
+// sticky header of the section at the top.
+void paintRows(QImage& target, float offset)
+{
+    QPainter p(&target);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+    p.scale(kScale, kScale);
+    p.setClipRect(QRectF(kTableFrame.x(), kTableFrame.y(), kTableFrame.width(), kTableFrame.height()));
+    p.translate(0, kTableFrame.y() - offset);
+    p.fillRect(QRectF(0, offset, 320, 460), Qt::white);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(20);
+    font.setBold(true);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    QFont headerFont = font;
+    headerFont.setPixelSize(18);
+    const QFontMetricsF metrics(font);
+    const float rowHeight = ui::TableView::kDefaultRowHeight;
+    const float header = ui::TableView::kPlainHeaderHeight;
+    const float sectionHeight = header + kRowsPerSection * rowHeight;
+    QPainterPath chevron;
+    chevron.moveTo(2, 1.5);
+    chevron.lineTo(8, 7);
+    chevron.lineTo(2, 12.5);
+    const QPen chevronPen(QColor(128, 128, 128), 3);
+    const int firstSection = std::max(0, int(offset / sectionHeight));
+    for (int s = firstSection; s < kSections && s * sectionHeight < offset + 460; ++s) {
+        const float rowsTop = s * sectionHeight + header;
+        const int first = std::max(0, int(std::floor((offset - rowsTop) / rowHeight)));
+        const int last = std::min(kRowsPerSection - 1, int(std::ceil((offset + 460 - rowsTop) / rowHeight)) - 1);
+        for (int r = first; r <= last; ++r) {
+            const float y = rowsTop + r * rowHeight;
+            p.fillRect(QRectF(0, y + rowHeight - 1, 320, 1), QColor(224, 224, 224));
+            p.setFont(font);
+            p.setPen(Qt::black);
+            const QString text = QString::fromStdString(rowText({ s, r }));
+            p.drawText(QRectF(10, y, 275, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text, Qt::ElideRight, 275));
+            p.save();
+            p.translate(300, y + 15);
+            p.strokePath(chevron, chevronPen);
+            p.restore();
+        }
+        const float stuck = std::clamp(offset, s * sectionHeight, (s + 1) * sectionHeight - header);
+        QLinearGradient gradient(QPointF(0, stuck), QPointF(0, stuck + header));
+        gradient.setColorAt(0, QColor::fromRgbF(0.56, 0.62, 0.68));
+        gradient.setColorAt(1, QColor::fromRgbF(0.72, 0.76, 0.8));
+        p.fillRect(QRectF(0, stuck, 320, header), gradient);
+        p.setFont(headerFont);
+        p.setPen(QColor::fromRgbF(0.33, 0.37, 0.42));
+        p.drawText(QRectF(12, stuck + 2, 296, header - 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(sectionTitle(s)));
+        p.setPen(Qt::white);
+        p.drawText(QRectF(12, stuck + 1, 296, header - 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(sectionTitle(s)));
+    }
+}
+
+void BM_QPainterDirect(benchmark::State& state)
+{
+    const float contentHeight = kSections * (ui::TableView::kPlainHeaderHeight + kRowsPerSection * ui::TableView::kDefaultRowHeight);
+    const auto offsets = flingOffsets(contentHeight - kTableFrame.height());
+    QImage target(640, 960, QImage::Format_ARGB32_Premultiplied);
+    auto& frames = g_frames["BM_QPainterDirect"];
+    for (auto _ : state) {
+        for (float y : offsets) {
+            FrameTimer timer(frames);
+            paintRows(target, y);
+        }
+    }
+    benchmark::DoNotOptimize(target.bits());
+    state.counters["frames"] = double(offsets.size());
+}
+
+// The frame time below which the given fraction of frames lie.
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    const size_t index = std::min(values.size() - 1, size_t(double(values.size()) * fraction));
+    std::nth_element(values.begin(), values.begin() + long(index), values.end());
+    return values[index];
+}
+
+void printFrames(const char* name, const std::vector<double>& frames, const char* kind)
+{
+    const auto slow = std::count_if(frames.begin(), frames.end(), [](double ms) { return ms > 8; });
+    std::printf("%s, %s: %zu frames, median %.3f ms, 99th percentile %.3f ms, slowest %.3f ms, %ld over 8 ms\n", name, kind, frames.size(),
+        percentile(frames, 0.5), percentile(frames, 0.99), *std::max_element(frames.begin(), frames.end()), long(slow));
+}
+
+} // namespace
+
+BENCHMARK(BM_TableViewFling)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_QPainterDirect)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+
+int main(int argc, char** argv)
+{
+    gfx::Font::prepareTextSystem();
+    ui::Screen::mainScreen().setScale(kScale);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    const auto& views = g_frames["BM_TableViewFling"];
+    const auto& direct = g_frames["BM_QPainterDirect"];
+    if (!views.wall.empty() && !direct.wall.empty()) {
+        printFrames("Table view", views.wall, "wall time");
+        printFrames("Table view", views.cpu, "thread CPU time");
+        printFrames("QPainter directly", direct.wall, "wall time");
+        printFrames("QPainter directly", direct.cpu, "thread CPU time");
+        std::printf("Fling through 10,000 rows at 2x: ratio of median frame times %.2f wall, %.2f CPU (goal at most 1.5, no frame over 8 ms)\n",
+            percentile(views.wall, 0.5) / percentile(direct.wall, 0.5), percentile(views.cpu, 0.5) / percentile(direct.cpu, 0.5));
+    }
+    benchmark::Shutdown();
+    return 0;
+}
