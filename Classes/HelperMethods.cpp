@@ -71,7 +71,7 @@ std::optional<double> HelperMethods::sampleRateFromSetting(const std::string& te
 {
     char* end = nullptr;
     double rate = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(rate >= 8000 && rate <= 192000) || rate != std::floor(rate))
+    if (text.empty() || *end != '\0' || !(rate >= 1 && rate <= 384000) || rate != std::floor(rate))
         return std::nullopt;
     return rate;
 }

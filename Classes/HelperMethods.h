@@ -42,9 +42,10 @@ public:
     /// when the file is missing, the name refused, or the file is not a readable recording
     /// (empty, cut off in its header, not audio, a directory).
     static std::optional<double> audioFileDuration(const std::string& audioFileName);
-    /// The rate a "sampleRate" setting names, when it is one the audio files and devices take:
-    /// the whole text a whole number of hertz from 8000 to 192000. None for anything else
-    /// ("abc", "nan", "inf", "-5", "0", "1e9", "22050.5").
+    /// The rate a "sampleRate" setting names, when an audio file can hold it and a sound card
+    /// might take it: the whole text a whole number of hertz from 1 to 384000. None for
+    /// anything else ("abc", "nan", "inf", "-5", "0", "1e9", "22050.5"). Whether the device
+    /// takes the rate is the device's to say when the stream opens.
     static std::optional<double> sampleRateFromSetting(const std::string& text);
     /// The size text of a byte count (the rule of getAudioFileSizeFormattedString).
     static std::string formattedSize(std::uint64_t bytes);

@@ -72,7 +72,7 @@ std::optional<std::string> ParlivoAppDelegate::settingValueProblem(const std::st
     if (!foundation::isValidUtf8(value))
         return "a setting holds UTF-8 text";
     if (key == "sampleRate" && !HelperMethods::sampleRateFromSetting(value))
-        return "sampleRate takes a whole number of hertz from 8000 to 192000";
+        return "sampleRate takes a whole number of hertz from 1 to 384000";
     if (key == "interruptedRecordingKey") {
         char* end = nullptr;
         errno = 0;

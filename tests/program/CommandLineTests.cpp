@@ -117,7 +117,7 @@ TEST_F(CommandLineTest, DefaultsWriteRefusesValuesItsKeyCannotTake)
     for (const char* rate : { "1e9", "-5", "abc", "0", "nan", "inf", "22050.5", "''" }) {
         auto refused = testsupport::runParlivo(std::string("defaults write sampleRate ") + rate, testsupport::Collect::StandardError);
         EXPECT_EQ(refused.status, 1) << rate;
-        EXPECT_EQ(refused.output, "parlivo: not written: sampleRate takes a whole number of hertz from 8000 to 192000\n") << rate;
+        EXPECT_EQ(refused.output, "parlivo: not written: sampleRate takes a whole number of hertz from 1 to 384000\n") << rate;
     }
     EXPECT_EQ(run("defaults write recordTimer maybe").status, 1);
     EXPECT_EQ(run("defaults write interruptedRecordingKey 4294967296").status, 1);
