@@ -106,7 +106,8 @@ TEST_F(DeviceFailureTest, ARefusedDeviceGivesAMessageAndTheStudioRecordsOnceItIs
     EXPECT_TRUE(log.containsFragment("faulty")) << "the log names the device";
     EXPECT_FALSE(studio.recorder() && studio.recorder()->isRunning());
     tap(*shownAlert()->buttons()[0]);
-    advance(0.5);
+    // The carousel turns back to the record button.
+    advance(1.0);
 
     m_faulty->refuses = false;
     record(1.0);
