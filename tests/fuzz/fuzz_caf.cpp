@@ -22,9 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     std::uint64_t packets = 0;
     file->getProperty(audio::FileProperty::DataFormat, format);
     file->getProperty(audio::FileProperty::AudioDataPacketCount, packets);
-    std::vector<std::int16_t> buffer(4096);
+    // A packet is a frame of every channel: room for the most channels a file may open with.
+    constexpr std::uint32_t kFrames = 4096;
+    std::vector<std::int16_t> buffer(kFrames * 8);
     for (std::int64_t start = 0; start < static_cast<std::int64_t>(packets) && start < (1 << 20);) {
-        std::uint32_t count = static_cast<std::uint32_t>(buffer.size());
+        std::uint32_t count = kFrames;
         std::uint32_t bytes = 0;
         if (file->readPackets(false, &bytes, nullptr, start, &count, buffer.data()) != audio::noErr || count == 0)
             break;
