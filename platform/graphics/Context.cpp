@@ -305,8 +305,15 @@ void Context::drawText(const std::string& text, const Rect& rect, const Font& fo
 {
     if (text.empty())
         return;
+    drawTextLines(font.layoutText(text, rect.standardized().width(), mode, numberOfLines), rect, font, color, alignment, mode);
+}
+
+void Context::drawTextLines(const std::vector<TextLine>& lines, const Rect& rect, const Font& font, const Color& color,
+    TextAlignment alignment, LineBreakMode mode)
+{
+    if (lines.empty())
+        return;
     const Rect r = rect.standardized();
-    const auto lines = font.layoutText(text, r.width(), mode, numberOfLines);
     QPainter& p = m_impl->painter;
     p.save();
     const ToolkitFont& face = toolkitFont(font);

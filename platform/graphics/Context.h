@@ -73,6 +73,10 @@ public:
     /// (the first line is always drawn).
     void drawText(const std::string& text, const Rect& rect, const Font& font, const Color& color,
         TextAlignment alignment = TextAlignment::Left, LineBreakMode mode = LineBreakMode::WordWrap, int numberOfLines = 0);
+    /// Draws lines that Font::layoutText made for rect's width, as drawText places them: a
+    /// view drawn on every frame keeps its lines instead of breaking its text again each time.
+    void drawTextLines(const std::vector<TextLine>& lines, const Rect& rect, const Font& font, const Color& color,
+        TextAlignment alignment = TextAlignment::Left, LineBreakMode mode = LineBreakMode::WordWrap);
 
     /// The bitmap drawn into; drawing reaches its memory at once.
     const Bitmap& bitmap() const { return *m_bitmap; }

@@ -107,19 +107,29 @@ void Label::setEnabled(bool enabled)
 
 gfx::Rect Label::textRectForBounds(const gfx::Rect& b) const
 {
-    if (m_textRectCache && m_textRectCache->first == b.size)
-        return m_textRectCache->second.offsetBy(b.x(), b.y());
-    const gfx::Rect rect = measureTextRect(gfx::Rect({}, b.size));
-    m_textRectCache.emplace(b.size, rect);
-    return rect.offsetBy(b.x(), b.y());
+    return textLayoutForSize(b.size).textRect.offsetBy(b.x(), b.y());
+}
+
+const Label::TextLayout& Label::textLayoutForSize(gfx::Size size) const
+{
+    if (!m_textRectCache || m_textRectCache->boundsSize != size) {
+        const gfx::Rect rect = measureTextRect(gfx::Rect({}, size));
+        m_textRectCache = TextLayout { size, rect, m_font.layoutText(m_text, rect.width(), m_lineBreakMode, linesForHeight(size.height)) };
+    }
+    return *m_textRectCache;
+}
+
+int Label::linesForHeight(float height) const
+{
+    // Only whole lines that fit are shown when the label limits nothing itself.
+    if (m_numberOfLines == 0)
+        return std::max(1, int(std::floor(height / m_font.lineHeight())));
+    return m_numberOfLines;
 }
 
 gfx::Rect Label::measureTextRect(const gfx::Rect& b) const
 {
-    // Only whole lines that fit are shown when the label limits nothing itself.
-    int lines = m_numberOfLines;
-    if (lines == 0)
-        lines = std::max(1, int(std::floor(b.height() / m_font.lineHeight())));
+    const int lines = linesForHeight(b.height());
     gfx::Size size = m_font.sizeOfText(m_text, b.width(), m_lineBreakMode, lines);
     float height = std::min(size.height, std::max(b.height(), m_font.lineHeight()));
     return gfx::Rect(b.x(), b.y() + std::round((b.height() - height) * 0.5f), b.width(), height);
@@ -129,16 +139,14 @@ void Label::drawRect(gfx::Context& context, const gfx::Rect&)
 {
     if (m_text.empty())
         return;
-    gfx::Rect textRect = textRectForBounds(bounds());
-    int lines = m_numberOfLines;
-    if (lines == 0)
-        lines = std::max(1, int(std::floor(bounds().height() / m_font.lineHeight())));
+    const TextLayout& layout = textLayoutForSize(bounds().size);
+    const gfx::Rect textRect = layout.textRect.offsetBy(bounds().x(), bounds().y());
     gfx::Color color = m_highlighted && m_highlightedTextColor ? *m_highlightedTextColor : m_textColor;
     if (!m_enabled)
         color = color.withAlphaFactor(0.45f);
     if (m_shadowColor)
-        context.drawText(m_text, textRect.offsetBy(m_shadowOffset.width, m_shadowOffset.height), m_font, *m_shadowColor, m_alignment, m_lineBreakMode, lines);
-    context.drawText(m_text, textRect, m_font, color, m_alignment, m_lineBreakMode, lines);
+        context.drawTextLines(layout.lines, textRect.offsetBy(m_shadowOffset.width, m_shadowOffset.height), m_font, *m_shadowColor, m_alignment, m_lineBreakMode);
+    context.drawTextLines(layout.lines, textRect, m_font, color, m_alignment, m_lineBreakMode);
 }
 
 gfx::Size Label::sizeThatFits(gfx::Size size) const

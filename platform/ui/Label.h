@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -64,9 +65,17 @@ private:
     gfx::Rect measureTextRect(const gfx::Rect& bounds) const;
 
     bool m_enabled { true };
-    /// textRectForBounds for the last bounds' size asked (text measuring is costly, and a
-    /// label in a scrolling list is drawn on every frame). Cleared when text or layout changes.
-    mutable std::optional<std::pair<gfx::Size, gfx::Rect>> m_textRectCache;
+    /// The text rectangle and the lines drawn in it, for the last bounds' size asked (text
+    /// measuring and breaking are costly, and a label in a scrolling list is drawn on every
+    /// frame). Cleared when text or layout changes.
+    struct TextLayout {
+        gfx::Size boundsSize;
+        gfx::Rect textRect;
+        std::vector<gfx::TextLine> lines;
+    };
+    const TextLayout& textLayoutForSize(gfx::Size size) const;
+    int linesForHeight(float height) const;
+    mutable std::optional<TextLayout> m_textRectCache;
 };
 
 } // namespace ui
