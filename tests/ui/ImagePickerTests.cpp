@@ -127,6 +127,15 @@ protected:
         ASSERT_TRUE(runLoop().runUntil([&] { return !picker->isLoadingPicture(); }, 10, 20));
         advance(1);
     }
+    // Presents the library with editing, picks the named picture and answers the crop screen's view.
+    std::shared_ptr<ImagePickerCropView> openCropOf(const std::string& name)
+    {
+        present(ImagePickerControllerSourceType::PhotoLibrary, true);
+        waitForThumbnails();
+        tapPicture(name);
+        auto crop = std::dynamic_pointer_cast<ImagePickerCropController>(top());
+        return crop ? crop->cropView() : nullptr;
+    }
     // Taps the navigation bar's button on the left or the right after checking its title.
     void tapBarButton(const std::string& title, bool left = false)
     {
@@ -296,12 +305,8 @@ TEST_F(ImagePickerTest, TheGridShowsThumbnailsAlbumsAndWhatCannotBeShown)
 
 TEST_F(ImagePickerTest, EditingCropsASquareAtTheScreensScale)
 {
-    present(ImagePickerControllerSourceType::PhotoLibrary, true);
-    waitForThumbnails();
-    tapPicture("Beach.png");
-    auto crop = std::dynamic_pointer_cast<ImagePickerCropController>(top());
-    ASSERT_TRUE(crop);
-    auto view = crop->cropView();
+    auto view = openCropOf("Beach.png");
+    ASSERT_TRUE(view);
     EXPECT_EQ(view->caption(), "Move and Scale");
     // The 600 × 400 picture fills the 320-point square by its height, centred.
     const Rect square = view->cropSquare();
@@ -337,12 +342,8 @@ TEST_F(ImagePickerTest, EditingCropsASquareAtTheScreensScale)
 
 TEST_F(ImagePickerTest, TheFrameMovesAndZoomsWithFingersAndTheWheelButAlwaysCoversTheSquare)
 {
-    present(ImagePickerControllerSourceType::PhotoLibrary, true);
-    waitForThumbnails();
-    tapPicture("Beach.png");
-    auto crop = std::dynamic_pointer_cast<ImagePickerCropController>(top());
-    ASSERT_TRUE(crop);
-    auto view = crop->cropView();
+    auto view = openCropOf("Beach.png");
+    ASSERT_TRUE(view);
     const Point centre = view->convertPointToView(view->cropSquare().center(), nullptr);
 
     // One finger drags the picture right as far as it goes: the square shows its left edge.
