@@ -1,6 +1,7 @@
 #include "ui/ViewAnimator.h"
 
 #include "ui/FrameClock.h"
+#include "ui/PageCurl.h"
 #include "ui/Screen.h"
 #include "ui/Window.h"
 
@@ -77,6 +78,109 @@ AnimatedValue interpolate(const AnimatedValue& from, const AnimatedValue& to, fl
             return a.interpolated(b, t);
     },
         from);
+}
+
+
+// Draws rows y0 to y1 of the screen from image laid over bounds, its row src shown at screen
+// row offset + scale * src (a negative scale mirrors it).
+void drawImageRows(gfx::Context& context, const gfx::Image& image, const gfx::Rect& bounds, float y0, float y1, float scale, float offset)
+{
+    if (y1 <= y0)
+        return;
+    context.saveGState();
+    context.clipToRect(gfx::Rect(bounds.minX(), y0, bounds.width(), y1 - y0));
+    context.concatCTM(gfx::AffineTransform::make(1, 0, 0, scale, 0, offset));
+    context.drawImage(image, bounds);
+    context.restoreGState();
+}
+
+void fillRows(gfx::Context& context, const gfx::Rect& bounds, float y0, float y1, const gfx::Color& color)
+{
+    if (y1 > y0 && color.alpha > 0)
+        context.fillRect(gfx::Rect(bounds.minX(), y0, bounds.width(), y1 - y0), color);
+}
+
+// A shadow across the page, strongest at y0 and gone at y1 (either way round).
+void drawShadow(gfx::Context& context, const gfx::Rect& bounds, float y0, float y1, float alpha)
+{
+    const float top = std::max(std::min(y0, y1), bounds.minY()), bottom = std::min(std::max(y0, y1), bounds.maxY());
+    if (bottom <= top || alpha <= 0)
+        return;
+    auto shade = gfx::Gradient::withColors({ gfx::Color::rgba(0, 0, 0, alpha), gfx::Color::rgba(0, 0, 0, 0) });
+    context.saveGState();
+    context.clipToRect(gfx::Rect(bounds.minX(), top, bounds.width(), bottom - top));
+    context.drawLinearGradient(shade, { bounds.minX(), y0 }, { bounds.minX(), y1 }, 0);
+    context.restoreGState();
+}
+
+// How much of the print shows through the back of the page.
+constexpr float kBackWash = 0.72f;
+// Rows of device pixels per band of the roll: fine enough for a smooth bend.
+constexpr float kBandPixels = 2;
+
+// The page lifted from the bottom edge and rolled up over a cylinder (see PageCurl), the page
+// beneath showing below the roll with the roll's shadow on it. Every screen row shows one
+// layer, so each row is drawn once; bands are cut on device pixels so that their clips stay
+// exact rectangles.
+void drawPageCurl(gfx::Context& context, const gfx::Image* page, const gfx::Image* beneath, const gfx::Rect& b, float progress)
+{
+    const float h = b.height(), bottom = b.maxY();
+    if (h <= 0)
+        return;
+    const PageCurl curl(h, PageCurl::radiusForLength(h));
+    const float line = curl.lineAt(progress);
+    const gfx::AffineTransform ctm = context.getCTM();
+    auto snap = [&](float y) { return ctm.d == 0 ? y : (std::round(y * ctm.d + ctm.ty) - ctm.ty) / ctm.d; };
+    // Screen row of a position along the curl, measured up from the bottom edge.
+    auto rowOf = [&](float position) { return snap(bottom - std::clamp(position, 0.0f, h)); };
+
+    const float beneathTop = rowOf(curl.rolledStart(line));
+    const float backTop = rowOf(curl.frontStart(line));
+    const float lineRow = rowOf(line);
+    const float flatBottom = rowOf(std::max(line, curl.backEnd(line)));
+
+    context.saveGState();
+    context.clipToRect(b);
+    if (beneath)
+        drawImageRows(context, *beneath, b, beneathTop, bottom, 1, 0);
+    // Unclamped, so that the shadow has left the page at the end.
+    const float rollRow = snap(bottom - curl.rolledStart(line));
+    drawShadow(context, b, rollRow, rollRow + curl.shadowWidth(), PageCurl::kShadowAlpha);
+    if (!page) {
+        context.restoreGState();
+        return;
+    }
+    drawImageRows(context, *page, b, b.minY(), flatBottom, 1, 0);
+    if (flatBottom < lineRow) {
+        // The flat back on top: the page mirrored about the row where it turned over.
+        const float mirror = 2 * bottom - 2 * line + std::numbers::pi_v<float> * curl.radius();
+        drawImageRows(context, *page, b, flatBottom, lineRow, -1, mirror);
+        fillRows(context, b, flatBottom, lineRow, gfx::Color::grey(1, kBackWash));
+        drawShadow(context, b, flatBottom, flatBottom - curl.shadowWidth() / 3, PageCurl::kShadowAlpha * 0.6f);
+    }
+
+    const float step = ctm.d == 0 ? 1 : kBandPixels / std::fabs(ctm.d);
+    auto drawBands = [&](float top, float end, PageCurl::Layer side) {
+        for (float y0 = top; y0 < end;) {
+            const float y1 = std::min(end, snap(y0 + step));
+            if (y1 <= y0)
+                break;
+            const PageCurl::Sample upper = curl.rolledAt(bottom - y0, line, side);
+            const PageCurl::Sample lower = curl.rolledAt(bottom - y1, line, side);
+            const float src0 = bottom - upper.distance, src1 = bottom - lower.distance;
+            if (std::fabs(src1 - src0) > 1e-4f) {
+                const float scale = (y1 - y0) / (src1 - src0);
+                drawImageRows(context, *page, b, y0, y1, scale, y0 - scale * src0);
+            }
+            if (side == PageCurl::Layer::Back)
+                fillRows(context, b, y0, y1, gfx::Color::grey(1, kBackWash));
+            fillRows(context, b, y0, y1, gfx::Color::rgba(0, 0, 0, 1 - (upper.light + lower.light) / 2));
+            y0 = y1;
+        }
+    };
+    drawBands(lineRow, backTop, PageCurl::Layer::Front);
+    drawBands(backTop, beneathTop, PageCurl::Layer::Back);
+    context.restoreGState();
 }
 
 } // namespace
@@ -271,7 +375,7 @@ void ViewAnimator::drawTransition(View& view, const TransitionAnimation& transit
     const gfx::Rect b = view.presentedBounds();
     std::shared_ptr<gfx::Image> after = transition.after ? transition.after : view.snapshotImage(Screen::mainScreen().scale(), true);
     const gfx::Image* before = transition.before.get();
-    const float left = b.minX(), top = b.minY(), bottom = b.maxY(), h = b.height();
+    const float top = b.minY(), bottom = b.maxY(), h = b.height();
 
     switch (transition.type) {
     case ViewAnimationTransition::FlipFromLeft:
@@ -296,29 +400,9 @@ void ViewAnimator::drawTransition(View& view, const TransitionAnimation& transit
     }
     case ViewAnimationTransition::CurlUp:
     case ViewAnimationTransition::CurlDown: {
-        // A page lifted from the bottom (up) or laid down from the top (down): the page
-        // above the fold line, and its underside folded back over the line.
+        // A curl down is a curl up run backwards: the new page unrolls over the old one.
         const bool up = transition.type == ViewAnimationTransition::CurlUp;
-        const gfx::Image* below = up ? after.get() : before;
-        const gfx::Image* page = up ? before : after.get();
-        const float fold = up ? top + h * (1 - p) : top + h * p;
-        if (below)
-            context.drawImage(*below, b);
-        if (!page)
-            return;
-        context.saveGState();
-        context.clipToRect(gfx::Rect(left, top, b.width(), fold - top));
-        context.drawImage(*page, b);
-        context.restoreGState();
-        const float flap = std::min(bottom - fold, fold - top) * 0.5f;
-        if (flap > 0) {
-            gfx::Rect back = up ? gfx::Rect(left, fold - flap, b.width(), flap) : gfx::Rect(left, fold, b.width(), flap);
-            auto shade = gfx::Gradient::withColors({ gfx::Color::grey(0.95f, 0.95f), gfx::Color::grey(0.7f, 0.95f) });
-            context.saveGState();
-            context.clipToRect(back);
-            context.drawLinearGradient(shade, { left, back.minY() }, { left, back.maxY() }, 0);
-            context.restoreGState();
-        }
+        drawPageCurl(context, up ? before : after.get(), up ? after.get() : before, b, up ? p : 1 - p);
         return;
     }
     case ViewAnimationTransition::None:
