@@ -60,8 +60,9 @@ void AudioPlayer::openPlaybackFile()
 void AudioPlayer::setupPlaybackAudioQueueObject()
 {
     std::shared_ptr<audio::Queue> queue;
+    // "earpiece" plays there where the device has one; elsewhere both modes use the speaker.
     audio::Queue::newOutput(audioFormat(), [this](audio::Queue& q, audio::Buffer* buffer) { playbackCallback(&q, buffer); },
-        &foundation::RunLoop::main(), &queue);
+        &foundation::RunLoop::main(), &queue, speakerMode() ? audio::OutputRoute::Default : audio::OutputRoute::Earpiece);
     setQueueObject(queue);
     audioQueueWillStart();
     if (!queueObject())

@@ -24,6 +24,15 @@ std::shared_ptr<Device>& deviceStorage()
 
 } // namespace
 
+std::unique_ptr<OutputStream> Device::openEarpiece(const StreamBasicDescription&, Status* error, std::string* reason)
+{
+    if (error)
+        *error = kQueueDeviceError;
+    if (reason)
+        *reason = "no earpiece";
+    return nullptr;
+}
+
 std::shared_ptr<Device> currentDevice()
 {
     std::lock_guard lock(deviceMutex());

@@ -65,6 +65,14 @@ public:
     virtual std::string failure() const { return {}; }
 };
 
+/// Where an output queue plays.
+enum class OutputRoute {
+    /// The device's default output (the loudspeaker).
+    Default,
+    /// The earpiece when the device has one, else the default output.
+    Earpiece,
+};
+
 /// A back-end: the microphone and the speaker that queues open streams on.
 class Device {
 public:
@@ -75,6 +83,12 @@ public:
     /// reason in *reason when given, when the device cannot serve it.
     virtual std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) = 0;
     virtual std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) = 0;
+    /// Whether the device knows an output for the earpiece (a handset's receiver) besides its
+    /// default one. Without one, sound meant for the earpiece plays on the default output.
+    virtual bool hasEarpiece() { return false; }
+    /// Opens a stream on the earpiece, as openOutput() does on the default output; null with
+    /// *error set when the device has none or cannot serve it.
+    virtual std::unique_ptr<OutputStream> openEarpiece(const StreamBasicDescription& format, Status* error, std::string* reason);
     /// Whether the device can serve streams now; asked after a device was lost, until it is
     /// usable again. A back-end may pick up a new default device here.
     virtual bool isUsable() { return true; }

@@ -273,13 +273,22 @@ public:
             Pa_CloseStream(m_stream);
         }
     }
-    Status open(const StreamBasicDescription& format, bool input, std::string* reason)
+    // Output goes to the default device unless another one is named.
+    Status open(const StreamBasicDescription& format, bool input, std::string* reason, PaDeviceIndex output = paNoDevice)
     {
         QuietStandardError quiet;
-        PaDeviceIndex index = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
-        PaError error = Pa_OpenDefaultStream(&m_stream, input ? static_cast<int>(m_channels) : 0,
-            input ? 0 : static_cast<int>(m_channels), paInt16, format.mSampleRate, paFramesPerBufferUnspecified,
-            input ? &PortAudioStream::inputCallback : &PortAudioStream::outputCallback, this);
+        PaDeviceIndex index = input ? Pa_GetDefaultInputDevice() : output != paNoDevice ? output : Pa_GetDefaultOutputDevice();
+        PaError error = paNoError;
+        if (!input && output != paNoDevice) {
+            const PaDeviceInfo* info = Pa_GetDeviceInfo(output);
+            PaStreamParameters parameters { output, static_cast<int>(m_channels), paInt16, info ? info->defaultLowOutputLatency : 0, nullptr };
+            error = Pa_OpenStream(&m_stream, nullptr, &parameters, format.mSampleRate, paFramesPerBufferUnspecified, paNoFlag,
+                &PortAudioStream::outputCallback, this);
+        } else {
+            error = Pa_OpenDefaultStream(&m_stream, input ? static_cast<int>(m_channels) : 0, input ? 0 : static_cast<int>(m_channels),
+                paInt16, format.mSampleRate, paFramesPerBufferUnspecified,
+                input ? &PortAudioStream::inputCallback : &PortAudioStream::outputCallback, this);
+        }
         if (error != paNoError) {
             m_stream = nullptr;
             if (reason)
@@ -493,14 +502,14 @@ namespace {
 
 template<typename Stream>
 std::unique_ptr<Stream> openPortAudioStream(std::shared_ptr<PortAudioDevice> device, const StreamBasicDescription& format,
-    bool input, Status* error, std::string* reason)
+    bool input, Status* error, std::string* reason, PaDeviceIndex output = paNoDevice)
 {
     Status status = isLinearPCM16(format) ? noErr : kQueueUnsupportedFormatError;
     if (status != noErr && reason)
         *reason = "not 16-bit linear PCM";
     auto stream = std::make_unique<PortAudioStream>(std::move(device), format);
     if (status == noErr)
-        status = stream->open(format, input, reason);
+        status = stream->open(format, input, reason, output);
     if (error)
         *error = status;
     if (status != noErr)
@@ -522,6 +531,54 @@ std::unique_ptr<OutputStream> PortAudioDevice::openOutput(const StreamBasicDescr
     std::lock_guard lock(m_mutex);
     followDeviceChangesLocked();
     return openPortAudioStream<PortAudioOutputStream>(shared_from_this(), format, false, error, reason);
+}
+
+bool PortAudioDevice::isEarpieceName(const std::string& deviceName, const std::string& pattern)
+{
+    // Device names are not always valid UTF-8, so only ASCII letters are folded.
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); });
+        return text;
+    };
+    return !pattern.empty() && lower(deviceName).find(lower(pattern)) != std::string::npos;
+}
+
+std::string PortAudioDevice::earpiecePattern()
+{
+    const char* chosen = std::getenv("PARLIVO_EARPIECE_DEVICE");
+    return chosen && *chosen ? chosen : "earpiece";
+}
+
+// The first output device, other than the default one, whose name matches.
+PaDeviceIndex PortAudioDevice::findEarpieceLocked() const
+{
+    if (!m_initialized)
+        return paNoDevice;
+    const std::string pattern = earpiecePattern();
+    const PaDeviceIndex count = Pa_GetDeviceCount();
+    for (PaDeviceIndex index = 0; index < count; ++index) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+        if (index != Pa_GetDefaultOutputDevice() && info && info->name && info->maxOutputChannels > 0 && isEarpieceName(info->name, pattern))
+            return index;
+    }
+    return paNoDevice;
+}
+
+bool PortAudioDevice::hasEarpiece()
+{
+    std::lock_guard lock(m_mutex);
+    followDeviceChangesLocked();
+    return findEarpieceLocked() != paNoDevice;
+}
+
+std::unique_ptr<OutputStream> PortAudioDevice::openEarpiece(const StreamBasicDescription& format, Status* error, std::string* reason)
+{
+    std::lock_guard lock(m_mutex);
+    followDeviceChangesLocked();
+    const PaDeviceIndex earpiece = findEarpieceLocked();
+    if (earpiece == paNoDevice)
+        return Device::openEarpiece(format, error, reason);
+    return openPortAudioStream<PortAudioOutputStream>(shared_from_this(), format, false, error, reason, earpiece);
 }
 
 } // namespace audio

@@ -30,7 +30,7 @@ Queue::~Queue()
     dispose(true);
 }
 
-Status Queue::make(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop,
+Status Queue::make(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop, OutputRoute route,
     std::shared_ptr<Queue>* outQueue)
 {
     if (!outQueue)
@@ -43,10 +43,20 @@ Status Queue::make(bool input, const StreamBasicDescription& format, foundation:
     std::string reason;
     std::unique_ptr<InputStream> inputStream;
     std::unique_ptr<OutputStream> outputStream;
-    if (input)
+    if (input) {
         inputStream = device->openInput(format, &status, &reason);
-    else
+    } else if (route == OutputRoute::Earpiece && device->hasEarpiece()) {
+        outputStream = device->openEarpiece(format, &status, &reason);
+        // Sound on the loudspeaker is better than none.
+        if (!outputStream) {
+            foundation::logf("Cannot open the earpiece of %s at %g Hz: %s; playing on the speaker", device->name().c_str(),
+                format.mSampleRate, reason.empty() ? "the device refused" : reason.c_str());
+            reason.clear();
+            outputStream = device->openOutput(format, &status, &reason);
+        }
+    } else {
         outputStream = device->openOutput(format, &status, &reason);
+    }
     // A queue exists only with its stream, so nothing ever stops a stream that never opened.
     if (!inputStream && !outputStream) {
         foundation::logf("Cannot open the %s of %s at %g Hz: %s", input ? "microphone" : "speaker", device->name().c_str(),
@@ -62,16 +72,16 @@ Status Queue::make(bool input, const StreamBasicDescription& format, foundation:
 
 Status Queue::newInput(const StreamBasicDescription& format, InputCallback callback, std::shared_ptr<Queue>* outQueue)
 {
-    Status status = make(true, format, nullptr, outQueue);
+    Status status = make(true, format, nullptr, OutputRoute::Default, outQueue);
     if (status == noErr)
         (*outQueue)->m_inputCallback = std::move(callback);
     return status;
 }
 
 Status Queue::newOutput(const StreamBasicDescription& format, OutputCallback callback, foundation::RunLoop* runLoop,
-    std::shared_ptr<Queue>* outQueue)
+    std::shared_ptr<Queue>* outQueue, OutputRoute route)
 {
-    Status status = make(false, format, runLoop, outQueue);
+    Status status = make(false, format, runLoop, route, outQueue);
     if (status == noErr)
         (*outQueue)->m_outputCallback = std::move(callback);
     return status;

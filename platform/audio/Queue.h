@@ -74,9 +74,10 @@ public:
     /// (kQueueUnsupportedFormatError otherwise); *outQueue stays null on failure.
     static Status newInput(const StreamBasicDescription& format, InputCallback callback, std::shared_ptr<Queue>* outQueue);
     /// Makes an output queue on the current device whose callbacks run on runLoop (the main
-    /// run loop when null).
+    /// run loop when null), playing on route: the earpiece only when the device has one, and
+    /// on the default output, with a log line, when the earpiece refuses the stream.
     static Status newOutput(const StreamBasicDescription& format, OutputCallback callback, foundation::RunLoop* runLoop,
-        std::shared_ptr<Queue>* outQueue);
+        std::shared_ptr<Queue>* outQueue, OutputRoute route = OutputRoute::Default);
 
     /// Disposes of the queue if that was not done.
     ~Queue();
@@ -131,7 +132,7 @@ private:
     };
 
     Queue(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop);
-    static Status make(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop,
+    static Status make(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop, OutputRoute route,
         std::shared_ptr<Queue>* outQueue);
 
     Pacing pacing() const;

@@ -175,16 +175,22 @@ public:
 class VirtualOutputStream final : public VirtualStream<OutputStream> {
 public:
     using VirtualStream::VirtualStream;
+    void playOnEarpiece() { m_earpiece = true; }
     // The frames count as played once their time has passed, so they are captured then.
     std::size_t write(const std::int16_t* samples, std::size_t frames) override
     {
         std::size_t got = m_pacing == Pacing::Device ? m_pacer.waitFor(frames, m_format.mSampleRate) : frames;
-        if (got > 0)
+        if (got > 0 && m_earpiece)
+            m_device->writeEarpiece(samples, got, m_format.mChannelsPerFrame);
+        else if (got > 0)
             m_device->writeSpeaker(samples, got, m_format.mSampleRate, m_format.mChannelsPerFrame);
         return got;
     }
     void setPaused(bool paused) override { m_pacer.setPaused(paused); }
     std::int64_t framesPlayed() const override { return m_pacing == Pacing::Device ? m_pacer.frames() : -1; }
+
+private:
+    bool m_earpiece { false };
 };
 
 } // namespace
@@ -505,6 +511,46 @@ void VirtualDevice::writeSpeaker(const std::int16_t* samples, std::size_t frames
 {
     std::lock_guard lock(m_mutex);
     m_speaker->write(samples, frames, sampleRate, channels);
+}
+
+void VirtualDevice::setHasEarpiece(bool hasEarpiece)
+{
+    std::lock_guard lock(m_mutex);
+    m_hasEarpiece = hasEarpiece;
+}
+
+bool VirtualDevice::hasEarpiece()
+{
+    std::lock_guard lock(m_mutex);
+    return m_hasEarpiece;
+}
+
+std::unique_ptr<OutputStream> VirtualDevice::openEarpiece(const StreamBasicDescription& format, Status* error, std::string* reason)
+{
+    if (!hasEarpiece())
+        return Device::openEarpiece(format, error, reason);
+    auto stream = openVirtualStream<VirtualOutputStream>(shared_from_this(), format, error, reason);
+    if (stream)
+        stream->playOnEarpiece();
+    return stream;
+}
+
+std::vector<std::int16_t> VirtualDevice::earpieceSamples() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_earpieceSamples;
+}
+
+void VirtualDevice::clearEarpieceSamples()
+{
+    std::lock_guard lock(m_mutex);
+    m_earpieceSamples.clear();
+}
+
+void VirtualDevice::writeEarpiece(const std::int16_t* samples, std::size_t frames, std::uint32_t channels)
+{
+    std::lock_guard lock(m_mutex);
+    m_earpieceSamples.insert(m_earpieceSamples.end(), samples, samples + frames * channels);
 }
 
 } // namespace audio

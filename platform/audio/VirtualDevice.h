@@ -29,6 +29,9 @@ public:
     std::string name() const override { return "virtual"; }
     std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
     std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    /// Only after setHasEarpiece(true); what it plays is kept apart from the speaker's.
+    std::unique_ptr<OutputStream> openEarpiece(const StreamBasicDescription& format, Status* error, std::string* reason) override;
+    bool hasEarpiece() override;
 
     /// A fixed pacing for streams opened from now on; none chooses by the main run loop's clock.
     void setPacing(std::optional<Pacing> pacing);
@@ -60,9 +63,17 @@ public:
     std::vector<std::int16_t> speakerSamples() const;
     void clearSpeakerSamples();
 
-    /// Used by the streams: the next frames of the microphone, and the speaker's output.
+    /// Gives the device an earpiece (a handset's): none by default, as on a desktop.
+    void setHasEarpiece(bool hasEarpiece);
+    /// The samples the earpiece played so far, interleaved as played.
+    std::vector<std::int16_t> earpieceSamples() const;
+    void clearEarpieceSamples();
+
+    /// Used by the streams: the next frames of the microphone, and the speaker's and the
+    /// earpiece's output.
     void readMicrophone(std::int16_t* samples, std::size_t frames, double sampleRate, std::uint32_t channels);
     void writeSpeaker(const std::int16_t* samples, std::size_t frames, double sampleRate, std::uint32_t channels);
+    void writeEarpiece(const std::int16_t* samples, std::size_t frames, std::uint32_t channels);
 
 private:
     struct Microphone;
@@ -72,6 +83,8 @@ private:
     std::optional<Pacing> m_pacing;
     std::unique_ptr<Microphone> m_microphone;
     std::unique_ptr<Speaker> m_speaker;
+    bool m_hasEarpiece { false };
+    std::vector<std::int16_t> m_earpieceSamples;
 };
 
 } // namespace audio

@@ -180,3 +180,27 @@ TEST_F(AudioPlayerTest, PlayModeChoosesTheRouteOfTheNextPlayback)
     m_player->playFromFileStartingAtPosition(m_name, 0);
     EXPECT_EQ(audio::Session::shared().category(), audio::kSessionCategoryMediaPlayback);
 }
+
+TEST_F(AudioPlayerTest, EarpieceModePlaysOnTheEarpieceOnlyWhereTheDeviceHasOne)
+{
+    writeRecording(m_name, slice(0, 4410));
+    m_player->setSpeakerMode(false);
+    m_player->playFromFileStartingAtPosition(m_name, 0);
+    advance(1);
+    EXPECT_EQ(device().speakerSamples(), slice(0, 4410)) << "no earpiece: the speaker plays";
+    EXPECT_TRUE(device().earpieceSamples().empty());
+
+    device().clearSpeakerSamples();
+    device().setHasEarpiece(true);
+    m_player->playFromFileStartingAtPosition(m_name, 0);
+    advance(1);
+    EXPECT_EQ(device().earpieceSamples(), slice(0, 4410));
+    EXPECT_TRUE(device().speakerSamples().empty());
+
+    device().clearEarpieceSamples();
+    m_player->setSpeakerMode(true);
+    m_player->playFromFileStartingAtPosition(m_name, 0);
+    advance(1);
+    EXPECT_EQ(device().speakerSamples(), slice(0, 4410));
+    EXPECT_TRUE(device().earpieceSamples().empty());
+}

@@ -18,6 +18,8 @@ struct Card {
     std::function<std::int16_t(std::int64_t)> microphone;
     std::int64_t captured { 0 };
     std::vector<std::int16_t> played;
+    std::vector<std::int16_t> playedOnEarpiece;
+    std::atomic<bool> earpiece { false };
     std::atomic<bool> stalled { false };
     std::atomic<bool> present { true };
     std::atomic<int> initializations { 0 };
@@ -31,11 +33,14 @@ Card& card()
 }
 
 const PaDeviceInfo kDeviceInfo { 2, "stand-in card", 0, 1, 1, 0.01, 0.01, 0.1, 0.1, 44100 };
+constexpr PaDeviceIndex kEarpieceIndex = 2;
+const PaDeviceInfo kEarpieceInfo { 2, "stand-in Earpiece", 0, 0, 1, 0.01, 0.01, 0.1, 0.1, 44100 };
 
 } // namespace
 
 struct Stream {
     bool input { false };
+    bool earpiece { false };
     int channels { 1 };
     double rate { 0 };
     PaStreamCallback* callback { nullptr };
@@ -79,7 +84,8 @@ struct Stream {
                 std::fill(samples.begin(), samples.end(), 0);
                 result = callback(nullptr, samples.data(), kPeriod, nullptr, 0, userData);
                 std::lock_guard lock(card().mutex);
-                card().played.insert(card().played.end(), samples.begin(), samples.end());
+                auto& sink = earpiece ? card().playedOnEarpiece : card().played;
+                sink.insert(sink.end(), samples.begin(), samples.end());
             }
             if (result != paContinue)
                 break;
@@ -97,6 +103,8 @@ void StandInCard::reset()
     card().microphone = nullptr;
     card().captured = 0;
     card().played.clear();
+    card().playedOnEarpiece.clear();
+    card().earpiece = false;
     card().stalled = false;
     card().present = true;
     card().initializations = 0;
@@ -124,6 +132,17 @@ std::vector<std::int16_t> StandInCard::played()
 {
     std::lock_guard lock(card().mutex);
     return card().played;
+}
+
+void StandInCard::setEarpiece(bool present)
+{
+    card().earpiece = present;
+}
+
+std::vector<std::int16_t> StandInCard::playedOnEarpiece()
+{
+    std::lock_guard lock(card().mutex);
+    return card().playedOnEarpiece;
 }
 
 void StandInCard::stallCallbacks(bool stalled)
@@ -193,31 +212,60 @@ PaDeviceIndex Pa_GetDefaultOutputDevice(void)
     return standin::card().present ? 1 : paNoDevice;
 }
 
+PaDeviceIndex Pa_GetDeviceCount(void)
+{
+    return standin::card().earpiece ? 3 : 2;
+}
+
 const PaDeviceInfo* Pa_GetDeviceInfo(PaDeviceIndex device)
 {
+    if (device == standin::kEarpieceIndex && standin::card().earpiece)
+        return &standin::kEarpieceInfo;
     return device == 0 || device == 1 ? &standin::kDeviceInfo : nullptr;
 }
 
-PaError Pa_OpenDefaultStream(PaStream** stream, int numInputChannels, int numOutputChannels, PaSampleFormat, double sampleRate,
-    unsigned long, PaStreamCallback* streamCallback, void* userData)
+namespace standin {
+
+PaError openStream(PaStream** stream, bool input, int channels, PaDeviceIndex device, double sampleRate, PaStreamCallback* streamCallback,
+    void* userData)
 {
     {
-        std::lock_guard lock(standin::card().mutex);
-        if (standin::card().refusal != paNoError)
-            return standin::card().refusal;
+        std::lock_guard lock(card().mutex);
+        if (card().refusal != paNoError)
+            return card().refusal;
     }
-    if (!standin::card().present)
+    if (!card().present || (device == kEarpieceIndex && !card().earpiece))
         return paDeviceUnavailable;
     if (sampleRate < 4000 || sampleRate > 192000)
         return paInvalidSampleRate;
     auto* opened = new Stream;
-    opened->input = numInputChannels > 0;
-    opened->channels = opened->input ? numInputChannels : numOutputChannels;
+    opened->input = input;
+    opened->earpiece = device == kEarpieceIndex;
+    opened->channels = channels;
     opened->rate = sampleRate;
     opened->callback = streamCallback;
     opened->userData = userData;
     *stream = opened;
     return paNoError;
+}
+
+} // namespace standin
+
+PaError Pa_OpenDefaultStream(PaStream** stream, int numInputChannels, int numOutputChannels, PaSampleFormat, double sampleRate,
+    unsigned long, PaStreamCallback* streamCallback, void* userData)
+{
+    const bool input = numInputChannels > 0;
+    return standin::openStream(stream, input, input ? numInputChannels : numOutputChannels, input ? 0 : 1, sampleRate, streamCallback, userData);
+}
+
+PaError Pa_OpenStream(PaStream** stream, const PaStreamParameters* inputParameters, const PaStreamParameters* outputParameters,
+    double sampleRate, unsigned long, PaStreamFlags, PaStreamCallback* streamCallback, void* userData)
+{
+    const PaStreamParameters* parameters = inputParameters ? inputParameters : outputParameters;
+    if (!parameters)
+        return paInvalidDevice;
+    return standin::openStream(stream, inputParameters != nullptr, parameters->channelCount, parameters->device, sampleRate, streamCallback,
+        userData);
 }
 
 PaError Pa_SetStreamFinishedCallback(PaStream* stream, PaStreamFinishedCallback* callback)

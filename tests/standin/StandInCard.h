@@ -24,6 +24,10 @@ public:
     static std::int64_t framesCaptured();
     /// Everything the output callbacks wrote, in order.
     static std::vector<std::int16_t> played();
+    /// Whether the card also lists an output device named "stand-in Earpiece" (off after reset).
+    static void setEarpiece(bool present);
+    /// Everything output callbacks of streams on that device wrote, in order.
+    static std::vector<std::int16_t> playedOnEarpiece();
     /// Running streams keep their thread but stop calling back (a device gone quiet).
     static void stallCallbacks(bool stalled);
     /// Running streams end by themselves, as when the device is unplugged: their finished

@@ -278,3 +278,41 @@ TEST_F(StandInCardTest, ACardThatComesOrGoesIsFollowedByTheNextStreamOpenedWithN
     recorder.stop();
     ASSERT_TRUE(runUntil([&] { return !recorder.isRunning(); }, 2.0));
 }
+
+TEST_F(StandInCardTest, TheEarpieceIsTheOutputDeviceNamedForIt)
+{
+    const auto sound = microphoneSamples(4410);
+    writeRecording(m_name, sound);
+    AudioPlayer player;
+    player.setSpeakerMode(false);
+    auto playOnce = [&] {
+        m_posted.clear();
+        player.playFromFileStartingAtPosition(m_name, 0);
+        return runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &player); }, 3.0);
+    };
+    auto earpieceSound = [] {
+        auto played = StandInCard::playedOnEarpiece();
+        std::erase(played, std::int16_t { 0 });
+        return played;
+    };
+
+    EXPECT_FALSE(m_card->hasEarpiece());
+    ASSERT_TRUE(playOnce());
+    EXPECT_EQ(playedSound(), sound) << "a card without an earpiece plays it on the speaker";
+
+    StandInCard::setEarpiece(true);
+    EXPECT_TRUE(m_card->hasEarpiece()) << "\"stand-in Earpiece\" matches \"earpiece\" whatever the case";
+    ASSERT_TRUE(playOnce());
+    EXPECT_EQ(earpieceSound(), sound);
+    EXPECT_EQ(playedSound(), sound) << "nothing more on the speaker";
+
+    setenv("PARLIVO_EARPIECE_DEVICE", "receiver", 1);
+    EXPECT_FALSE(m_card->hasEarpiece()) << "a chosen name replaces the usual one";
+    setenv("PARLIVO_EARPIECE_DEVICE", "STAND-IN", 1);
+    EXPECT_TRUE(m_card->hasEarpiece()) << "the default output itself is never the earpiece, the other one matches";
+    unsetenv("PARLIVO_EARPIECE_DEVICE");
+
+    EXPECT_TRUE(audio::PortAudioDevice::isEarpieceName("Handset Earpiece (hw:0,2)", "earpiece"));
+    EXPECT_FALSE(audio::PortAudioDevice::isEarpieceName("Speaker", "earpiece"));
+    EXPECT_FALSE(audio::PortAudioDevice::isEarpieceName("Earpiece", ""));
+}
