@@ -1,0 +1,367 @@
+// The playback screen end to end: opened from a list in its tab, played on the virtual
+// speaker under the manual clock, the play counts read back from the database.
+#include "PlaybackTest.h"
+
+#include "ui/ViewAnimator.h"
+
+using namespace e2e;
+
+namespace {
+
+size_t packetAt(double seconds)
+{
+    return static_cast<size_t>(seconds * PlaybackTest::kRate);
+}
+
+std::vector<std::int16_t> from(const std::vector<std::int16_t>& samples, size_t first)
+{
+    return { samples.begin() + static_cast<long>(std::min(first, samples.size())), samples.end() };
+}
+
+} // namespace
+
+TEST_F(PlaybackTest, ChoosingARowShowsTheDetailsAndPlayingToTheEndCountsOnce)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 2.0);
+    makeFiledRecording("Other", 1.0);
+    EXPECT_EQ(badge(), 2);
+
+    open(memo);
+    EXPECT_EQ(navigationOf(*m_recordings).topViewController().get(), &screen());
+    EXPECT_TRUE(delegate().tabBarController()->isTabBarHidden());
+    EXPECT_EQ(screen().title(), "Memo");
+    EXPECT_EQ(screen().titleLabel()->text(), "Memo");
+    EXPECT_EQ(screen().categoryLabel()->text(), "Category: " + memo->category());
+    EXPECT_EQ(screen().dateLabel()->text(), "Recorded: December 8, 2026 12:00\u202FPM");
+    EXPECT_EQ(screen().lengthLabel()->text(), "Duration: 0:02 (" + memo->size() + ")");
+    EXPECT_EQ(screen().commentsHeaderLabel()->text(), "Comments:");
+    EXPECT_EQ(screen().commentsLabel()->text(), "Comments on Memo");
+    EXPECT_EQ(screen().playTimeLabel()->text(), "0:00");
+    EXPECT_EQ(screen().remainingTimeLabel()->text(), "-0:02");
+    EXPECT_EQ(screen().playbackSlider()->maximumValue(), 2.0f);
+    EXPECT_FALSE(screen().deleteButton()->isHidden());
+    EXPECT_TRUE(screen().restoreButton()->isHidden());
+
+    device().clearSpeakerSamples();
+    tap(*screen().playPauseButton());
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(1.05);
+    EXPECT_EQ(screen().playTimeLabel()->text(), "0:01") << "the timer follows the sound";
+    EXPECT_NEAR(screen().playbackSlider()->value(), 1.0f, 0.11f);
+    advance(2);
+    EXPECT_EQ(device().speakerSamples(), soundOf(memo, 2.0)) << "the whole sound, once, in order";
+    EXPECT_FALSE(player().isRunning());
+    EXPECT_EQ(screen().playbackSlider()->value(), 0.0f);
+    EXPECT_EQ(screen().playTimeLabel()->text(), "0:00");
+    EXPECT_EQ(screen().remainingTimeLabel()->text(), "-0:02");
+    EXPECT_EQ(playPauseImage(), image("play.png"));
+    EXPECT_EQ(screen().timer(), nullptr);
+    EXPECT_EQ(memo->playCount(), 1);
+    EXPECT_EQ(row(memo->key())->playCount, 1);
+    EXPECT_EQ(badge(), 1) << "the played one is no longer new";
+}
+
+TEST_F(PlaybackTest, PauseHoldsTheSoundAndResumeGoesOnWhereItStopped)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 1.5);
+    open(memo);
+    device().clearSpeakerSamples();
+    playFor(0.5);
+    tap(*screen().playPauseButton());
+    EXPECT_TRUE(player().paused());
+    EXPECT_EQ(playPauseImage(), image("play.png"));
+    const size_t heard = device().speakerSamples().size();
+    const std::string shown = screen().playTimeLabel()->text();
+    advance(1);
+    EXPECT_EQ(device().speakerSamples().size(), heard);
+    EXPECT_EQ(screen().playTimeLabel()->text(), shown);
+
+    tap(*screen().playPauseButton());
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(2);
+    EXPECT_EQ(device().speakerSamples(), soundOf(memo, 1.5));
+    EXPECT_EQ(memo->playCount(), 1) << "a resume is the same playback";
+}
+
+TEST_F(PlaybackTest, ADragWhilePlayingRestartsAtTheSliderAndCountsAgain)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 3.0);
+    open(memo);
+    device().clearSpeakerSamples();
+    playFor(0.5);
+    auto& slider = *screen().playbackSlider();
+    dragSlider(slider, 2.0f);
+    const float value = slider.value();
+    EXPECT_NEAR(value, 2.0f, 0.1f);
+    const size_t beforeSeek = device().speakerSamples().size();
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(2);
+    const auto sound = soundOf(memo, 3.0);
+    EXPECT_EQ(from(device().speakerSamples(), beforeSeek), from(sound, packetAt(value)));
+    EXPECT_EQ(memo->playCount(), 2);
+    EXPECT_EQ(row(memo->key())->playCount, 2);
+}
+
+TEST_F(PlaybackTest, APositionChosenWhilePausedOrStoppedIsWherePlayStarts)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 3.0);
+    const auto sound = soundOf(memo, 3.0);
+    open(memo);
+    device().clearSpeakerSamples();
+    playFor(0.5);
+    tap(*screen().playPauseButton());
+    auto& slider = *screen().playbackSlider();
+    dragSlider(slider, 2.0f);
+    EXPECT_TRUE(player().paused()) << "a drag while paused only moves the slider";
+    EXPECT_TRUE(screen().playbackPositionAdjustedWhilePaused());
+    const size_t heard = device().speakerSamples().size();
+    advance(0.5);
+    EXPECT_EQ(device().speakerSamples().size(), heard);
+
+    const float value = slider.value();
+    tap(*screen().playPauseButton());
+    EXPECT_FALSE(screen().playbackPositionAdjustedWhilePaused());
+    advance(2);
+    EXPECT_EQ(from(device().speakerSamples(), heard), from(sound, packetAt(value)));
+    EXPECT_FALSE(player().isRunning());
+
+    // Stopped: letting go of the slider plays from there, and the button says so.
+    device().clearSpeakerSamples();
+    dragSlider(slider, 1.0f);
+    const float stoppedValue = slider.value();
+    EXPECT_TRUE(player().isRunning());
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(3);
+    EXPECT_EQ(device().speakerSamples(), from(sound, packetAt(stoppedValue)));
+    EXPECT_EQ(memo->playCount(), 3);
+}
+
+TEST_F(PlaybackTest, APositionMarkedWhilePausedDoesNotOutliveThePlayback)
+{
+    launchWithLists();
+    auto first = makeFiledRecording("First", 3.0);
+    auto second = makeFiledRecording("Second", 3.0, 1, 60);
+    m_recordings->sections = { { first, second } };
+    open(first);
+    playFor(0.5);
+    tap(*screen().playPauseButton());
+    dragSlider(*screen().playbackSlider(), 2.0f);
+    ASSERT_TRUE(screen().playbackPositionAdjustedWhilePaused());
+
+    tap(*screen().skipForwardButton());
+    advance(1);
+    ASSERT_EQ(screen().currentRecording(), second);
+    EXPECT_FALSE(player().isRunning());
+    device().clearSpeakerSamples();
+    dragSlider(*screen().playbackSlider(), 1.0f);
+    const float value = screen().playbackSlider()->value();
+    EXPECT_TRUE(player().isRunning()) << "the next recording plays from where its slider was let go";
+    advance(3);
+    EXPECT_EQ(device().speakerSamples(), from(soundOf(second, 3.0), packetAt(value)));
+    EXPECT_EQ(second->playCount(), 1);
+}
+
+TEST_F(PlaybackTest, TheRouteSwitchRestartsWhereTheSoundWasAndIsKept)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 3.0);
+    const auto sound = soundOf(memo, 3.0);
+    open(memo);
+    EXPECT_EQ(screen().speakerButton()->titleForState(ui::ControlStateNormal), "Speaker On");
+    device().clearSpeakerSamples();
+    playFor(1.0);
+
+    // No earpiece on this machine: the switch is kept and the sound stays on the speaker.
+    const double position = player().position();
+    const size_t heard = device().speakerSamples().size();
+    tap(*screen().speakerButton());
+    EXPECT_EQ(setting("playMode"), "earpiece");
+    EXPECT_EQ(screen().speakerButton()->titleForState(ui::ControlStateNormal), "Speaker Off");
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(3);
+    EXPECT_EQ(from(device().speakerSamples(), heard), from(sound, packetAt(position)));
+    EXPECT_TRUE(device().earpieceSamples().empty());
+    EXPECT_EQ(memo->playCount(), 2) << "the restart counts";
+
+    // A handset: the earpiece plays from the switch on.
+    device().setHasEarpiece(true);
+    device().clearSpeakerSamples();
+    tap(*screen().speakerButton());
+    EXPECT_EQ(setting("playMode"), "speaker");
+    playFor(1.0);
+    const double atSwitch = player().position();
+    const size_t onSpeaker = device().speakerSamples().size();
+    tap(*screen().speakerButton());
+    advance(3);
+    EXPECT_EQ(device().speakerSamples().size(), onSpeaker);
+    EXPECT_EQ(device().earpieceSamples(), from(sound, packetAt(atSwitch)));
+
+    // Shown again, the screen reads the kept mode.
+    navigationOf(*m_recordings).popViewControllerAnimated(false);
+    open(memo);
+    EXPECT_EQ(screen().speakerButton()->titleForState(ui::ControlStateNormal), "Speaker Off");
+}
+
+TEST_F(PlaybackTest, SkipStepsThroughTheListAcrossSectionsAndStopsThePlayer)
+{
+    launchWithLists();
+    auto a = makeFiledRecording("A", 2.0);
+    auto b = makeFiledRecording("B", 2.0, 1, 60);
+    auto c = makeFiledRecording("C", 2.0, 1, 3 * 86400.0);
+    m_recordings->sections = { { a, b }, { c } };
+    open(b);
+    auto content = screen().recordingContentView();
+
+    playFor(0.5);
+    tap(*screen().skipForwardButton());
+    EXPECT_EQ(screen().currentRecording(), c) << "the next section's first row";
+    ASSERT_NE(ui::ViewAnimator::shared().transition(*content), nullptr);
+    EXPECT_EQ(ui::ViewAnimator::shared().transition(*content)->type, ui::ViewAnimationTransition::CurlUp);
+    advance(0.7);
+    EXPECT_FALSE(player().isRunning());
+    EXPECT_EQ(playPauseImage(), image("play.png"));
+    EXPECT_EQ(screen().titleLabel()->text(), "C");
+    EXPECT_EQ(screen().playbackSlider()->value(), 0.0f);
+
+    // At the end: nothing moves, and the player keeps playing.
+    playFor(0.3);
+    tap(*screen().skipForwardButton());
+    EXPECT_EQ(screen().currentRecording(), c);
+    EXPECT_EQ(ui::ViewAnimator::shared().transition(*content), nullptr);
+    EXPECT_TRUE(player().isRunning());
+    EXPECT_FALSE(player().paused());
+
+    tap(*screen().skipBackButton());
+    EXPECT_EQ(ui::ViewAnimator::shared().transition(*content)->type, ui::ViewAnimationTransition::CurlDown);
+    advance(0.7);
+    EXPECT_EQ(screen().currentRecording(), b);
+    EXPECT_FALSE(player().isRunning());
+    tap(*screen().skipBackButton());
+    advance(0.7);
+    EXPECT_EQ(screen().currentRecording(), a);
+    tap(*screen().skipBackButton());
+    EXPECT_EQ(screen().currentRecording(), a);
+    EXPECT_EQ(ui::ViewAnimator::shared().transition(*content), nullptr);
+
+    screen().setDataSource(nullptr);
+    EXPECT_FALSE(screen().goToNextRecording());
+    EXPECT_FALSE(screen().goToPreviousRecording());
+    screen().setDataSource(m_recordings.get());
+}
+
+TEST_F(PlaybackTest, DeleteMovesToTheTrashAndRestoreMovesBack)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 2.0);
+    open(memo);
+    playFor(0.5);
+    tap(*screen().deleteButton());
+    EXPECT_EQ(memo->location(), 2);
+    EXPECT_EQ(row(memo->key())->location, 2);
+    EXPECT_FALSE(player().isRunning());
+    advance(0.6);
+    EXPECT_EQ(navigationOf(*m_recordings).topViewController(), m_recordings);
+    EXPECT_EQ(badge(), 0) << "the trash is not counted";
+
+    m_trash->sections = { { memo } };
+    delegate().tabBarController()->setSelectedIndex(2);
+    m_trash->choose(memo);
+    advance(0.6);
+    auto& trashScreen = *m_trash->player();
+    EXPECT_FALSE(trashScreen.restoreButton()->isHidden());
+    EXPECT_TRUE(trashScreen.deleteButton()->isHidden());
+    tap(*trashScreen.restoreButton());
+    EXPECT_EQ(memo->location(), 1);
+    EXPECT_EQ(row(memo->key())->location, 1);
+    advance(0.6);
+    EXPECT_EQ(navigationOf(*m_trash).topViewController(), m_trash);
+}
+
+TEST_F(PlaybackTest, BackLeavesTheSoundPlayingAndOnlyAnotherRecordingStopsIt)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 3.0);
+    auto other = makeFiledRecording("Other", 2.0);
+    const auto sound = soundOf(memo, 3.0);
+    open(memo);
+    device().clearSpeakerSamples();
+    playFor(0.5);
+
+    navigationOf(*m_recordings).popViewControllerAnimated(true);
+    advance(0.6);
+    EXPECT_FALSE(delegate().tabBarController()->isTabBarHidden());
+    EXPECT_TRUE(player().isRunning());
+    m_recordings->choose(memo);
+    EXPECT_TRUE(player().isRunning()) << "the same recording chosen again plays on";
+    EXPECT_NEAR(screen().playbackSlider()->value(), player().position(), 1e-4) << "the slider shows where the sound is, not 0";
+    advance(0.6);
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(2.5);
+    EXPECT_EQ(device().speakerSamples(), sound) << "one playback, never restarted";
+    EXPECT_EQ(memo->playCount(), 1);
+
+    playFor(0.5);
+    navigationOf(*m_recordings).popViewControllerAnimated(true);
+    advance(0.6);
+    open(other);
+    EXPECT_FALSE(player().isRunning());
+    EXPECT_EQ(screen().playbackSlider()->value(), 0.0f);
+    EXPECT_EQ(screen().titleLabel()->text(), "Other");
+}
+
+TEST_F(PlaybackTest, ThePhotoZoomsUnzoomsAndIsUnzoomedAfterLeaving)
+{
+    launchWithLists();
+    auto plain = makeFiledRecording("Plain", 1.0);
+    auto pictured = makeFiledRecording("Pictured", 1.0);
+    auto picture = gfx::BitmapContext::create(40, 40, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+    picture->fillRect(gfx::Rect(0, 0, 40, 40), gfx::Color::rgba(0.9f, 0.5f, 0.1f));
+    pictured->setImage(std::make_shared<const std::vector<std::uint8_t>>(picture->makeImage()->pngData()));
+    pictured->save();
+
+    open(plain);
+    auto& button = *screen().recordingImageButton();
+    EXPECT_EQ(button.backgroundImageForState(ui::ControlStateNormal), image("recording_symbol_normal.png"));
+    EXPECT_FALSE(button.showsTouchWhenHighlighted());
+    tap(button);
+    EXPECT_EQ(button.transform(), screen().scaledImageTransform());
+    EXPECT_FALSE(button.isUserInteractionEnabled()) << "no second tap while it moves";
+    advance(0.7);
+    EXPECT_TRUE(button.isUserInteractionEnabled());
+    const gfx::Rect zoomed = button.convertRectToView(button.bounds(), screen().recordingContentView().get());
+    EXPECT_NEAR(zoomed.width(), 320, 0.01);
+    EXPECT_NEAR(zoomed.height(), 297.6, 0.01);
+    EXPECT_NEAR(zoomed.midX(), 160, 0.01);
+    EXPECT_NEAR(zoomed.midY(), 149, 0.01);
+    tap(button);
+    advance(0.7);
+    EXPECT_TRUE(button.transform().isIdentity());
+
+    navigationOf(*m_recordings).popViewControllerAnimated(true);
+    advance(0.6);
+    open(pictured);
+    EXPECT_NE(button.backgroundImageForState(ui::ControlStateNormal), image("recording_symbol_normal.png"));
+    EXPECT_TRUE(button.showsTouchWhenHighlighted());
+    tap(button);
+    advance(0.7);
+    navigationOf(*m_recordings).popViewControllerAnimated(true);
+    advance(0.6);
+    EXPECT_TRUE(button.transform().isIdentity()) << "unzoomed once it has left";
+}
+
+TEST_F(PlaybackTest, AFileThatCannotPlayLeavesThePlayButton)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 1.0);
+    foundation::removeItem(audioPath(memo->audioFileName()));
+    open(memo);
+    tap(*screen().playPauseButton());
+    advance(0.5);
+    EXPECT_FALSE(player().isRunning());
+    EXPECT_EQ(playPauseImage(), image("play.png"));
+    EXPECT_EQ(memo->playCount(), 0);
+}
