@@ -101,4 +101,10 @@ TEST_F(PlaybackScreenshotTest, DetailsPlayingZoomedTrashAndAPageCurlHalfWay)
     const gfx::Point restoreCentre = centreOf(*m_trash->player()->restoreButton());
     const auto green = at(*trash, { restoreCentre.x - 50, restoreCentre.y });
     EXPECT_GT(green.green, green.red) << "the green restore button in the delete button's place";
+
+    tap(*m_trash->player()->speakerButton());
+    auto earpiece = shoot("speaker_off");
+    const gfx::Point speakerCentre = centreOf(*m_trash->player()->speakerButton());
+    const auto black = at(*earpiece, { speakerCentre.x + 50, speakerCentre.y + 10 });
+    EXPECT_LT(black.red + black.green + black.blue, 3 * 90) << "the dark button of the earpiece";
 }
