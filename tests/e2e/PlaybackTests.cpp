@@ -2,6 +2,9 @@
 // speaker under the manual clock, the play counts read back from the database.
 #include "PlaybackTest.h"
 
+#include "ControlPanelView.h"
+
+#include "foundation/Log.h"
 #include "ui/ViewAnimator.h"
 
 using namespace e2e;
@@ -364,4 +367,27 @@ TEST_F(PlaybackTest, AFileThatCannotPlayLeavesThePlayButton)
     EXPECT_FALSE(player().isRunning());
     EXPECT_EQ(playPauseImage(), image("play.png"));
     EXPECT_EQ(memo->playCount(), 0);
+}
+
+TEST_F(PlaybackTest, TheTransportPanelSlidesAwayAndBackAndAMemoryWarningIsLogged)
+{
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 1.0);
+    open(memo);
+    auto& panel = *screen().playbackControlPanel();
+    auto& restore = *screen().restoreButton();
+    screen().hidePlaybackControls();
+    EXPECT_FALSE(panel.isUserInteractionEnabled());
+    EXPECT_EQ(panel.transform(), gfx::AffineTransform::makeTranslation(0, 120));
+    EXPECT_EQ(restore.transform(), gfx::AffineTransform::makeTranslation(0, 120));
+    advance(0.7);
+    screen().showPlaybackControls();
+    EXPECT_TRUE(panel.isUserInteractionEnabled());
+    EXPECT_TRUE(panel.transform().isIdentity());
+    EXPECT_TRUE(restore.transform().isIdentity());
+
+    foundation::LogCapture log;
+    ui::Application::sharedApplication().raiseMemoryWarning();
+    runLoop().runPending();
+    EXPECT_TRUE(log.contains("MEMORY WARNING!  Playback"));
 }
