@@ -5,6 +5,8 @@
 #include "ControlPanelView.h"
 
 #include "foundation/Log.h"
+#include "ui/BarButtonItem.h"
+#include "ui/NavigationItem.h"
 #include "ui/ViewAnimator.h"
 
 using namespace e2e;
@@ -45,6 +47,9 @@ TEST_F(PlaybackTest, ChoosingARowShowsTheDetailsAndPlayingToTheEndCountsOnce)
     EXPECT_EQ(screen().playbackSlider()->maximumValue(), 2.0f);
     EXPECT_FALSE(screen().deleteButton()->isHidden());
     EXPECT_TRUE(screen().restoreButton()->isHidden());
+    auto edit = screen().navigationItem()->rightBarButtonItem();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->systemItem(), ui::BarButtonSystemItem::Edit);
 
     device().clearSpeakerSamples();
     tap(*screen().playPauseButton());
