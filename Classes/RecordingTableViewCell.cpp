@@ -78,12 +78,13 @@ void RecordingTableViewCell::refreshImage()
         setImage(ui::imageNamed("new.png"));
     if (!m_showImages)
         return;
-    std::shared_ptr<gfx::Image> photo;
-    if (m_displayedRecording) {
-        if (RecordingImage bytes = m_displayedRecording->image())
-            photo = gfx::Image::fromPNGData(*bytes);
+    RecordingImage bytes = m_displayedRecording ? m_displayedRecording->image() : nullptr;
+    // Every reload refills the rows in view: a photo already decoded here is not decoded again.
+    if (bytes != m_photoBytes) {
+        m_photoBytes = bytes;
+        m_photo = bytes ? gfx::Image::fromPNGData(*bytes) : nullptr;
     }
-    m_imageView->setImage(photo ? photo : ui::imageNamed("recording_symbol_small.png"));
+    m_imageView->setImage(m_photo ? m_photo : ui::imageNamed("recording_symbol_small.png"));
 }
 
 void RecordingTableViewCell::setSelected(bool selected, bool animated)

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "Recording.h"
+
 #include "ui/TableView.h"
 #include "ui/TableViewCell.h"
 
 #include <memory>
 
-class Recording;
 
 namespace ui {
 class ImageView;
@@ -52,6 +53,9 @@ private:
     void updateLabelHighlight();
 
     std::shared_ptr<Recording> m_displayedRecording;
+    /// The photo last shown and its decoded picture.
+    RecordingImage m_photoBytes;
+    std::shared_ptr<gfx::Image> m_photo;
     std::shared_ptr<ui::ImageView> m_imageView;
     std::shared_ptr<ui::Label> m_titleLabel;
     std::shared_ptr<ui::Label> m_categoryLabel;

@@ -268,6 +268,10 @@ TEST_F(RecordingsListTest, ListStyleAndShowImagesSetTheTableAndTheCellLayout)
     EXPECT_EQ(photoCell->imageView()->frame(), gfx::Rect(240, 6, 44, 44));
     ASSERT_TRUE(photoCell->imageView()->image());
     EXPECT_EQ(photoCell->imageView()->image()->pixelWidth(), 64);
+    // A reload refills the row without decoding its photo again.
+    const auto decoded = photoCell->imageView()->image();
+    tableOf(myRecordings()).reloadData();
+    EXPECT_EQ(cellAt(myRecordings(), { 0, 1 })->imageView()->image(), decoded);
     // Without a photo the small recording symbol stands in.
     auto plainCell = cellAt(myRecordings(), { 0, 0 });
     EXPECT_EQ(plainCell->imageView()->image(), ui::imageNamed("recording_symbol_small.png"));
