@@ -147,6 +147,52 @@ std::string HelperMethods::formattedSimpleDate(double date)
     return foundation::formatDate(date, "yyyy");
 }
 
+HelperMethods::SimpleDateSections::SimpleDateSections()
+{
+    // The boundaries of formattedSimpleDate, in its order; each rule holds for dates after
+    // its start, so the first start a date lies after names it.
+    auto calendar = foundation::Calendar::current();
+    auto today = calendar.components(foundation::currentDate());
+    double t0 = startOfToday(calendar, today);
+    m_periods.push_back({ t0, foundation::localizedString("Today") });
+    m_periods.push_back({ t0 - kDay, foundation::localizedString("Yesterday") });
+    double weekStart = t0 - (today.weekday - 1) * kDay;
+    m_periods.push_back({ weekStart, foundation::localizedString("This Week") });
+    if (auto lastWeek = calendar.startOfUnit(foundation::CalendarUnit::Week, weekStart - kDay))
+        m_periods.push_back({ *lastWeek, foundation::localizedString("Last Week") });
+    double monthStart = t0 - (today.day - 1) * kDay;
+    m_periods.push_back({ monthStart, foundation::localizedString("This Month") });
+    if (auto lastMonth = calendar.startOfUnit(foundation::CalendarUnit::Month, monthStart - kDay))
+        m_periods.push_back({ *lastMonth, foundation::localizedString("Last Month") });
+}
+
+std::string HelperMethods::SimpleDateSections::titleForDate(double date)
+{
+    for (const Period& period : m_periods)
+        if (period.start < date)
+            return period.title;
+    for (const Year& year : m_years)
+        if (year.start <= date && date < year.end)
+            return year.title;
+    // A year not met yet: one calendar question for its bounds, one text for its label.
+    Year year;
+    year.title = foundation::formatDate(date, "yyyy");
+    auto calendar = foundation::Calendar::current();
+    auto start = calendar.startOfUnit(foundation::CalendarUnit::Year, date);
+    // More than a year after its start always lies in the next year.
+    auto end = start ? calendar.startOfUnit(foundation::CalendarUnit::Year, *start + 367 * kDay) : std::nullopt;
+    if (!start || !end || !(*start <= date && date < *end)) {
+        // No bounds to keep (a date ICU cannot place): the text answers this date alone.
+        year.start = date;
+        year.end = std::nextafter(date, INFINITY);
+    } else {
+        year.start = *start;
+        year.end = *end;
+    }
+    m_years.push_back(std::move(year));
+    return m_years.back().title;
+}
+
 gfx::Path HelperMethods::createRoundedRectanglePath(const gfx::Rect& rect, float radius)
 {
     const float x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height(), r = radius;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ui {
 class View;
@@ -62,6 +63,33 @@ public:
     /// The section label of a date: "Today", "Yesterday", "This Week", "Last Week",
     /// "This Month", "Last Month" (display texts), else its year. Future dates are "Today".
     static std::string formattedSimpleDate(double date);
+
+    /// formattedSimpleDate for many dates at one "now": the period boundaries and their
+    /// display texts are worked out once, at construction, so a list's rebuild costs no
+    /// calendar or formatter per row; a year's text is made once per year met. Gives exactly
+    /// formattedSimpleDate's texts as long as "now" is the construction's. Main thread.
+    class SimpleDateSections {
+    public:
+        SimpleDateSections();
+        /// The section label of date (see formattedSimpleDate).
+        std::string titleForDate(double date);
+
+    private:
+        struct Year {
+            double start { 0 };
+            double end { 0 };
+            std::string title;
+        };
+
+        // The boundaries of the relative periods, newest first, each with its label; a
+        // period whose start the calendar could not give is left out.
+        struct Period {
+            double start { 0 };
+            std::string title;
+        };
+        std::vector<Period> m_periods;
+        std::vector<Year> m_years;
+    };
 
     // Drawing helpers of the studio's own views.
 

@@ -2,9 +2,11 @@
 
 #include "AudioQueueObject.h"
 #include "HelperMethods.h"
+#include "MyRecordingsViewController.h"
 #include "Recording.h"
 #include "RecordingLibrary.h"
 #include "RecordingStudioViewController.h"
+#include "TrashBinViewController.h"
 
 #include "audio/Session.h"
 #include "foundation/Bundle.h"
@@ -111,10 +113,17 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     std::vector<std::shared_ptr<ui::ViewController>> controllers;
     controllers.reserve(4);
 
+    auto addTab = [&controllers](std::shared_ptr<ui::ViewController> screen) {
+        auto navigation = std::make_shared<ui::NavigationController>(std::move(screen));
+        navigation->navigationBar()->setBarStyle(ui::BarStyle::Black);
+        controllers.push_back(std::move(navigation));
+    };
     m_studio = RecordingStudioViewController::create();
-    auto navigation = std::make_shared<ui::NavigationController>(m_studio);
-    navigation->navigationBar()->setBarStyle(ui::BarStyle::Black);
-    controllers.push_back(navigation);
+    addTab(m_studio);
+    m_myRecordings = MyRecordingsViewController::create();
+    addTab(m_myRecordings);
+    m_trashBin = TrashBinViewController::create();
+    addTab(m_trashBin);
 
     m_tabBarController = std::make_shared<ui::TabBarController>();
     m_tabBarController->setViewControllers(std::move(controllers));
@@ -148,6 +157,8 @@ void ParlivoAppDelegate::updateUnplayedCount()
             ++count;
     }
     ui::Application::sharedApplication().setApplicationIconBadgeNumber(count);
+    if (m_myRecordings)
+        m_myRecordings->tabBarItem()->setBadgeValue(count > 0 ? std::optional<std::string>(foundation::format("%i", count)) : std::nullopt);
 }
 
 void ParlivoAppDelegate::audioSessionInterruptionStart()

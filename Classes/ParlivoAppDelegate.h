@@ -8,7 +8,9 @@
 #include <string>
 
 class AudioQueueObject;
+class MyRecordingsViewController;
 class RecordingStudioViewController;
+class TrashBinViewController;
 
 namespace ui {
 class TabBarController;
@@ -27,13 +29,13 @@ void interruptionListenerCallback(void* inClientData, std::uint32_t inInterrupti
 
 /// The root object of the running application. It registers the settings defaults, keeps
 /// the audio session's interruptions and the one-queue-at-a-time rule, builds the window with
-/// the tab bar and the Studio tab at launch, keeps the unplayed count on the application
-/// icon, offers a recording that an interruption cut off in the previous run, starts instant
+/// the tab bar and its tabs (Studio, Recordings, Trash) at launch, keeps the unplayed count on
+/// the application icon and the Recordings tab, offers a recording that an interruption cut off in the previous run, starts instant
 /// recording when asked to, and at termination settles the studio's recording, empties the
 /// trash when asked to and closes the database.
 ///
 /// The application owns the delegate for the whole run; the delegate owns the window, the
-/// tab bar controller and the studio. Main thread only.
+/// tab bar controller and the tab screens. Main thread only.
 class ParlivoAppDelegate : public ui::ApplicationDelegate {
 public:
     /// Registers the default of every settings key with the settings store. Runs once per
@@ -60,7 +62,7 @@ public:
     void applicationWillTerminate(ui::Application& application) override;
 
     /// Counts the recordings in My Recordings that were never played and shows the count on
-    /// the application icon (0 removes the badge).
+    /// the application icon (0 removes the badge) and on the Recordings tab (none for 0).
     void updateUnplayedCount();
     /// The studio's recording's key is stored under "interruptedRecordingKey" and the starting
     /// notification posted; the studio holds its audio and keeps a recording under way in
@@ -75,6 +77,8 @@ public:
     const std::shared_ptr<ui::Window>& window() const { return m_window; }
     const std::shared_ptr<ui::TabBarController>& tabBarController() const { return m_tabBarController; }
     const std::shared_ptr<RecordingStudioViewController>& studio() const { return m_studio; }
+    const std::shared_ptr<MyRecordingsViewController>& myRecordings() const { return m_myRecordings; }
+    const std::shared_ptr<TrashBinViewController>& trashBin() const { return m_trashBin; }
     /// The queue that announced its start last; kept when it stops.
     const std::shared_ptr<AudioQueueObject>& activeAudioQueue() const { return m_activeAudioQueue; }
     void setActiveAudioQueue(std::shared_ptr<AudioQueueObject> queue) { m_activeAudioQueue = std::move(queue); }
@@ -83,6 +87,8 @@ private:
     std::shared_ptr<ui::Window> m_window;
     std::shared_ptr<ui::TabBarController> m_tabBarController;
     std::shared_ptr<RecordingStudioViewController> m_studio;
+    std::shared_ptr<MyRecordingsViewController> m_myRecordings;
+    std::shared_ptr<TrashBinViewController> m_trashBin;
     std::shared_ptr<AudioQueueObject> m_activeAudioQueue;
     /// Held by the session's listener weakly: an interruption delivered after the delegate
     /// has gone finds no one.

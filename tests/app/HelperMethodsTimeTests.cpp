@@ -104,3 +104,55 @@ TEST_F(HelperMethodsTime, DaysAndWeeksAreTheUsersCalendars)
     EXPECT_EQ(HelperMethods::formattedSimpleDate(utc(2026, 11, 30, 12)), "Last Week");
     EXPECT_EQ(HelperMethods::formattedShortDate(utc(2026, 12, 6, 23)), "Sonntag");
 }
+
+TEST_F(HelperMethodsTime, SectionsWorkedOutOnceGiveTheSameLabelsAsEachDateAlone)
+{
+    // Days around every boundary: day, week, month and year starts, DST changes (spring and
+    // autumn in New York and Berlin), the turn of the year on both sides of 1 January, and a
+    // locale whose week starts on Monday.
+    struct Setting {
+        const char* locale;
+        const char* zone;
+        int year, month, day, hour;
+    };
+    const Setting settings[] = {
+        { "en_US", "UTC", 2026, 12, 8, 12 },
+        { "en_US", "UTC", 2027, 1, 1, 0 },
+        { "en_US", "UTC", 2026, 12, 30, 23 },
+        { "en_US", "UTC", 2026, 11, 1, 10 },
+        { "en_US", "America/New_York", 2026, 3, 9, 1 },
+        { "en_US", "America/New_York", 2026, 11, 2, 8 },
+        { "de_DE", "Europe/Berlin", 2026, 3, 30, 0 },
+        { "de_DE", "Europe/Berlin", 2026, 10, 26, 14 },
+        { "de_DE", "Europe/Berlin", 2027, 1, 4, 9 },
+        { "en_US", "Pacific/Auckland", 2026, 4, 6, 3 },
+    };
+    for (const Setting& s : settings) {
+        foundation::setDefaultLocale(s.locale);
+        foundation::setDefaultTimeZone(s.zone);
+        foundation::Calendar calendar(s.locale, s.zone);
+        const double now = *calendar.dateFromComponents(s.year, s.month, s.day, s.hour);
+        setNow(now);
+        HelperMethods::SimpleDateSections sections;
+
+        std::vector<double> dates { now, now + 86'400 * 40 };
+        // Every local day start of the last 80 days, a second either side, and hours between.
+        for (double day = now + 86'400; day > now - 86'400 * 80; day -= 86'400) {
+            const double start = *calendar.startOfUnit(foundation::CalendarUnit::Day, day);
+            for (double offset : { -1.0, 0.0, 1.0, 3600.0 * 5, 3600.0 * 13, 3600.0 * 23 })
+                dates.push_back(start + offset);
+        }
+        // Every year start back to six years ago, a second and a day either side, and days between.
+        for (int year = s.year + 1; year >= s.year - 6; --year) {
+            const double start = *calendar.dateFromComponents(year, 1, 1);
+            for (double offset : { -86'400.0, -1.0, 0.0, 1.0, 86'400.0, 86'400.0 * 100, 86'400.0 * 200 })
+                dates.push_back(start + offset);
+        }
+        for (double date : dates)
+            ASSERT_EQ(sections.titleForDate(date), HelperMethods::formattedSimpleDate(date))
+                << s.locale << " " << s.zone << " now " << now << " date " << date;
+        // The years met stay right when asked again in another order.
+        for (auto it = dates.rbegin(); it != dates.rend(); ++it)
+            ASSERT_EQ(sections.titleForDate(*it), HelperMethods::formattedSimpleDate(*it)) << *it;
+    }
+}

@@ -1,5 +1,8 @@
 #include "StudioTest.h"
 
+#include "MyRecordingsViewController.h"
+#include "TrashBinViewController.h"
+
 #include "foundation/Log.h"
 #include "foundation/UUID.h"
 #include "ui/NavigationController.h"
@@ -13,7 +16,7 @@ class ApplicationShellTest : public StudioTest { };
 
 } // namespace
 
-TEST_F(ApplicationShellTest, LaunchShowsTheStudioTabInABlackNavigationBar)
+TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsAndTrashTabsInBlackNavigationBars)
 {
     launch();
     auto& application = ui::Application::sharedApplication();
@@ -21,18 +24,29 @@ TEST_F(ApplicationShellTest, LaunchShowsTheStudioTabInABlackNavigationBar)
     EXPECT_TRUE(window().isKeyWindow());
     EXPECT_EQ(window().frame(), gfx::Rect(0, 0, 320, 480));
     const auto& tabs = *delegate().tabBarController();
-    ASSERT_EQ(tabs.viewControllers().size(), 1u);
-    auto* navigation = dynamic_cast<ui::NavigationController*>(tabs.viewControllers()[0].get());
-    ASSERT_TRUE(navigation);
-    EXPECT_EQ(navigation->topViewController().get(), &studio());
-    EXPECT_EQ(navigation->navigationBar()->barStyle(), ui::BarStyle::Black);
+    ASSERT_EQ(tabs.viewControllers().size(), 3u);
+    const ui::ViewController* screens[] = { &studio(), delegate().myRecordings().get(), delegate().trashBin().get() };
+    for (size_t i = 0; i < 3; ++i) {
+        auto* navigation = dynamic_cast<ui::NavigationController*>(tabs.viewControllers()[i].get());
+        ASSERT_TRUE(navigation) << i;
+        EXPECT_EQ(navigation->topViewController().get(), screens[i]) << i;
+        EXPECT_EQ(navigation->navigationBar()->barStyle(), ui::BarStyle::Black) << i;
+    }
     EXPECT_EQ(studio().title(), text("Studio"));
     EXPECT_EQ(studio().tabBarItem()->image(), ui::imageNamed("microphone.png"));
     EXPECT_EQ(studio().navigationItem()->rightBarButtonItem(), nullptr);
+    EXPECT_EQ(delegate().myRecordings()->title(), text("Recordings"));
+    EXPECT_EQ(delegate().myRecordings()->tabBarItem()->image(), ui::imageNamed("recordings.png"));
+    EXPECT_EQ(delegate().trashBin()->title(), text("Trash"));
+    EXPECT_EQ(delegate().trashBin()->tabBarItem()->image(), ui::imageNamed("trashcan.png"));
+    EXPECT_TRUE(ui::imageNamed("recordings.png"));
+    EXPECT_TRUE(ui::imageNamed("trashcan.png"));
 
     foundation::LogCapture log;
     application.raiseMemoryWarning();
     EXPECT_TRUE(log.contains("MEMORY WARNING!  Studio"));
+    EXPECT_TRUE(log.contains("MEMORY WARNING!  My Recordings"));
+    EXPECT_TRUE(log.contains("MEMORY WARNING!  Trash Bin"));
     EXPECT_TRUE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::PortraitUpsideDown));
     EXPECT_FALSE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::LandscapeLeft));
 }
@@ -50,6 +64,7 @@ TEST_F(ApplicationShellTest, TheIconBadgeCountsUnplayedRecordingsInMyRecordings)
     }
     launch();
     EXPECT_EQ(ui::Application::sharedApplication().applicationIconBadgeNumber(), 2);
+    EXPECT_EQ(delegate().myRecordings()->tabBarItem()->badgeValue(), std::optional<std::string>("2"));
 
     // Playing one elsewhere (its count raised and saved) takes it off; deleting another too.
     auto recordings = library.recordings();
@@ -58,6 +73,7 @@ TEST_F(ApplicationShellTest, TheIconBadgeCountsUnplayedRecordingsInMyRecordings)
     EXPECT_EQ(ui::Application::sharedApplication().applicationIconBadgeNumber(), 1);
     recordings[2]->deleteRecording();
     EXPECT_EQ(ui::Application::sharedApplication().applicationIconBadgeNumber(), 0);
+    EXPECT_EQ(delegate().myRecordings()->tabBarItem()->badgeValue(), std::nullopt);
 }
 
 TEST_F(ApplicationShellTest, OnlyOneQueueRunsAtATime)

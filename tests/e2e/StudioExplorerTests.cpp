@@ -4,6 +4,8 @@
 #include "HelperMethods.h"
 
 #include "foundation/FileManager.h"
+#include "ui/TabBar.h"
+#include "ui/TabBarController.h"
 
 #include <algorithm>
 #include <chrono>
@@ -177,6 +179,21 @@ protected:
         return result;
     }
 
+    /// Taps a panel's button unless its panel has slid down behind the tab bar: a finger
+    /// there would choose another tab, which is outside the studio's walk. Seeking likewise.
+    bool tapUnlessUnderTheTabBar(const ui::View& button)
+    {
+        if (underTheTabBar(centreOf(button)))
+            return false;
+        tap(button);
+        return true;
+    }
+    bool underTheTabBar(gfx::Point point)
+    {
+        auto& bar = *delegate().tabBarController()->tabBar();
+        return bar.convertRectToView(bar.bounds(), nullptr).containsPoint(point);
+    }
+
     /// Applies action; false when it does not apply to the screen as it is (no alert, no
     /// title entry), in which case nothing was done.
     bool apply(Action action)
@@ -201,14 +218,16 @@ protected:
             tapAtOffset(41, 41);
             break;
         case TapRecordPause:
-            tap(*studio.recordPauseButton());
-            break;
+            return tapUnlessUnderTheTabBar(*studio.recordPauseButton());
         case TapPlayPause:
-            tap(*studio.playPauseButton());
-            break;
-        case Seek:
+            return tapUnlessUnderTheTabBar(*studio.playPauseButton());
+        case Seek: {
+            auto& slider = *studio.playbackSlider();
+            if (underTheTabBar(slider.convertPointToView(slider.thumbRectForBounds(slider.bounds(), slider.value()).center(), nullptr)))
+                return false;
             seek();
             break;
+        }
         case TitleReturn:
             if (!studio.titleTextField()->isFirstResponder())
                 return false;
