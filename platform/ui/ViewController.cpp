@@ -1,6 +1,7 @@
 #include "ui/ViewController.h"
 
 #include "ui/NavigationController.h"
+#include "ui/NavigationItem.h"
 #include "ui/Screen.h"
 #include "ui/TabBarController.h"
 #include "ui/Window.h"
@@ -221,6 +222,32 @@ void ViewController::windowWillHideView(View& view)
         return;
     controller->beginAppearanceTransition(false, false);
     controller->endAppearanceTransition();
+}
+
+std::string ViewController::shownTitle(const Window& window)
+{
+    const ViewController* controller = nullptr;
+    const auto& subviews = window.subviews();
+    for (auto it = subviews.rbegin(); it != subviews.rend() && !controller; ++it) {
+        auto* candidate = dynamic_cast<ViewController*>((*it)->nextResponder());
+        if (candidate && !candidate->m_parent && !candidate->m_presenting)
+            controller = candidate;
+    }
+    std::string title;
+    while (controller) {
+        const std::string& own = controller->m_navigationItem && !controller->m_navigationItem->title().empty()
+            ? controller->m_navigationItem->title()
+            : controller->m_title;
+        if (!own.empty())
+            title = own;
+        if (controller->m_modal) {
+            controller = controller->m_modal.get();
+            continue;
+        }
+        auto children = controller->visibleChildViewControllers();
+        controller = children.empty() ? nullptr : children.back();
+    }
+    return title;
 }
 
 void ViewController::sendMemoryWarningToAll()
