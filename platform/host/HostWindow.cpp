@@ -226,10 +226,30 @@ void HostWindow::touchEvent(QTouchEvent* event)
 
 void HostWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (auto key = keyFor(event->key()))
-        m_window.sendKey(*key);
-    else if (!event->text().isEmpty() && event->text().at(0).isPrint())
-        m_window.sendText(event->text().toStdString());
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    ui::KeyCommand command;
+    command.control = modifiers & Qt::ControlModifier;
+    command.alt = modifiers & Qt::AltModifier;
+    const int key = event->key();
+    const QString text = event->text();
+    if (key == Qt::Key_F1) {
+        command.key = ui::Key::Help;
+        m_window.sendKeyCommand(command);
+    } else if (auto special = keyFor(key)) {
+        if (command.control || command.alt) {
+            command.key = special;
+            m_window.sendKeyCommand(command);
+        } else
+            m_window.sendKey(*special);
+    } else if ((command.control || command.alt) && ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))) {
+        // With Control the text is a control character; the key says which it was.
+        command.character = std::string(1, char(key >= Qt::Key_A ? 'a' + (key - Qt::Key_A) : '0' + (key - Qt::Key_0)));
+        m_window.sendKeyCommand(command);
+    } else if (!text.isEmpty() && text.at(0).isPrint()) {
+        // Typed text for a text field being edited, else a shortcut.
+        command.character = text.toStdString();
+        m_window.sendKeyCommand(command);
+    }
     m_bridge.reschedule();
 }
 

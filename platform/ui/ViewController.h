@@ -133,6 +133,8 @@ public:
     /// navigation item's title, else its own), following modal controllers, from the topmost
     /// root controller among the window's subviews. Empty when no shown controller has one.
     static std::string shownTitle(const Window& window);
+    /// The innermost controller shown in window (as for shownTitle), or null.
+    static ViewController* shownController(const Window& window);
 
 protected:
     /// The children shown now; containers override.
@@ -146,6 +148,8 @@ private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
 
     void finishPresentation(bool animated);
+    /// The controllers shown in window, outermost first.
+    static std::vector<ViewController*> shownChain(const Window& window);
 
     std::shared_ptr<View> m_view;
     std::string m_title;
