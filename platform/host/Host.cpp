@@ -2,6 +2,7 @@
 
 #include "host/DesktopIntegration.h"
 #include "host/InstanceChannel.h"
+#include "host/MprisService.h"
 #include "host/SystemCamera.h"
 #include "host/SleepWatcher.h"
 #include "host/HostWindow.h"
@@ -146,6 +147,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         hostWindow.showFullScreen();
     else
         hostWindow.show();
+    MprisService mpris(QDBusConnection::sessionBus(), [&hostWindow] { hostWindow.bringToFront(); });
     std::unique_ptr<InstanceChannel> channel;
     std::unique_ptr<QSocketNotifier> channelWatch;
     if (!options.instanceSocketPath.empty()) {
