@@ -42,6 +42,7 @@ std::shared_ptr<Label> makeLabel(const gfx::Rect& frame, const std::string& text
     label->setBackgroundColor(gfx::Color::clear());
     label->setTextAlignment(alignment);
     label->setNumberOfLines(2);
+    label->setLineBreakMode(gfx::LineBreakMode::WordWrap);
     return label;
 }
 
@@ -50,7 +51,7 @@ std::shared_ptr<Label> makeLabel(const gfx::Rect& frame, const std::string& text
 KeyboardHelpView::KeyboardHelpView()
     : View(Screen::mainScreen().bounds())
 {
-    setBackgroundColor(gfx::Color::grey(0, 0.88f));
+    setBackgroundColor(gfx::Color::grey(0, 0.94f));
     const float width = bounds().width();
     addSubview(makeLabel({ kMargin, 30, width - 2 * kMargin, 30 }, foundation::localizedString("Keyboard Shortcuts"), gfx::Font::boldSystemFont(20), gfx::TextAlignment::Center));
     float y = kTop;
