@@ -328,8 +328,10 @@ void Window::sendKey(Key key)
         responder->keyPressed(key);
         return;
     }
-    if (key == Key::Escape && m_keyboardHelp.lock()) {
-        toggleKeyboardHelp();
+    // The list of shortcuts takes Escape to close and keeps other keys from the screen under it.
+    if (m_keyboardHelp.lock()) {
+        if (key == Key::Escape)
+            toggleKeyboardHelp();
         return;
     }
     if (auto view = keyTarget())

@@ -65,7 +65,8 @@ public:
     void sendText(const std::string& text);
     /// A key for the first responder; without one, for the view the last touch began in (the
     /// focused view), or else the view of the innermost screen shown. Each passes what it
-    /// cannot use up the responder chain. Escape takes the shortcut list away when it shows.
+    /// cannot use up the responder chain. While the shortcut list shows, Escape takes it away
+    /// and other keys do nothing.
     void sendKey(Key key);
     /// A key pressed as a command. While a responder takes typed text (a text field being
     /// edited) it gets the key as typed text or as a key and no shortcut acts, whatever the

@@ -165,6 +165,8 @@ TEST_F(KeyboardShortcutTest, HelpListsTheShortcutsAndGoesAway)
     // The screen under the list takes no shortcuts meanwhile.
     EXPECT_FALSE(window->sendKeyCommand(character("2", true)));
     EXPECT_EQ(tabs->selectedIndex(), 0);
+    window->sendKey(Key::Down);
+    EXPECT_EQ(list->tableView()->indexPathForSelectedRow(), std::nullopt);
     window->sendKeyCommand(character("?"));
     EXPECT_EQ(window->keyboardHelp(), nullptr);
 
