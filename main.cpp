@@ -9,6 +9,7 @@
 #include "foundation/Log.h"
 #include "foundation/UserDefaults.h"
 #include "host/Host.h"
+#include "host/InstanceChannel.h"
 #include "ui/Application.h"
 
 #include <cstdio>
@@ -17,6 +18,9 @@
 #include <vector>
 
 namespace {
+
+// How long a second start waits for the running program to show its window.
+constexpr double kRaiseTimeout = 3;
 
 void printUsage(FILE* out)
 {
@@ -28,7 +32,10 @@ void printUsage(FILE* out)
         "\n"
         "Options:\n"
         "  --documents DIR     keep the database and the recordings in DIR\n"
-        "  --scale N           show the 320 x 480 screen N times as large (default 2)\n"
+        "  --scale N           open the 320 x 480 screen N times as large (default 2, or\n"
+        "                      what fits a smaller screen); the window can be resized\n"
+        "  --full-screen       fill the screen (the default on a handheld's small screen)\n"
+        "  --windowed          show a window, also on a handheld\n"
         "  --screenshot FILE   show nothing: write the screen as a PNG file and exit\n"
         "  --after SECONDS     with --screenshot: run that long first (default 0)\n"
         "  --audio portaudio|virtual\n"
@@ -123,6 +130,10 @@ int main(int argc, char** argv)
             ++i;
             continue;
         }
+        if (arg == "--full-screen" || arg == "--windowed") {
+            options.windowMode = arg == "--full-screen" ? host::WindowMode::FullScreen : host::WindowMode::Windowed;
+            continue;
+        }
         if (arg == "--screenshot" && i + 1 < args.size()) {
             options.screenshotPath = args[++i];
             continue;
@@ -155,9 +166,17 @@ int main(int argc, char** argv)
     std::string lockError;
     auto instanceLock = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &lockError);
     if (!instanceLock) {
-        std::fprintf(stderr, "parlivo: Parlivo is already running on %s (%s); this start changes nothing.\n", documents.c_str(), lockError.c_str());
+        // A second start from the launcher means "show me Parlivo": the running one shows itself.
+        std::string raiseError;
+        if (options.screenshotPath.empty() && host::requestRaise(host::instanceSocketPath(documents), kRaiseTimeout, &raiseError)) {
+            std::fprintf(stderr, "parlivo: Parlivo is already running on %s; its window was brought to the front.\n", documents.c_str());
+            return 0;
+        }
+        std::fprintf(stderr, "parlivo: Parlivo is already running on %s (%s)%s; this start changes nothing.\n", documents.c_str(), lockError.c_str(),
+            raiseError.empty() ? "" : (", and its window could not be brought to the front: " + raiseError).c_str());
         return 1;
     }
+    options.instanceSocketPath = host::instanceSocketPath(documents);
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.

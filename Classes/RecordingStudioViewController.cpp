@@ -16,6 +16,7 @@
 #include "foundation/RunLoop.h"
 #include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
+#include "ui/Application.h"
 #include "ui/Button.h"
 #include "ui/ImageView.h"
 #include "ui/Keyboard.h"
@@ -314,6 +315,7 @@ void RecordingStudioViewController::viewDidAppear(bool animated)
     auto& center = foundation::NotificationCenter::defaultCenter();
     center.addObserver(this, ui::KeyboardWillShowNotification, nullptr, [this](const foundation::Notification&) { keyboardWillShow(); });
     center.addObserver(this, ui::KeyboardDidHideNotification, nullptr, [this](const foundation::Notification&) { keyboardDidHide(); });
+    ui::Application::sharedApplication().setMediaPlayer(std::static_pointer_cast<RecordingStudioViewController>(sharedController()));
     ViewController::viewDidAppear(animated);
 }
 
@@ -461,6 +463,7 @@ void RecordingStudioViewController::handleEvent(StudioEvent event)
     updateControls();
     if (event == StudioEvent::CarouselFilled || event == StudioEvent::TurnEnded)
         runWaitingEvents();
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void RecordingStudioViewController::runWaitingEvents()
@@ -1123,3 +1126,71 @@ void RecordingStudioViewController::hidePlaybackControlPanel()
     slidePanel(*m_playbackControlPanel, kPlaybackPanelRise, kPanelSlideDuration);
 }
 
+
+bool RecordingStudioViewController::performKeyCommand(const ui::KeyCommand& command)
+{
+    if (command.is(" ")) {
+        playPause();
+        return true;
+    }
+    if (command.is("r")) {
+        if (m_state == StudioStateRecording)
+            recordStopButtonPressed();
+        else
+            recordButtonPressed();
+        return true;
+    }
+    return ViewController::performKeyCommand(command);
+}
+
+ui::PlaybackStatus RecordingStudioViewController::playbackStatus() const
+{
+    if (m_state == StudioStatePlayRequested)
+        return ui::PlaybackStatus::Playing;
+    if (m_state != StudioStatePlaying)
+        return ui::PlaybackStatus::Stopped;
+    return m_player && m_player->paused() ? ui::PlaybackStatus::Paused : ui::PlaybackStatus::Playing;
+}
+
+std::shared_ptr<const ui::MediaMetadata> RecordingStudioViewController::nowPlaying() const
+{
+    if (!m_currentRecording || m_state < StudioStateRecorded || m_state > StudioStatePlayStopped)
+        return nullptr;
+    return std::make_shared<ui::MediaMetadata>(ui::MediaMetadata {
+        m_currentRecording->key(), m_currentRecording->title(), double(m_currentRecording->length()), m_currentRecording->category() });
+}
+
+double RecordingStudioViewController::position() const
+{
+    return m_state == StudioStatePlaying && m_player ? m_player->position() : 0;
+}
+
+bool RecordingStudioViewController::canPlay() const
+{
+    return m_state == StudioStateRecorded || (m_state == StudioStatePlaying && m_player && m_player->paused());
+}
+
+bool RecordingStudioViewController::canPause() const
+{
+    return m_state == StudioStatePlaying && playerActive() && !m_player->paused();
+}
+
+void RecordingStudioViewController::play()
+{
+    if (m_state == StudioStateRecorded)
+        playButtonPressed();
+    else if (canPlay())
+        playPauseButtonPressed();
+}
+
+void RecordingStudioViewController::pause()
+{
+    if (canPause())
+        playPauseButtonPressed();
+}
+
+void RecordingStudioViewController::stop()
+{
+    if (m_state == StudioStatePlaying)
+        playStopButtonPressed();
+}

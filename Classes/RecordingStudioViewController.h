@@ -4,6 +4,7 @@
 #include "SoundEffect.h"
 
 #include "ui/AlertView.h"
+#include "ui/MediaPlayer.h"
 #include "ui/TextField.h"
 #include "ui/ViewController.h"
 
@@ -110,7 +111,8 @@ class RecordingStudioViewController : public ui::ViewController,
                                       public CarouselViewDelegate,
                                       public SoundEffect::Delegate,
                                       public ui::TextFieldDelegate,
-                                      public ui::AlertViewDelegate {
+                                      public ui::AlertViewDelegate,
+                                      public ui::MediaPlayer {
 public:
     /// A studio with a new current recording from the shared library (none when the library
     /// could not make one: the studio then records nothing), its sounds, its recorder and its
@@ -186,6 +188,20 @@ public:
     /// "Yes" (index 1) on the interrupted-recording alert continues that recording; while the
     /// carousel is still being filled, once it has been.
     void alertViewClickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) override;
+
+    /// Space plays or pauses the recording just made; R starts or stops recording. Each does
+    /// what the button on the screen does, and nothing where that button is not offered.
+    bool performKeyCommand(const ui::KeyCommand& command) override;
+
+    // The desktop's media controls: the recording just made, as the small buttons play it.
+    ui::PlaybackStatus playbackStatus() const override;
+    std::shared_ptr<const ui::MediaMetadata> nowPlaying() const override;
+    double position() const override;
+    bool canPlay() const override;
+    bool canPause() const override;
+    void play() override;
+    void pause() override;
+    void stop() override;
 
     /// Offers to continue recording, in append mode, a recording that an interruption cut
     /// off in an earlier run: an alert asks "No" or "Yes".

@@ -1,6 +1,8 @@
 #include "host/DesktopIntegration.h"
 
 #include "ui/Application.h"
+#include "ui/ViewController.h"
+#include "ui/Window.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -16,9 +18,6 @@ namespace host {
 
 namespace {
 
-// The desktop file the launcher knows the program by.
-const char* const kApplicationURI = "application://parlivo.desktop";
-
 void sendLauncherBadge(int count)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -29,15 +28,21 @@ void sendLauncherBadge(int count)
     QVariantMap properties;
     properties.insert(QStringLiteral("count"), qint64(count));
     properties.insert(QStringLiteral("count-visible"), count > 0);
-    message << QString::fromLatin1(kApplicationURI) << properties;
+    message << QString::fromStdString(launcherEntryURI()) << properties;
     bus.send(message);
 }
 
 } // namespace
 
-std::string windowTitleForBadge(int count)
+std::string windowTitle(const std::string& shownTitle, int badgeCount)
 {
-    return count > 0 ? "Parlivo (" + std::to_string(count) + ")" : "Parlivo";
+    std::string title = shownTitle.empty() ? "Parlivo" : shownTitle + " \u2014 Parlivo";
+    return badgeCount > 0 ? title + " (" + std::to_string(badgeCount) + ")" : title;
+}
+
+std::string launcherEntryURI()
+{
+    return std::string("application://") + PARLIVO_APP_ID + ".desktop";
 }
 
 DesktopIntegration::DesktopIntegration()
@@ -62,14 +67,25 @@ DesktopIntegration::~DesktopIntegration()
 void DesktopIntegration::setWindow(QWindow* window)
 {
     m_window = window;
-    if (m_window)
-        m_window->setTitle(QString::fromStdString(windowTitleForBadge(ui::Application::sharedApplication().applicationIconBadgeNumber())));
+    m_title.clear();
+    updateTitle();
+}
+
+void DesktopIntegration::updateTitle()
+{
+    ui::Window* shown = ui::Window::keyWindow();
+    if (!m_window || !shown)
+        return;
+    std::string title = windowTitle(ui::ViewController::shownTitle(*shown), ui::Application::sharedApplication().applicationIconBadgeNumber());
+    if (title == m_title)
+        return;
+    m_title = title;
+    m_window->setTitle(QString::fromStdString(title));
 }
 
 void DesktopIntegration::showBadge(int count)
 {
-    if (m_window)
-        m_window->setTitle(QString::fromStdString(windowTitleForBadge(count)));
+    updateTitle();
     sendLauncherBadge(count);
 }
 

@@ -1,6 +1,8 @@
 #include "host/Host.h"
 
 #include "host/DesktopIntegration.h"
+#include "host/InstanceChannel.h"
+#include "host/MprisService.h"
 #include "host/SystemCamera.h"
 #include "host/SleepWatcher.h"
 #include "host/HostWindow.h"
@@ -10,11 +12,16 @@
 #include "ui/Screen.h"
 #include "ui/Window.h"
 
+#include "foundation/Bundle.h"
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 
+#include <QCursor>
 #include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+#include <QSocketNotifier>
 
 #include <cerrno>
 #include <cmath>
@@ -33,7 +40,7 @@ namespace {
 int writeScreenshot(const HostOptions& options)
 {
     ui::Window* window = ui::Window::keyWindow();
-    const float scale = options.scale;
+    const float scale = options.scale > 0 ? options.scale : 2;
     const gfx::Rect screen = ui::Screen::mainScreen().bounds();
     auto context = gfx::BitmapContext::create(int(std::lround(screen.width() * scale)), int(std::lround(screen.height() * scale)),
         gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
@@ -69,6 +76,17 @@ void ensureRuntimeDirectory()
         setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
 }
 
+// The icon of the installed theme, else the copy among the resources (a run from the build).
+QIcon applicationIcon()
+{
+    QIcon icon = QIcon::fromTheme(QStringLiteral(PARLIVO_APP_ID));
+    if (icon.isNull()) {
+        if (auto path = foundation::Bundle::main().pathForResource("parlivo-icon", "png"))
+            icon = QIcon(QString::fromStdString(*path));
+    }
+    return icon;
+}
+
 } // namespace
 
 int runHost(int argc, char** argv, const HostOptions& options, const std::function<void()>& launch)
@@ -77,11 +95,15 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     if (headless)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ensureRuntimeDirectory();
+    // The X11 window class and the Wayland application id that the desktop entry names.
+    QCoreApplication::setApplicationName(QStringLiteral("parlivo"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Parlivo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(PARLIVO_APP_ID));
     QGuiApplication application(argc, argv);
-    ui::Screen::mainScreen().setScale(options.scale);
     auto& app = ui::Application::sharedApplication();
 
     if (headless) {
+        ui::Screen::mainScreen().setScale(options.scale > 0 ? options.scale : 2);
         // A manual clock started at the real date: the picture depends on nothing but the
         // program and the time asked for, and waiting takes no real time.
         foundation::RunLoop::resetMain(std::make_shared<foundation::ManualClock>(foundation::SystemClock().wallTime()));
@@ -93,6 +115,15 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         app.terminate();
         return status;
     }
+
+    // The window opens on the screen under the pointer, sized for it.
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const float scale = options.scale > 0 ? options.scale : fittingScale({ float(available.width()), float(available.height()) });
+    const WindowMode mode = windowModeFor(screen ? gfx::Size { float(screen->size().width()), float(screen->size().height()) } : gfx::Size {}, options.windowMode);
+    ui::Screen::mainScreen().setScale(imageScaleFor(scale * float(screen ? screen->devicePixelRatio() : 1)));
 
     RunLoopBridge bridge;
     DesktopIntegration desktop;
@@ -106,9 +137,28 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         std::fprintf(stderr, "parlivo: nothing to show\n");
         return 1;
     }
-    HostWindow hostWindow(*window, options.scale, bridge);
+    HostWindow hostWindow(*window, bridge);
+    const gfx::Rect phone = ui::Screen::mainScreen().bounds();
+    hostWindow.resize(int(std::lround(phone.width() * scale)), int(std::lround(phone.height() * scale)));
+    hostWindow.setIcon(applicationIcon());
     desktop.setWindow(&hostWindow);
-    hostWindow.show();
+    hostWindow.setRepaintHandler([&desktop] { desktop.updateTitle(); });
+    if (mode == WindowMode::FullScreen)
+        hostWindow.showFullScreen();
+    else
+        hostWindow.show();
+    MprisService mpris(QDBusConnection::sessionBus(), [&hostWindow] { hostWindow.bringToFront(); });
+    std::unique_ptr<InstanceChannel> channel;
+    std::unique_ptr<QSocketNotifier> channelWatch;
+    if (!options.instanceSocketPath.empty()) {
+        std::string error;
+        channel = InstanceChannel::listen(options.instanceSocketPath, [&hostWindow] { hostWindow.bringToFront(); }, &error);
+        if (channel) {
+            channelWatch = std::make_unique<QSocketNotifier>(channel->fileDescriptor(), QSocketNotifier::Read);
+            QObject::connect(channelWatch.get(), &QSocketNotifier::activated, [&channel] { channel->handlePendingRequests(); });
+        } else
+            std::fprintf(stderr, "parlivo: a second start will not find this one at %s: %s\n", options.instanceSocketPath.c_str(), error.c_str());
+    }
     window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
     bridge.pump();
     int status = application.exec();

@@ -1,14 +1,23 @@
 #pragma once
 
+#include "host/WindowGeometry.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace host {
 
 /// How the program shows its screen.
 struct HostOptions {
-    /// Pixels per point of the window (2: a 640 × 960 window).
-    float scale { 2 };
+    /// Logical pixels per point of the window at its opening (2: a 640 × 960 window); 0 chooses
+    /// the scale that fits the screen (fittingScale), 2 for a screenshot.
+    float scale { 0 };
+    /// Full screen or a window; none: full screen on a handheld's screen only (windowModeFor).
+    std::optional<WindowMode> windowMode;
+    /// With a window: where a second start asks this one to bring its window to the front
+    /// (InstanceChannel); empty: nowhere.
+    std::string instanceSocketPath;
     /// When set, nothing is shown: the screen is rendered off screen and written to this PNG
     /// file after screenshotAfter seconds of run-loop time, and the program ends.
     std::string screenshotPath;

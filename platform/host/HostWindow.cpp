@@ -1,6 +1,7 @@
 #include "host/HostWindow.h"
 
 #include "host/RunLoopBridge.h"
+#include "host/WindowGeometry.h"
 
 #include "ui/Screen.h"
 #include "ui/Window.h"
@@ -10,9 +11,12 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
+#include <QResizeEvent>
 #include <QTouchEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace host {
@@ -77,21 +81,13 @@ std::optional<ui::Key> keyFor(int qtKey)
 
 } // namespace
 
-HostWindow::HostWindow(ui::Window& window, float scale, RunLoopBridge& bridge)
+HostWindow::HostWindow(ui::Window& window, RunLoopBridge& bridge)
     : m_window(window)
-    , m_scale(scale)
     , m_bridge(bridge)
 {
     const gfx::Rect screen = ui::Screen::mainScreen().bounds();
-    const int width = int(std::lround(screen.width() * scale));
-    const int height = int(std::lround(screen.height() * scale));
-    m_frame = gfx::BitmapContext::create(width, height, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
-    if (m_frame)
-        m_frame->scaleCTM(scale, scale);
-    setTitle(QStringLiteral("Parlivo"));
-    resize(width, height);
-    setMinimumSize(QSize(width, height));
-    setMaximumSize(QSize(width, height));
+    // Below half size nothing on the screen can be read or hit.
+    setMinimumSize(QSize(int(screen.width() / 2), int(screen.height() / 2)));
     m_window.setDisplayHandler([this](const gfx::Rect& dirty) { repaintScreen(dirty); });
 }
 
@@ -100,30 +96,82 @@ HostWindow::~HostWindow()
     m_window.setDisplayHandler(nullptr);
 }
 
+void HostWindow::bringToFront()
+{
+    if (windowStates() & Qt::WindowMinimized)
+        setWindowStates(windowStates() & ~Qt::WindowMinimized);
+    if (!isVisible())
+        show();
+    raise();
+    requestActivate();
+}
+
+void HostWindow::updateFrame()
+{
+    const double ratio = devicePixelRatio();
+    const gfx::Rect rect = screenRectInWindow({ float(width()), float(height()) });
+    if (m_frame && rect == m_screenRect && ratio == m_pixelRatio)
+        return;
+    m_screenRect = rect;
+    m_pixelRatio = ratio;
+    const gfx::Rect screen = ui::Screen::mainScreen().bounds();
+    m_scale = rect.width() / screen.width();
+    const float pixelsPerPoint = float(m_scale * ratio);
+    const int pixelWidth = std::max(1, int(std::lround(screen.width() * pixelsPerPoint)));
+    const int pixelHeight = std::max(1, int(std::lround(screen.height() * pixelsPerPoint)));
+    m_frame = gfx::BitmapContext::create(pixelWidth, pixelHeight, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
+    if (m_frame) {
+        m_frame->scaleCTM(pixelWidth / screen.width(), pixelHeight / screen.height());
+        m_window.drawScreen(*m_frame, screen);
+    }
+    update();
+}
+
+void HostWindow::resizeEvent(QResizeEvent* event)
+{
+    QRasterWindow::resizeEvent(event);
+    updateFrame();
+}
+
 void HostWindow::repaintScreen(const gfx::Rect& dirty)
 {
-    if (!m_frame)
+    if (!m_frame) {
+        updateFrame();
         return;
+    }
     m_window.drawScreen(*m_frame, dirty);
-    gfx::Rect pixels = gfx::Rect(dirty.x() * m_scale, dirty.y() * m_scale, dirty.width() * m_scale, dirty.height() * m_scale).integral();
-    update(QRect(int(pixels.x()), int(pixels.y()), int(pixels.width()), int(pixels.height())));
+    gfx::Rect area = gfx::Rect(m_screenRect.x() + dirty.x() * m_scale, m_screenRect.y() + dirty.y() * m_scale,
+        dirty.width() * m_scale, dirty.height() * m_scale).integral();
+    update(QRect(int(area.x()), int(area.y()), int(area.width()), int(area.height())));
+    if (m_repaintHandler)
+        m_repaintHandler();
 }
 
 void HostWindow::paintEvent(QPaintEvent* event)
 {
+    // A screen moved to a display of another pixel ratio repaints at that ratio.
+    if (devicePixelRatio() != m_pixelRatio)
+        updateFrame();
     if (!m_frame)
         return;
     const gfx::Bitmap& bitmap = m_frame->bitmap();
-    const QImage image(bitmap.data(), bitmap.width(), bitmap.height(), bitmap.bytesPerRow(), QImage::Format_ARGB32_Premultiplied);
+    QImage image(bitmap.data(), bitmap.width(), bitmap.height(), bitmap.bytesPerRow(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(bitmap.width() / double(m_screenRect.width()));
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& rect : event->region())
-        painter.drawImage(rect, image, rect);
+    const QRectF target(m_screenRect.x(), m_screenRect.y(), m_screenRect.width(), m_screenRect.height());
+    QRegion margins = event->region().subtracted(QRegion(target.toAlignedRect()));
+    for (const QRect& rect : margins)
+        painter.fillRect(rect, Qt::black);
+    painter.setClipRegion(event->region());
+    painter.drawImage(target.topLeft(), image);
 }
 
 gfx::Point HostWindow::toPoints(const QPointF& position) const
 {
-    return { float(position.x() / m_scale), float(position.y() / m_scale) };
+    if (m_scale <= 0)
+        return {};
+    return { float((position.x() - m_screenRect.x()) / m_scale), float((position.y() - m_screenRect.y()) / m_scale) };
 }
 
 void HostWindow::mousePressEvent(QMouseEvent* event)
@@ -178,10 +226,30 @@ void HostWindow::touchEvent(QTouchEvent* event)
 
 void HostWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (auto key = keyFor(event->key()))
-        m_window.sendKey(*key);
-    else if (!event->text().isEmpty() && event->text().at(0).isPrint())
-        m_window.sendText(event->text().toStdString());
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    ui::KeyCommand command;
+    command.control = modifiers & Qt::ControlModifier;
+    command.alt = modifiers & Qt::AltModifier;
+    const int key = event->key();
+    const QString text = event->text();
+    if (key == Qt::Key_F1) {
+        command.key = ui::Key::Help;
+        m_window.sendKeyCommand(command);
+    } else if (auto special = keyFor(key)) {
+        if (command.control || command.alt) {
+            command.key = special;
+            m_window.sendKeyCommand(command);
+        } else
+            m_window.sendKey(*special);
+    } else if ((command.control || command.alt) && ((key >= Qt::Key_0 && key <= Qt::Key_9) || (key >= Qt::Key_A && key <= Qt::Key_Z))) {
+        // With Control the text is a control character; the key says which it was.
+        command.character = std::string(1, char(key >= Qt::Key_A ? 'a' + (key - Qt::Key_A) : '0' + (key - Qt::Key_0)));
+        m_window.sendKeyCommand(command);
+    } else if (!text.isEmpty() && text.at(0).isPrint()) {
+        // Typed text for a text field being edited, else a shortcut.
+        command.character = text.toStdString();
+        m_window.sendKeyCommand(command);
+    }
     m_bridge.reschedule();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QRasterWindow>
 
+#include <functional>
 #include <memory>
 
 namespace ui {
@@ -14,15 +15,24 @@ namespace host {
 
 class RunLoopBridge;
 
-/// The desktop window showing the key window at a scale. It keeps a frame buffer of the
-/// screen that the window's display handler repaints (only the dirty part), and copies the
-/// changed part to the screen. Mouse and touch input become touches, keys go to the first
-/// responder (or the view last touched), wheel and touchpad scrolls become wheel events in
-/// points. Main thread.
+/// The desktop window showing the key window. The phone screen is scaled to the largest size
+/// of its proportions that fits the window, centred on black (screenRectInWindow), and drawn
+/// at the window's device pixel ratio, so it stays sharp on HiDPI screens. It keeps a frame
+/// buffer of the screen in device pixels that the window's display handler repaints (only
+/// the dirty part), and copies the changed part to the screen; a resize or a change of pixel
+/// ratio makes a new buffer and repaints it whole. Mouse and touch input become touches, keys
+/// go to the first responder (or the view last touched), wheel and touchpad scrolls become
+/// wheel events in points. Main thread.
 class HostWindow : public QRasterWindow {
 public:
-    HostWindow(ui::Window& window, float scale, RunLoopBridge& bridge);
+    HostWindow(ui::Window& window, RunLoopBridge& bridge);
     ~HostWindow() override;
+
+    /// Called after each repaint of the screen (the host refreshes the title there).
+    void setRepaintHandler(std::function<void()> handler) { m_repaintHandler = std::move(handler); }
+    /// Brings the window to the front and asks for the keyboard focus, restoring it when it
+    /// is minimised.
+    void bringToFront();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,15 +42,22 @@ protected:
     void touchEvent(QTouchEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void repaintScreen(const gfx::Rect& dirty);
+    /// Makes the frame buffer for the window's size and pixel ratio when they changed.
+    void updateFrame();
     gfx::Point toPoints(const QPointF& position) const;
 
     ui::Window& m_window;
-    float m_scale;
     RunLoopBridge& m_bridge;
+    std::function<void()> m_repaintHandler;
     std::unique_ptr<gfx::BitmapContext> m_frame;
+    /// Where the screen is drawn, in logical pixels of the window, and its points' size there.
+    gfx::Rect m_screenRect;
+    float m_scale { 0 };
+    double m_pixelRatio { 0 };
     bool m_mouseDown { false };
 };
 

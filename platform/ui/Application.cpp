@@ -139,6 +139,18 @@ void Application::setStatusBarHidden(bool hidden, bool)
         window->setNeedsDisplayInWindowRect(Screen::mainScreen().bounds());
 }
 
+void Application::setMediaPlayer(const std::shared_ptr<MediaPlayer>& player)
+{
+    m_mediaPlayer = player;
+    mediaPlayerDidChange();
+}
+
+void Application::mediaPlayerDidChange()
+{
+    if (m_mediaPlayerChangeHandler)
+        m_mediaPlayerChangeHandler();
+}
+
 void Application::setApplicationIconBadgeNumber(int number)
 {
     number = std::max(number, 0);

@@ -10,6 +10,7 @@
 namespace ui {
 
 class Application;
+class MediaPlayer;
 class Window;
 
 /// The look of the status bar (the platform's values).
@@ -82,10 +83,18 @@ public:
     /// The window receiving keys, or null.
     Window* keyWindow() const;
 
+    /// The screen the desktop's media controls act on (held weakly: a screen that goes takes
+    /// its place with it), or null. Setting it counts as a change.
+    std::shared_ptr<MediaPlayer> mediaPlayer() const { return m_mediaPlayer.lock(); }
+    void setMediaPlayer(const std::shared_ptr<MediaPlayer>& player);
+    /// Tells the host that the media player's answers may have changed.
+    void mediaPlayerDidChange();
+
     // Hooks for the host.
     void setIconBadgeHandler(std::function<void(int)> handler) { m_badgeHandler = std::move(handler); }
     void setOpenURLHandler(std::function<bool(const std::string&)> handler) { m_openURLHandler = std::move(handler); }
     void setTerminationHandler(std::function<void()> handler) { m_terminationHandler = std::move(handler); }
+    void setMediaPlayerChangeHandler(std::function<void()> handler) { m_mediaPlayerChangeHandler = std::move(handler); }
 
     /// Makes SIGTERM and SIGINT end the application and SIGUSR1 raise a memory warning. The
     /// signal handler only writes a byte to a pipe; a watcher thread posts the work to the
@@ -104,6 +113,8 @@ private:
     std::function<void(int)> m_badgeHandler;
     std::function<bool(const std::string&)> m_openURLHandler;
     std::function<void()> m_terminationHandler;
+    std::weak_ptr<MediaPlayer> m_mediaPlayer;
+    std::function<void()> m_mediaPlayerChangeHandler;
 };
 
 } // namespace ui

@@ -47,6 +47,23 @@ std::shared_ptr<TabBarItem> NavigationController::tabBarItem()
     return m_stack.empty() ? ViewController::tabBarItem() : m_stack.front()->tabBarItem();
 }
 
+void NavigationController::keyPressed(Key key)
+{
+    if (key == Key::Escape && m_stack.size() > 1)
+        popViewControllerAnimated(true);
+    else
+        ViewController::keyPressed(key);
+}
+
+bool NavigationController::performKeyCommand(const KeyCommand& command)
+{
+    if ((command.is(Key::Escape) || command.is(Key::Left, false, true)) && m_stack.size() > 1) {
+        popViewControllerAnimated(true);
+        return true;
+    }
+    return ViewController::performKeyCommand(command);
+}
+
 std::vector<ViewController*> NavigationController::visibleChildViewControllers() const
 {
     if (m_stack.empty())

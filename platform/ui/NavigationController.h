@@ -33,6 +33,9 @@ public:
     std::shared_ptr<NavigationBar> navigationBar();
 
     void loadView() override;
+    /// Escape or Alt+Left goes back one screen (animated) when there is one to go back to.
+    void keyPressed(Key key) override;
+    bool performKeyCommand(const KeyCommand& command) override;
     /// The root controller's tab item: a tab shows the screen at the root of its stack.
     std::shared_ptr<TabBarItem> tabBarItem() override;
     /// Whether some controller on the stack asks for the bottom bar to be hidden.

@@ -40,6 +40,12 @@ void Responder::keyPressed(Key key)
         next->keyPressed(key);
 }
 
+bool Responder::performKeyCommand(const KeyCommand& command)
+{
+    Responder* next = nextResponder();
+    return next && next->performKeyCommand(command);
+}
+
 void Responder::scrollWheel(const WheelEvent& event)
 {
     if (Responder* next = nextResponder())

@@ -4,6 +4,7 @@
 #include "ui/WheelEvent.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ui {
@@ -11,7 +12,27 @@ namespace ui {
 class Window;
 
 /// Keys that are not text.
-enum class Key { Return, Backspace, Delete, Tab, Escape, Left, Right, Up, Down, Home, End, PageUp, PageDown };
+enum class Key { Return, Backspace, Delete, Tab, Escape, Left, Right, Up, Down, Home, End, PageUp, PageDown, Help };
+
+/// A key pressed as a command rather than typed: a character key while nothing takes typed
+/// text ("r", " ", "?"), or any key with Control or Alt held, or the help key.
+struct KeyCommand {
+    /// The character, lower case; empty for a key that is not a character.
+    std::string character;
+    /// The key that is not a character, when it is one.
+    std::optional<Key> key;
+    bool control { false };
+    bool alt { false };
+
+    bool is(const std::string& c, bool withControl = false, bool withAlt = false) const
+    {
+        return character == c && control == withControl && alt == withAlt;
+    }
+    bool is(Key k, bool withControl = false, bool withAlt = false) const
+    {
+        return key == k && control == withControl && alt == withAlt;
+    }
+};
 
 /// Something that takes part in event handling: views, and later view controllers and the
 /// application. Events nobody handles travel up nextResponder(): a view's next responder is
@@ -32,6 +53,9 @@ public:
     /// Typed text and keys reach the first responder; the defaults pass them on.
     virtual void insertText(const std::string& text);
     virtual void keyPressed(Key key);
+    /// A shortcut (see Window::sendKeyCommand). True when this responder or one after it
+    /// acted on it; the default passes it on.
+    virtual bool performKeyCommand(const KeyCommand& command);
     /// A turn of the mouse wheel or a touchpad scroll over this responder; a responder that
     /// cannot use it (nothing to scroll that way) passes it on, as the default does.
     virtual void scrollWheel(const WheelEvent& event);

@@ -115,6 +115,19 @@ gfx::Rect TabBarController::contentFrame()
     return gfx::Rect(0, 0, b.width(), std::max(b.height() - bar, 0.0f));
 }
 
+bool TabBarController::performKeyCommand(const KeyCommand& command)
+{
+    const std::string& c = command.character;
+    if (command.control && !command.alt && c.size() == 1 && c[0] >= '1' && c[0] <= '9') {
+        const size_t index = size_t(c[0] - '1');
+        if (index < m_controllers.size()) {
+            select(int(index), true);
+            return true;
+        }
+    }
+    return ViewController::performKeyCommand(command);
+}
+
 void TabBarController::select(int index, bool fromUser)
 {
     auto keep = sharedController();

@@ -50,6 +50,8 @@ public:
     void refreshTabBarItems();
 
     void loadView() override;
+    /// Control and a digit from 1 shows that tab, as a tap on it would.
+    bool performKeyCommand(const KeyCommand& command) override;
 
 protected:
     std::vector<ViewController*> visibleChildViewControllers() const override;

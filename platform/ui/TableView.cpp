@@ -690,6 +690,45 @@ void TableView::touchesEnded(const TouchSet& touches, const Event& event)
     ScrollView::touchesEnded(touches, event);
 }
 
+std::optional<IndexPath> TableView::neighbourRow(const IndexPath& indexPath, int step) const
+{
+    int section = indexPath.section;
+    int row = indexPath.row + step;
+    while (section >= 0 && section < numberOfSections()) {
+        if (row >= 0 && row < numberOfRowsInSection(section))
+            return IndexPath { section, row };
+        section += step;
+        if (section < 0 || section >= numberOfSections())
+            break;
+        row = step > 0 ? 0 : numberOfRowsInSection(section) - 1;
+    }
+    return std::nullopt;
+}
+
+void TableView::keyPressed(Key key)
+{
+    auto keep = sharedView();
+    if (key == Key::Up || key == Key::Down) {
+        const int step = key == Key::Down ? 1 : -1;
+        std::optional<IndexPath> target;
+        if (m_selectedRow)
+            target = neighbourRow(*m_selectedRow, step);
+        else if (numberOfSections() > 0)
+            target = step > 0 ? neighbourRow({ 0, -1 }, 1) : neighbourRow({ numberOfSections() - 1, numberOfRowsInSection(numberOfSections() - 1) }, -1);
+        if (target) {
+            selectRowAtIndexPath(*target, false);
+            scrollToRowAtIndexPath(*target, true);
+        }
+        return;
+    }
+    if (key == Key::Return) {
+        if (m_selectedRow && m_delegate)
+            m_delegate->tableViewDidSelectRowAtIndexPath(*this, *m_selectedRow);
+        return;
+    }
+    ScrollView::keyPressed(key);
+}
+
 void TableView::touchesCancelled(const TouchSet& touches, const Event& event)
 {
     for (const auto& touch : touches)

@@ -140,6 +140,10 @@ public:
     void touchesMoved(const TouchSet& touches, const Event& event) override;
     void touchesEnded(const TouchSet& touches, const Event& event) override;
     void touchesCancelled(const TouchSet& touches, const Event& event) override;
+    /// Up and Down select the row above or below the selected one (the first or the last when
+    /// none is) and scroll it into view; Return chooses the selected row as a tap would (the
+    /// delegate's did-select). Other keys scroll as in a scroll view.
+    void keyPressed(Key key) override;
 
 private:
     struct Section {
@@ -187,6 +191,8 @@ private:
     std::vector<std::shared_ptr<TableViewSectionHeader>> m_headerPool;
 
     std::optional<IndexPath> m_selectedRow;
+    /// The row before or after indexPath across sections, or none at either end.
+    std::optional<IndexPath> neighbourRow(const IndexPath& indexPath, int step) const;
     bool m_allowsSelectionDuringEditing { false };
     bool m_editing { false };
     std::optional<IndexPath> m_confirmationRow;

@@ -1,6 +1,7 @@
 #include "ui/ViewController.h"
 
 #include "ui/NavigationController.h"
+#include "ui/NavigationItem.h"
 #include "ui/Screen.h"
 #include "ui/TabBarController.h"
 #include "ui/Window.h"
@@ -221,6 +222,48 @@ void ViewController::windowWillHideView(View& view)
         return;
     controller->beginAppearanceTransition(false, false);
     controller->endAppearanceTransition();
+}
+
+std::vector<ViewController*> ViewController::shownChain(const Window& window)
+{
+    std::vector<ViewController*> chain;
+    const auto& subviews = window.subviews();
+    for (auto it = subviews.rbegin(); it != subviews.rend() && chain.empty(); ++it) {
+        auto* candidate = dynamic_cast<ViewController*>((*it)->nextResponder());
+        if (candidate && !candidate->m_parent && !candidate->m_presenting)
+            chain.push_back(candidate);
+    }
+    while (!chain.empty()) {
+        ViewController* controller = chain.back();
+        if (controller->m_modal) {
+            chain.push_back(controller->m_modal.get());
+            continue;
+        }
+        auto children = controller->visibleChildViewControllers();
+        if (children.empty())
+            break;
+        chain.push_back(children.back());
+    }
+    return chain;
+}
+
+std::string ViewController::shownTitle(const Window& window)
+{
+    std::string title;
+    for (ViewController* controller : shownChain(window)) {
+        const std::string& own = controller->m_navigationItem && !controller->m_navigationItem->title().empty()
+            ? controller->m_navigationItem->title()
+            : controller->m_title;
+        if (!own.empty())
+            title = own;
+    }
+    return title;
+}
+
+ViewController* ViewController::shownController(const Window& window)
+{
+    auto chain = shownChain(window);
+    return chain.empty() ? nullptr : chain.back();
 }
 
 void ViewController::sendMemoryWarningToAll()

@@ -14,6 +14,7 @@ namespace ui {
 
 class NavigationController;
 class TabBarController;
+class Window;
 
 /// Orientations of the device (the platform's values).
 enum class InterfaceOrientation {
@@ -128,6 +129,12 @@ public:
     static void windowWillHideView(View& view);
     /// Calls didReceiveMemoryWarning of every live controller (the application raises it).
     static void sendMemoryWarningToAll();
+    /// The title of the screen window shows: that of the innermost controller shown (its
+    /// navigation item's title, else its own), following modal controllers, from the topmost
+    /// root controller among the window's subviews. Empty when no shown controller has one.
+    static std::string shownTitle(const Window& window);
+    /// The innermost controller shown in window (as for shownTitle), or null.
+    static ViewController* shownController(const Window& window);
 
 protected:
     /// The children shown now; containers override.
@@ -141,6 +148,8 @@ private:
     enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
 
     void finishPresentation(bool animated);
+    /// The controllers shown in window, outermost first.
+    static std::vector<ViewController*> shownChain(const Window& window);
 
     std::shared_ptr<View> m_view;
     std::string m_title;

@@ -1,6 +1,7 @@
 #include "ui/Window.h"
 
 #include "ui/FrameClock.h"
+#include "ui/KeyboardHelpView.h"
 #include "ui/Keyboard.h"
 #include "ui/Screen.h"
 #include "ui/ViewController.h"
@@ -8,6 +9,7 @@
 #include "foundation/RunLoop.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <vector>
 
@@ -311,12 +313,68 @@ void Window::sendText(const std::string& text)
         responder->insertText(text);
 }
 
+std::shared_ptr<View> Window::keyTarget()
+{
+    if (auto view = m_focusedView.lock(); view && view->window() == this && !view->isHidden())
+        return view;
+    if (ViewController* shown = ViewController::shownController(*this); shown && shown->isViewLoaded())
+        return shown->view();
+    return nullptr;
+}
+
 void Window::sendKey(Key key)
 {
-    if (auto responder = m_firstResponder.lock())
+    if (auto responder = m_firstResponder.lock()) {
         responder->keyPressed(key);
-    else if (auto view = m_focusedView.lock(); view && view->window() == this)
+        return;
+    }
+    // The list of shortcuts takes Escape to close and keeps other keys from the screen under it.
+    if (m_keyboardHelp.lock()) {
+        if (key == Key::Escape)
+            toggleKeyboardHelp();
+        return;
+    }
+    if (auto view = keyTarget())
         view->keyPressed(key);
+}
+
+bool Window::sendKeyCommand(const KeyCommand& command)
+{
+    if (auto responder = m_firstResponder.lock()) {
+        if (command.control || command.alt)
+            return false;
+        if (!command.character.empty())
+            responder->insertText(command.character);
+        else if (command.key)
+            responder->keyPressed(*command.key);
+        return true;
+    }
+    // Shortcuts are the same with Shift or Caps Lock.
+    KeyCommand lowered = command;
+    for (char& c : lowered.character)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    const bool help = lowered.is(Key::Help) || lowered.is("?");
+    if (!help) {
+        // While the list shows, the screen under it takes no shortcuts.
+        if (m_keyboardHelp.lock())
+            return false;
+        auto view = keyTarget();
+        return view && view->performKeyCommand(lowered);
+    }
+    toggleKeyboardHelp();
+    return true;
+}
+
+void Window::toggleKeyboardHelp()
+{
+    if (auto shown = m_keyboardHelp.lock()) {
+        shown->removeFromSuperview();
+        m_keyboardHelp.reset();
+        return;
+    }
+    auto help = std::make_shared<KeyboardHelpView>();
+    addOverlayView(help, kAlertLevel);
+    m_keyboardHelp = help;
 }
 
 void Window::sendWheel(gfx::Point location, gfx::Point delta, WheelPhase phase)

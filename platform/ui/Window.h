@@ -64,8 +64,18 @@ public:
     /// Text typed on the keyboard, for the first responder (dropped when there is none).
     void sendText(const std::string& text);
     /// A key for the first responder; without one, for the view the last touch began in (the
-    /// focused view). Either passes what it cannot use up the responder chain.
+    /// focused view), or else the view of the innermost screen shown. Each passes what it
+    /// cannot use up the responder chain. While the shortcut list shows, Escape takes it away
+    /// and other keys do nothing.
     void sendKey(Key key);
+    /// A key pressed as a command. While a responder takes typed text (a text field being
+    /// edited) it gets the key as typed text or as a key and no shortcut acts, whatever the
+    /// modifiers. Otherwise the command goes up the responder chain from where sendKey would
+    /// send a key (performKeyCommand); F1 and "?" that nothing takes show or hide the list of
+    /// shortcuts. True when something acted on it.
+    bool sendKeyCommand(const KeyCommand& command);
+    /// The list of shortcuts shown now, or null.
+    View* keyboardHelp() const { return m_keyboardHelp.lock().get(); }
     /// A wheel or touchpad scroll at location (window coordinates), for the view hit there,
     /// which passes it up the responder chain until a view can use it; dropped over nothing.
     void sendWheel(gfx::Point location, gfx::Point delta, WheelPhase phase = WheelPhase::None);
@@ -89,6 +99,9 @@ public:
 private:
     friend class Responder;
     void setFirstResponder(Responder* responder);
+    /// Where keys go when no responder is first: the focused view, else the shown screen's view.
+    std::shared_ptr<View> keyTarget();
+    void toggleKeyboardHelp();
     /// Hands one phase of touch to its view, after offering it to the watching ancestors.
     void dispatchTouch(const std::shared_ptr<Touch>& touch, TouchPhase phase, const Event& event);
 
@@ -101,6 +114,7 @@ private:
     std::map<int, std::shared_ptr<Touch>> m_touches;
     /// Where the last touch began: the target of keys when no responder is first.
     std::weak_ptr<View> m_focusedView;
+    std::weak_ptr<View> m_keyboardHelp;
     double m_lastTapTime { -1 };
     gfx::Point m_lastTapLocation;
     int m_tapCount { 0 };

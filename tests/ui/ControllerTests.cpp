@@ -147,6 +147,29 @@ TEST_F(ControllerTest, TabSwitchAndModalPresentationCallAppearanceInOrder)
     EXPECT_FALSE(tabs->view()->isHidden());
 }
 
+TEST_F(ControllerTest, ShownTitleFollowsTabsStacksAndModals)
+{
+    launch({ screen("Studio"), screen("Recordings") });
+    EXPECT_EQ(ViewController::shownTitle(*window), "Studio");
+    tabs->setSelectedIndex(1);
+    EXPECT_EQ(ViewController::shownTitle(*window), "Recordings");
+
+    auto playback = screen("Playback");
+    stack(1).pushViewController(playback, false);
+    EXPECT_EQ(ViewController::shownTitle(*window), "Playback");
+    // A screen that only names its navigation item is shown by that name.
+    playback->navigationItem()->setTitle("My memo");
+    EXPECT_EQ(ViewController::shownTitle(*window), "My memo");
+
+    auto editor = screen("Editor");
+    playback->presentModalViewController(editor, false);
+    EXPECT_EQ(ViewController::shownTitle(*window), "Editor");
+    editor->dismissModalViewControllerAnimated(false);
+    EXPECT_EQ(ViewController::shownTitle(*window), "My memo");
+    Window empty;
+    EXPECT_EQ(ViewController::shownTitle(empty), "");
+}
+
 TEST_F(ControllerTest, TabsShowTitlesImagesAndBadges)
 {
     auto recordings = screen("Recordings");

@@ -1,0 +1,73 @@
+#include "ui/KeyboardHelpView.h"
+
+#include "ui/Label.h"
+#include "ui/Screen.h"
+
+#include "foundation/Bundle.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ui {
+
+namespace {
+
+// Each key beside what it does, as display texts.
+std::vector<std::pair<std::string, std::string>> shortcuts()
+{
+    using foundation::localizedString;
+    return {
+        { localizedString("Shortcut Key Space"), localizedString("Shortcut Play Pause") },
+        { localizedString("Shortcut Key R"), localizedString("Shortcut Record") },
+        { localizedString("Shortcut Key Tabs"), localizedString("Shortcut Tabs") },
+        { localizedString("Shortcut Key Back"), localizedString("Shortcut Back") },
+        { localizedString("Shortcut Key Arrows"), localizedString("Shortcut Move In List") },
+        { localizedString("Shortcut Key Enter"), localizedString("Shortcut Open Row") },
+        { localizedString("Shortcut Key Help"), localizedString("Shortcut Help") },
+    };
+}
+
+constexpr float kTop = 70;
+constexpr float kRowHeight = 44;
+constexpr float kKeyWidth = 112;
+constexpr float kMargin = 12;
+
+std::shared_ptr<Label> makeLabel(const gfx::Rect& frame, const std::string& text, const gfx::Font& font, gfx::TextAlignment alignment)
+{
+    auto label = std::make_shared<Label>(frame);
+    label->setText(text);
+    label->setFont(font);
+    label->setTextColor(gfx::Color::white());
+    label->setBackgroundColor(gfx::Color::clear());
+    label->setTextAlignment(alignment);
+    label->setNumberOfLines(2);
+    label->setLineBreakMode(gfx::LineBreakMode::WordWrap);
+    return label;
+}
+
+} // namespace
+
+KeyboardHelpView::KeyboardHelpView()
+    : View(Screen::mainScreen().bounds())
+{
+    setBackgroundColor(gfx::Color::grey(0, 0.94f));
+    const float width = bounds().width();
+    addSubview(makeLabel({ kMargin, 30, width - 2 * kMargin, 30 }, foundation::localizedString("Keyboard Shortcuts"), gfx::Font::boldSystemFont(20), gfx::TextAlignment::Center));
+    float y = kTop;
+    for (const auto& [key, action] : shortcuts()) {
+        addSubview(makeLabel({ kMargin, y, kKeyWidth, kRowHeight }, key, gfx::Font::boldSystemFont(15), gfx::TextAlignment::Right));
+        addSubview(makeLabel({ kMargin * 2 + kKeyWidth, y, width - kKeyWidth - kMargin * 3, kRowHeight }, action, gfx::Font::systemFont(15),
+            gfx::TextAlignment::Left));
+        y += kRowHeight;
+    }
+    addSubview(makeLabel({ kMargin, y + 16, width - 2 * kMargin, 40 }, foundation::localizedString("Shortcut Close Help"), gfx::Font::systemFont(13), gfx::TextAlignment::Center));
+}
+
+void KeyboardHelpView::touchesEnded(const TouchSet&, const Event&)
+{
+    auto keep = sharedView();
+    removeFromSuperview();
+}
+
+} // namespace ui

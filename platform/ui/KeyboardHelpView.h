@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ui/View.h"
+
+namespace ui {
+
+/// The list of keyboard shortcuts, over the whole window on a dark veil: each key beside what
+/// it does, in the display texts of the string table. The window shows it for F1 or "?" and
+/// takes it away for the same keys, Escape, or a tap anywhere. Main thread only.
+class KeyboardHelpView : public View {
+public:
+    KeyboardHelpView();
+
+    void touchesEnded(const TouchSet& touches, const Event& event) override;
+};
+
+} // namespace ui

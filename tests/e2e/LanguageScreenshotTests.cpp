@@ -1,0 +1,101 @@
+// The studio and the list of shortcuts in German and French: screenshots to look at, and a
+// check that no label's text is cut off (every line fits the label's width, and all the lines
+// its height).
+
+#include "StudioTest.h"
+
+#include "foundation/Bundle.h"
+#include "foundation/Calendar.h"
+#include "foundation/FileManager.h"
+#include "ui/Label.h"
+
+#include <cstdlib>
+#include <map>
+
+using namespace e2e;
+
+namespace {
+
+class LanguageScreenshotTest : public StudioTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override
+    {
+        StudioTest::SetUp();
+        setenv("LANGUAGE", GetParam(), 1);
+        foundation::setDefaultLocale(GetParam());
+        foundation::Bundle::resetMain();
+    }
+    void TearDown() override
+    {
+        StudioTest::TearDown();
+        unsetenv("LANGUAGE");
+        foundation::setDefaultLocale("en_US");
+        foundation::Bundle::resetMain();
+    }
+
+    void shoot(const std::string& name)
+    {
+        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        context->scaleCTM(2, 2);
+        window().layoutIfNeeded();
+        window().drawScreen(*context);
+        const std::string directory = PARLIVO_SCREENSHOT_DIR;
+        foundation::createDirectory(directory);
+        EXPECT_TRUE(context->makeImage(2)->writePNG(directory + "/" + name + "_" + GetParam() + ".png"));
+    }
+
+    // Every shown label whose text does not fit, with what it says.
+    static void collectCutOff(const ui::View& view, std::vector<std::string>& cutOff)
+    {
+        if (view.isHidden() || view.alpha() <= 0)
+            return;
+        if (auto* label = dynamic_cast<const ui::Label*>(&view); label && !label->text().empty()) {
+            const float width = label->bounds().width();
+            const gfx::Font font = label->font();
+            const bool wraps = label->lineBreakMode() == gfx::LineBreakMode::WordWrap || label->lineBreakMode() == gfx::LineBreakMode::CharacterWrap;
+            bool fits = true;
+            if (wraps) {
+                const auto lines = font.layoutText(label->text(), width, label->lineBreakMode(), 0);
+                fits = label->numberOfLines() == 0 || int(lines.size()) <= label->numberOfLines();
+                // A single line may stand taller than its label (the timer's digits do by design).
+                fits = fits && (lines.size() < 2 || float(lines.size()) * font.lineHeight() <= label->bounds().height() + 2);
+                for (const auto& line : lines)
+                    fits = fits && line.width <= width + 0.5f;
+            } else
+                fits = font.widthOfText(label->text()) <= width + 0.5f;
+            if (!fits)
+                cutOff.push_back(label->text());
+        }
+        for (const auto& child : view.subviews())
+            collectCutOff(*child, cutOff);
+    }
+    std::vector<std::string> cutOffLabels()
+    {
+        std::vector<std::string> cutOff;
+        collectCutOff(window(), cutOff);
+        return cutOff;
+    }
+};
+
+} // namespace
+
+TEST_P(LanguageScreenshotTest, StudioAndShortcutsShowTheirWholeTexts)
+{
+    launch();
+    const std::map<std::string, std::string> ready { { "en", "Tap the microphone to record" },
+        { "de", "Zum Aufnehmen auf das Mikrofon tippen" }, { "fr", "Touchez le micro pour enregistrer" } };
+    EXPECT_EQ(studio().promptLabel()->text(), ready.at(GetParam()));
+    shoot("studio_ready");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+
+    makeRecording(1.0);
+    shoot("studio_recorded");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+
+    window().sendKeyCommand({ "", ui::Key::Help, false, false });
+    ASSERT_NE(window().keyboardHelp(), nullptr);
+    shoot("shortcuts");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LanguageScreenshotTest, ::testing::Values("en", "de", "fr"));
