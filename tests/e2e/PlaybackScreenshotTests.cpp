@@ -55,7 +55,6 @@ TEST_F(PlaybackScreenshotTest, DetailsPlayingZoomedTrashAndAPageCurlHalfWay)
     memo->setImage(photo());
     memo->save();
     auto next = makeFiledRecording("Shopping list", 20.0, 1, 3600);
-    m_recordings->sections = { { memo, next } };
 
     open(memo);
     auto details = shoot("details");
@@ -93,9 +92,7 @@ TEST_F(PlaybackScreenshotTest, DetailsPlayingZoomedTrashAndAPageCurlHalfWay)
     navigationOf(*m_recordings).popViewControllerAnimated(false);
     memo->setLocation(2);
     memo->save();
-    m_trash->sections = { { memo } };
-    delegate().tabBarController()->setSelectedIndex(2);
-    m_trash->choose(memo);
+    choose(*m_trash, memo);
     advance(0.6);
     auto trash = shoot("trash");
     const gfx::Point restoreCentre = centreOf(*m_trash->player()->restoreButton());

@@ -3,75 +3,23 @@
 #include "StudioTest.h"
 
 #include "HelperMethods.h"
+#include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
-#include "RecordingDataSource.h"
+#include "RecordingTableViewCell.h"
+#include "TrashBinViewController.h"
 
 #include "audio/File.h"
 #include "foundation/FileManager.h"
 #include "ui/NavigationController.h"
 #include "ui/TabBarController.h"
+#include "ui/TableView.h"
 
 #include <algorithm>
 
 namespace e2e {
 
-/// What a recordings list does for its playback screen, over fixed sections of recordings:
-/// it makes the screen when its view loads, is its data source, and on a choice hands it the
-/// recording (only when it differs) and pushes it. The real lists do the same; a test that
-/// opens the screen through choose() can open it through a list's row instead.
-class ListStandIn : public ui::ViewController, public RecordingDataSource {
-public:
-    explicit ListStandIn(const std::string& title) { setTitle(title); }
-    ~ListStandIn() override
-    {
-        if (m_player)
-            m_player->setDataSource(nullptr);
-    }
-
-    void loadView() override
-    {
-        ViewController::loadView();
-        m_player = std::make_shared<PlaybackViewController>();
-        m_player->setDataSource(this);
-    }
-
-    std::vector<std::vector<std::shared_ptr<Recording>>> sections;
-
-    const std::shared_ptr<PlaybackViewController>& player()
-    {
-        view();
-        return m_player;
-    }
-
-    void choose(const std::shared_ptr<Recording>& recording)
-    {
-        if (player()->currentRecording() != recording)
-            m_player->setCurrentRecording(recording);
-        navigationController()->pushViewController(m_player, true);
-    }
-
-    std::shared_ptr<Recording> recordingBefore(const std::shared_ptr<Recording>& recording) override { return neighbour(recording, -1); }
-    std::shared_ptr<Recording> recordingAfter(const std::shared_ptr<Recording>& recording) override { return neighbour(recording, 1); }
-
-private:
-    std::shared_ptr<Recording> neighbour(const std::shared_ptr<Recording>& recording, int step)
-    {
-        std::vector<std::shared_ptr<Recording>> all;
-        for (const auto& section : sections)
-            all.insert(all.end(), section.begin(), section.end());
-        auto it = std::find(all.begin(), all.end(), recording);
-        if (it == all.end())
-            return nullptr;
-        const auto index = (it - all.begin()) + step;
-        return index < 0 || index >= static_cast<long>(all.size()) ? nullptr : all[static_cast<size_t>(index)];
-    }
-
-    std::shared_ptr<PlaybackViewController> m_player;
-};
-
-/// The application launched with a Recordings and a Trash list beside the studio, each in
-/// its own navigation controller in the tab bar, and recordings of known sound made through
-/// the library.
+/// The application launched, and recordings of known sound made
+/// through the library; the playback screen is opened by tapping a list's row.
 class PlaybackTest : public StudioTest {
 public:
     static constexpr double kRate = 22050;
@@ -87,14 +35,45 @@ protected:
     void launchWithLists()
     {
         launch();
-        m_recordings = std::make_shared<ListStandIn>("Recordings");
-        m_trash = std::make_shared<ListStandIn>("Trash");
-        auto tabs = delegate().tabBarController()->viewControllers();
-        tabs.push_back(std::make_shared<ui::NavigationController>(m_recordings));
-        tabs.push_back(std::make_shared<ui::NavigationController>(m_trash));
-        delegate().tabBarController()->setViewControllers(tabs);
-        delegate().tabBarController()->setSelectedViewController(tabs[tabs.size() - 2]);
-        advance(0.5);
+        m_recordings = delegate().myRecordings();
+        m_trash = delegate().trashBin();
+    }
+
+    /// Taps the row of recording in list (scrolled into view first) and lets the push end.
+    void choose(RecordingsTableViewController& list, const std::shared_ptr<Recording>& recording)
+    {
+        // A list shows what was saved meanwhile when it appears, as its tab is chosen.
+        auto& tabs = *delegate().tabBarController();
+        if (tabs.selectedViewController().get() != list.navigationController()) {
+            for (size_t index = 0; index < tabs.viewControllers().size(); ++index)
+                if (tabs.viewControllers()[index].get() == list.navigationController())
+                    tabs.setSelectedIndex(index);
+            advance(0.5);
+        }
+        auto& table = *list.tableView();
+        window().layoutIfNeeded();
+        for (int section = 0; section < list.numberOfSectionsInTableView(table); ++section) {
+            for (int row = 0; row < list.tableViewNumberOfRowsInSection(table, section); ++row) {
+                if (list.recordingForIndexPath({ section, row }) != recording)
+                    continue;
+                table.scrollToRowAtIndexPath({ section, row }, false);
+                window().layoutIfNeeded();
+                auto cell = table.cellForRowAtIndexPath({ section, row });
+                ASSERT_TRUE(cell) << recording->title();
+                tap(*cell);
+                return;
+            }
+        }
+        FAIL() << recording->title() << " is not listed";
+    }
+    /// The row that shows recording in list, or null.
+    std::shared_ptr<RecordingTableViewCell> cellOf(RecordingsTableViewController& list, const std::shared_ptr<Recording>& recording)
+    {
+        window().layoutIfNeeded();
+        for (const auto& cell : list.tableView()->visibleCells())
+            if (auto shown = std::dynamic_pointer_cast<RecordingTableViewCell>(cell); shown && shown->displayedRecording() == recording)
+                return shown;
+        return nullptr;
     }
 
     /// A filed recording whose audio file holds sound (a ramp that never repeats within a
@@ -139,7 +118,7 @@ protected:
     }
 
     /// The navigation stack's top controller of a list's tab.
-    ui::NavigationController& navigationOf(ListStandIn& list) { return *list.navigationController(); }
+    ui::NavigationController& navigationOf(RecordingsTableViewController& list) { return *list.navigationController(); }
 
     PlaybackViewController& screen() { return *m_recordings->player(); }
     AudioPlayer& player() { return *screen().audioPlayer(); }
@@ -150,7 +129,7 @@ protected:
     /// Opens the screen for recording from the Recordings list and lets the push end.
     void open(const std::shared_ptr<Recording>& recording)
     {
-        m_recordings->choose(recording);
+        choose(*m_recordings, recording);
         advance(0.6);
     }
     /// Starts the player and runs until the sound has been playing for seconds.
@@ -161,8 +140,8 @@ protected:
     }
     int badge() { return ui::Application::sharedApplication().applicationIconBadgeNumber(); }
 
-    std::shared_ptr<ListStandIn> m_recordings;
-    std::shared_ptr<ListStandIn> m_trash;
+    std::shared_ptr<MyRecordingsViewController> m_recordings;
+    std::shared_ptr<TrashBinViewController> m_trash;
 };
 
 } // namespace e2e

@@ -153,7 +153,6 @@ TEST_F(PlaybackTest, APositionMarkedWhilePausedDoesNotOutliveThePlayback)
     launchWithLists();
     auto first = makeFiledRecording("First", 3.0);
     auto second = makeFiledRecording("Second", 3.0, 1, 60);
-    m_recordings->sections = { { first, second } };
     open(first);
     playFor(0.5);
     tap(*screen().playPauseButton());
@@ -220,8 +219,8 @@ TEST_F(PlaybackTest, SkipStepsThroughTheListAcrossSectionsAndStopsThePlayer)
     auto a = makeFiledRecording("A", 2.0);
     auto b = makeFiledRecording("B", 2.0, 1, 60);
     auto c = makeFiledRecording("C", 2.0, 1, 3 * 86400.0);
-    m_recordings->sections = { { a, b }, { c } };
     open(b);
+    ASSERT_EQ(m_recordings->sortedDataGroups().size(), 2u) << "A and B today, C in a section of its own";
     auto content = screen().recordingContentView();
 
     playFor(0.5);
@@ -275,9 +274,7 @@ TEST_F(PlaybackTest, DeleteMovesToTheTrashAndRestoreMovesBack)
     EXPECT_EQ(navigationOf(*m_recordings).topViewController(), m_recordings);
     EXPECT_EQ(badge(), 0) << "the trash is not counted";
 
-    m_trash->sections = { { memo } };
-    delegate().tabBarController()->setSelectedIndex(2);
-    m_trash->choose(memo);
+    choose(*m_trash, memo);
     advance(0.6);
     auto& trashScreen = *m_trash->player();
     EXPECT_FALSE(trashScreen.restoreButton()->isHidden());
@@ -303,7 +300,12 @@ TEST_F(PlaybackTest, BackLeavesTheSoundPlayingAndOnlyAnotherRecordingStopsIt)
     advance(0.6);
     EXPECT_FALSE(delegate().tabBarController()->isTabBarHidden());
     EXPECT_TRUE(player().isRunning());
-    m_recordings->choose(memo);
+    // The list shows the playing memo as played, the other one still new.
+    ASSERT_TRUE(cellOf(*m_recordings, memo));
+    EXPECT_FALSE(cellOf(*m_recordings, memo)->image());
+    EXPECT_EQ(cellOf(*m_recordings, other)->image(), image("new.png"));
+    EXPECT_EQ(badge(), 1);
+    choose(*m_recordings, memo);
     EXPECT_TRUE(player().isRunning()) << "the same recording chosen again plays on";
     EXPECT_NEAR(screen().playbackSlider()->value(), player().position(), 1e-4) << "the slider shows where the sound is, not 0";
     advance(0.6);
