@@ -14,6 +14,7 @@
 #include "foundation/StringFormat.h"
 #include "graphics/Image.h"
 #include "ui/Appearance.h"
+#include "ui/Application.h"
 #include "ui/BarButtonItem.h"
 #include "ui/Button.h"
 #include "ui/ImageView.h"
@@ -203,6 +204,12 @@ void PlaybackViewController::viewWillAppear(bool animated)
     ViewController::viewWillAppear(animated);
 }
 
+void PlaybackViewController::viewDidAppear(bool animated)
+{
+    ViewController::viewDidAppear(animated);
+    ui::Application::sharedApplication().setMediaPlayer(std::static_pointer_cast<PlaybackViewController>(sharedController()));
+}
+
 void PlaybackViewController::viewDidDisappear(bool animated)
 {
     if (m_recordingImageButton && m_recordingImageButton->transform() == m_scaledImageTransform)
@@ -226,6 +233,7 @@ void PlaybackViewController::setCurrentRecording(std::shared_ptr<Recording> reco
     if (m_audioPlayer->isRunning())
         m_audioPlayer->stop();
     refreshDisplayedRecording();
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void PlaybackViewController::refreshDisplayedRecording()
@@ -311,6 +319,7 @@ void PlaybackViewController::togglePlayback()
         m_audioPlayer->pause();
         showPlayPauseImage("play.png");
     }
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void PlaybackViewController::playbackSliderSlideStart()
@@ -345,6 +354,7 @@ void PlaybackViewController::playerDidStart(const foundation::Notification&)
         m_currentRecording->save();
     }
     startTimer();
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void PlaybackViewController::playerDidStop(const foundation::Notification&)
@@ -358,6 +368,7 @@ void PlaybackViewController::playerDidStop(const foundation::Notification&)
         m_playbackSlider->setValue(0);
         refreshTimeLabels();
     }
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void PlaybackViewController::startTimer()
@@ -529,4 +540,87 @@ void PlaybackViewController::showPlaybackControls()
         return;
     m_playbackControlPanel->setUserInteractionEnabled(true);
     slidePlaybackControls(-kControlsSlide);
+}
+
+// Keys and the media player
+
+bool PlaybackViewController::performKeyCommand(const ui::KeyCommand& command)
+{
+    if (command.is(" ") && m_currentRecording) {
+        togglePlayback();
+        return true;
+    }
+    return ViewController::performKeyCommand(command);
+}
+
+void PlaybackViewController::keyPressed(ui::Key key)
+{
+    if (key == ui::Key::Delete && m_deleteButton && !m_deleteButton->isHidden()) {
+        deleteButtonPressed();
+        return;
+    }
+    ViewController::keyPressed(key);
+}
+
+ui::PlaybackStatus PlaybackViewController::playbackStatus() const
+{
+    if (!m_audioPlayer->isRunning())
+        return ui::PlaybackStatus::Stopped;
+    return m_audioPlayer->paused() ? ui::PlaybackStatus::Paused : ui::PlaybackStatus::Playing;
+}
+
+std::shared_ptr<const ui::MediaMetadata> PlaybackViewController::nowPlaying() const
+{
+    if (!m_currentRecording)
+        return nullptr;
+    return std::make_shared<ui::MediaMetadata>(ui::MediaMetadata {
+        m_currentRecording->key(), m_currentRecording->title(), double(m_currentRecording->length()), m_currentRecording->category() });
+}
+
+double PlaybackViewController::position() const
+{
+    return m_audioPlayer->isRunning() ? m_audioPlayer->position() : 0;
+}
+
+bool PlaybackViewController::canPlay() const
+{
+    return m_currentRecording && isViewLoaded() && (!m_audioPlayer->isRunning() || m_audioPlayer->paused());
+}
+
+bool PlaybackViewController::canPause() const
+{
+    return m_audioPlayer->isRunning() && !m_audioPlayer->paused();
+}
+
+bool PlaybackViewController::canGoNext() const
+{
+    return m_dataSource && m_currentRecording && isViewLoaded() && m_dataSource->recordingAfter(m_currentRecording);
+}
+
+bool PlaybackViewController::canGoPrevious() const
+{
+    return m_dataSource && m_currentRecording && isViewLoaded() && m_dataSource->recordingBefore(m_currentRecording);
+}
+
+void PlaybackViewController::play()
+{
+    if (canPlay())
+        togglePlayback();
+}
+
+void PlaybackViewController::pause()
+{
+    if (canPause())
+        togglePlayback();
+}
+
+void PlaybackViewController::stop()
+{
+    if (!m_audioPlayer->isRunning())
+        return;
+    m_audioPlayer->stop();
+    if (m_playbackSlider) {
+        m_playbackSlider->setValue(0);
+        refreshTimeLabels();
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graphics/AffineTransform.h"
+#include "ui/MediaPlayer.h"
 #include "ui/ViewController.h"
 
 #include <memory>
@@ -31,7 +32,7 @@ class View;
 /// (running, not paused) or paused (running and paused). The screen owns its player and hears
 /// only that player's start and stop notifications, which arrive on the main run loop; leaving
 /// with Back does not stop it. Main thread only.
-class PlaybackViewController : public ui::ViewController {
+class PlaybackViewController : public ui::ViewController, public ui::MediaPlayer {
 public:
     PlaybackViewController();
     ~PlaybackViewController() override;
@@ -75,6 +76,27 @@ public:
 
     void loadView() override;
     void viewWillAppear(bool animated) override;
+    /// Makes this screen the one the desktop's media keys and controls act on.
+    void viewDidAppear(bool animated) override;
+    /// Space plays or pauses.
+    bool performKeyCommand(const ui::KeyCommand& command) override;
+    /// Delete does what the Delete button does, where the screen offers it.
+    void keyPressed(ui::Key key) override;
+
+    // The media player: each request does what the screen's own control would.
+    ui::PlaybackStatus playbackStatus() const override;
+    std::shared_ptr<const ui::MediaMetadata> nowPlaying() const override;
+    double position() const override;
+    bool canPlay() const override;
+    bool canPause() const override;
+    bool canGoNext() const override;
+    bool canGoPrevious() const override;
+    void play() override;
+    void pause() override;
+    /// Stops the sound and puts the slider back to the start.
+    void stop() override;
+    void next() override { skipForwardButtonPressed(); }
+    void previous() override { skipBackButtonPressed(); }
     void viewDidDisappear(bool animated) override;
     void didReceiveMemoryWarning() override;
     bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) const override;

@@ -5,6 +5,7 @@
 #include "ControlPanelView.h"
 
 #include "foundation/Log.h"
+#include "ui/Application.h"
 #include "ui/BarButtonItem.h"
 #include "ui/NavigationItem.h"
 #include "ui/ViewAnimator.h"
@@ -397,4 +398,70 @@ TEST_F(PlaybackTest, TheTransportPanelSlidesAwayAndBackAndAMemoryWarningIsLogged
     ui::Application::sharedApplication().raiseMemoryWarning();
     runLoop().runPending();
     EXPECT_TRUE(log.contains("MEMORY WARNING!  Playback"));
+}
+
+TEST_F(PlaybackTest, MediaControlsAndKeysActOnTheShownScreen)
+{
+    launchWithLists();
+    auto a = makeFiledRecording("A", 2.0);
+    auto b = makeFiledRecording("B", 2.0, 1, 60);
+    open(a);
+    auto controls = ui::Application::sharedApplication().mediaPlayer();
+    ASSERT_EQ(controls.get(), static_cast<ui::MediaPlayer*>(&screen()));
+    ASSERT_TRUE(controls->nowPlaying());
+    EXPECT_EQ(controls->nowPlaying()->title, "A");
+    EXPECT_EQ(controls->nowPlaying()->lengthSeconds, 2.0);
+    EXPECT_TRUE(controls->canPlay());
+    EXPECT_FALSE(controls->canPause());
+    EXPECT_TRUE(controls->canGoNext());
+    EXPECT_FALSE(controls->canGoPrevious()) << "A is the first row";
+
+    int changes = 0;
+    ui::Application::sharedApplication().setMediaPlayerChangeHandler([&] { ++changes; });
+    controls->playPause();
+    EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Playing);
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    EXPECT_GT(changes, 0);
+    advance(0.5);
+    controls->pause();
+    EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Paused);
+    EXPECT_EQ(playPauseImage(), image("play.png"));
+    controls->play();
+    EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Playing);
+    advance(0.3);
+    controls->stop();
+    EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Stopped);
+    EXPECT_EQ(screen().playbackSlider()->value(), 0.0f);
+    EXPECT_EQ(controls->position(), 0);
+
+    // Next steps down the list as the skip button does; there is nothing after B.
+    controls->next();
+    advance(0.7);
+    EXPECT_EQ(screen().currentRecording(), b);
+    EXPECT_EQ(controls->nowPlaying()->title, "B");
+    EXPECT_FALSE(controls->canGoNext());
+    EXPECT_TRUE(controls->canGoPrevious());
+
+    // Space plays and pauses; Delete moves the shown memo to the Trash and leaves.
+    auto typed = [](const std::string& c) { return ui::KeyCommand { c, std::nullopt, false, false }; };
+    EXPECT_TRUE(window().sendKeyCommand(typed(" ")));
+    EXPECT_TRUE(player().isRunning());
+    window().sendKeyCommand(typed(" "));
+    EXPECT_TRUE(player().paused());
+    window().sendKey(ui::Key::Delete);
+    EXPECT_EQ(b->location(), 2);
+    advance(0.6);
+    EXPECT_EQ(navigationOf(*m_recordings).topViewController(), m_recordings);
+
+    // In the Trash the screen offers no Delete, and the key does nothing.
+    choose(*m_trash, b);
+    advance(0.6);
+    window().sendKey(ui::Key::Delete);
+    EXPECT_EQ(b->location(), 2);
+    EXPECT_EQ(navigationOf(*m_trash).topViewController(), m_trash->player());
+
+    // The studio shown again takes the controls back.
+    delegate().tabBarController()->setSelectedIndex(0);
+    advance(0.5);
+    EXPECT_EQ(ui::Application::sharedApplication().mediaPlayer().get(), static_cast<ui::MediaPlayer*>(&studio()));
 }
