@@ -401,6 +401,7 @@ const std::vector<RecordingStudioViewController::Transition>& RecordingStudioVie
         { E::RecordStopTapped, in({ recording }), &S::recorderStarting, &S::cancelRecording },
         { E::RecordStopTapped, in({ recording }), &S::recordingHeld, &S::finishRecording },
         { E::RecordStopTapped, in({ recording }), &S::recorderActive, &S::stopRecorder },
+        { E::RecorderWillStop, in({ recording }), &S::recorderWriteFailed, &S::finishRecordingAfterWriteFailure },
         { E::RecorderWillStop, in({ recording }), &S::recorderOnlyHalts, &S::takeLengthAndSizeFromRecorder },
         { E::RecorderWillStop, in({ recording }), always, &S::finishRecording },
         { E::RecorderDidNotStart, in({ recording }), &S::recorderStarting, &S::abandonRecording },
@@ -540,6 +541,11 @@ bool RecordingStudioViewController::playerActive() const
     return m_player && m_player->isRunning();
 }
 
+bool RecordingStudioViewController::recorderWriteFailed() const
+{
+    return m_recorder && m_recorder->writeFailed();
+}
+
 bool RecordingStudioViewController::savesAtOnce() const
 {
     return !m_enteringTitle && (m_saveOption == "autoSave" || m_editorShown);
@@ -559,6 +565,14 @@ void RecordingStudioViewController::becomeReady()
 
 void RecordingStudioViewController::requestRecording()
 {
+    // Without a row to file it in, a recording would be lost: the database could not take one
+    // when this recording was made, so try again, and say so when it still cannot.
+    if (!m_currentRecording)
+        m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
+    if (!m_currentRecording) {
+        showAlert("Storage Unavailable Prompt Title", "Storage Unavailable Prompt");
+        return;
+    }
     ensureRecorder();
     m_recordingPending = true;
     m_state = StudioStateRecordRequested;
@@ -719,10 +733,36 @@ void RecordingStudioViewController::finishRecordingAfterFailure()
     showRecordingFailedAlert();
 }
 
+void RecordingStudioViewController::finishRecordingAfterWriteFailure()
+{
+    finishRecording();
+    if (m_currentRecording && m_currentRecording->location() == 0) {
+        m_currentRecording->setLocation(kLocationMyRecordings);
+        m_currentRecording->save();
+    }
+    showAlert("Recording Stopped Prompt Title", "Recording Stopped Prompt");
+}
+
 void RecordingStudioViewController::showRecordingFailedAlert()
 {
-    auto alert = std::make_shared<ui::AlertView>(text("Recording Failed Prompt Title"), text("Recording Failed Prompt"), nullptr, text("OK"));
+    showAlert("Recording Failed Prompt Title", "Recording Failed Prompt");
+}
+
+void RecordingStudioViewController::showAlert(const char* titleKey, const char* messageKey)
+{
+    auto alert = std::make_shared<ui::AlertView>(text(titleKey), text(messageKey), nullptr, text("OK"));
     alert->show();
+}
+
+bool RecordingStudioViewController::saveCurrentRecording(std::int32_t previousLocation)
+{
+    m_currentRecording->save();
+    if (!m_currentRecording->isDirty())
+        return true;
+    // Not written: the studio keeps the recording as it was, title included, for another try.
+    m_currentRecording->setLocation(previousLocation);
+    showAlert("Save Failed Prompt Title", "Save Failed Prompt");
+    return false;
 }
 
 void RecordingStudioViewController::turnedToSmallButtons()
@@ -821,15 +861,17 @@ void RecordingStudioViewController::saveNow()
 {
     if (!m_currentRecording)
         return;
+    const auto previousLocation = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationMyRecordings);
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+    if (saveCurrentRecording(previousLocation))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
 }
 
 void RecordingStudioViewController::beginTitleEntry()
 {
     if (!m_currentRecording)
         return;
+    m_locationBeforeTitleEntry = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationMyRecordings);
     m_enteringTitle = true;
     if (auto item = navigationItem()->rightBarButtonItem())
@@ -849,6 +891,9 @@ bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textFie
         return true;
     textField.resignFirstResponder();
     slidePanel(*m_normalControlPanel, kTitlePanelRise, kTitlePanelSlideDuration);
+    // Saved now, not when the keyboard has gone: a title typed is kept even if the program
+    // ends meanwhile.
+    handleEvent(StudioEvent::TitleEntered);
     return true;
 }
 
@@ -859,17 +904,18 @@ void RecordingStudioViewController::completeTitledSave()
         item->setEnabled(true);
     if (!m_titleTextField->text().empty())
         m_currentRecording->setTitle(m_titleTextField->text());
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+    if (saveCurrentRecording(m_locationBeforeTitleEntry))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
 }
 
 void RecordingStudioViewController::trashRecording()
 {
     if (!m_currentRecording)
         return;
+    const auto previousLocation = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationTrash);
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
+    if (saveCurrentRecording(previousLocation))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
 }
 
 void RecordingStudioViewController::finishSaveOrDelete(ui::ViewAnimationTransition transition)
@@ -1011,6 +1057,13 @@ void RecordingStudioViewController::continueInterruptedRecording()
     auto recording = m_recordingToContinue.lock();
     if (!recording)
         return;
+    if (!AudioRecorder::canAppendToFile(recording->audioFileName())) {
+        // Appending would corrupt its sound: it stays as it is, and a new recording starts.
+        foundation::logf("Recording %d cannot be continued: its audio file is not one to append to; a new recording starts.", recording->key());
+        m_appendingToRecording.reset();
+        requestRecording();
+        return;
+    }
     m_appendingToRecording = recording;
     if (m_currentRecording && m_currentRecording != recording)
         m_currentRecording->deleteRecording();

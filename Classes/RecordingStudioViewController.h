@@ -290,6 +290,8 @@ private:
     bool notEnteringTitle() const { return !m_enteringTitle; }
     /// A save needs no title entry ("autoSave", or the details editor was shown).
     bool savesAtOnce() const;
+    /// The recorder stopped itself because its file could not be written.
+    bool recorderWriteFailed() const;
 
     // Effects of the table.
     void becomeReady();
@@ -308,6 +310,9 @@ private:
     void abandonRecording();
     /// The recorder did not go on with a recording: it ends with what it has, and the user is told.
     void finishRecordingAfterFailure();
+    /// A write into the file failed (a full disk): the recording ends with what was written,
+    /// is filed in My Recordings, and the user is told.
+    void finishRecordingAfterWriteFailure();
     void turnedToSmallButtons();
     void requestPlayback();
     void turnedToPlayStop();
@@ -345,6 +350,12 @@ private:
     bool recorderStarted();
     /// "Recording Failed Prompt Title": the recording could not start or go on.
     void showRecordingFailedAlert();
+    /// An alert with the texts of the two keys and an OK button.
+    void showAlert(const char* titleKey, const char* messageKey);
+    /// Writes the current recording after its location was set; when the write failed the
+    /// recording gets its previous location back (and keeps its title), the user is told, and
+    /// the answer is false.
+    bool saveCurrentRecording(std::int32_t previousLocation);
     void setPrompt(const char* key);
     void setPlayingPrompt();
     /// "Wait Prompt" when a beep will sound first, else "Record Starting Prompt".
@@ -410,6 +421,8 @@ private:
     float m_playerInterruptedPosition { 0 };
     /// Where the recording that just left went (1 My Recordings, 2 Trash): the symbol's way out.
     std::int32_t m_finishedLocation { 0 };
+    // Where the recording was before Save asked for its title; it goes back there when the save fails.
+    std::int32_t m_locationBeforeTitleEntry { 0 };
     /// A turn asked for by the studio has not reported its end yet.
     bool m_turning { false };
     /// The recording that the launch alert's "Yes" continues; not owned.
