@@ -172,8 +172,11 @@ void RecordingStudioViewController::loadSounds()
 void RecordingStudioViewController::makeRecorder()
 {
     m_recorder = std::make_shared<AudioRecorder>();
-    foundation::NotificationCenter::defaultCenter().addObserver(this, PRLVNotificationAudioQueueWillStop, queueObject(m_recorder),
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(this, PRLVNotificationAudioQueueWillStop, queueObject(m_recorder),
         [this](const foundation::Notification&) { recorderWillStop(); });
+    center.addObserver(this, PRLVNotificationAudioQueueDidStop, queueObject(m_recorder),
+        [this](const foundation::Notification&) { recorderDidStop(); });
 }
 
 void RecordingStudioViewController::makePlayer()
@@ -635,6 +638,7 @@ void RecordingStudioViewController::startRecording()
         mode = RecordModeAppend;
         m_appendingToRecording.reset();
     }
+    m_recordedRecording = m_currentRecording;
     ensureRecorder().recordToFileWithRecordMode(m_currentRecording->audioFileName(), mode);
     if (recorderStarted())
         m_recordingPending = false;
@@ -695,6 +699,20 @@ void RecordingStudioViewController::takeLengthAndSizeFromRecorder()
         return;
     m_currentRecording->setLength(static_cast<float>(m_recorder->position()));
     m_currentRecording->setSize(HelperMethods::getAudioFileSizeFormattedString(m_currentRecording->audioFileName()));
+}
+
+void RecordingStudioViewController::recorderDidStop()
+{
+    auto recording = m_recordedRecording.lock();
+    if (!recording)
+        return;
+    auto duration = HelperMethods::audioFileDuration(recording->audioFileName());
+    if (!duration || static_cast<float>(*duration) == recording->length())
+        return;
+    recording->setLength(static_cast<float>(*duration));
+    recording->setSize(HelperMethods::getAudioFileSizeFormattedString(recording->audioFileName()));
+    if (recording->location() != 0)
+        recording->save();
 }
 
 void RecordingStudioViewController::finishRecording()
@@ -1000,6 +1018,7 @@ void RecordingStudioViewController::continueRecording()
     m_interrupted = false;
     if (!m_currentRecording)
         return;
+    m_recordedRecording = m_currentRecording;
     ensureRecorder().recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
     if (!recorderStarted())
         return;

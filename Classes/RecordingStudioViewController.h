@@ -157,6 +157,9 @@ public:
     /// length and size up to date, so that whatever saves the recording next writes the
     /// truth about its file.
     void recorderWillStop() { handleEvent(StudioEvent::RecorderWillStop); }
+    /// The recorder's file is complete: what a sound card handed over after the will-stop is
+    /// in it, so the recording takes the file's length and size (and is saved when filed).
+    void recorderDidStop();
     void playerDidStart() { handleEvent(StudioEvent::PlayerDidStart); }
     /// Playback ended (the user's stop or the end of the file): back to the small buttons.
     void playerDidStop() { handleEvent(StudioEvent::PlayerDidStop); }
@@ -431,6 +434,8 @@ private:
     std::vector<StudioEvent> m_waitingEvents;
     /// The recording to continue at the next start of recording; not owned.
     std::weak_ptr<Recording> m_appendingToRecording;
+    /// The recording whose file the recorder writes or last wrote.
+    std::weak_ptr<Recording> m_recordedRecording;
 
     std::shared_ptr<foundation::Timer> m_playbackTimer;
     std::shared_ptr<foundation::Timer> m_recordTimer;
