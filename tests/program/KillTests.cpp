@@ -135,12 +135,28 @@ protected:
     /// in order.
     void restartAndQuit()
     {
+        const auto launches = launchesLogged();
         pid_t pid = start("");
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        // Launched (recovery is part of it) when the delegate has logged its first line; a
+        // slow build may take a while.
+        for (int i = 0; i < 3000 && launchesLogged() == launches; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         ::kill(pid, SIGTERM);
         int status = 0;
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "see " << rootDirectory() << "/parlivo.log";
+    }
+
+    /// How many launches the program's log shows.
+    int launchesLogged() const
+    {
+        std::ifstream in(rootDirectory() + "/parlivo.log");
+        std::string line;
+        int count = 0;
+        while (std::getline(in, line))
+            count += line.find("interruptedRecordingKey:") != std::string::npos;
+        return count;
     }
 
     std::map<int, Row> rows() const
