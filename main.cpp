@@ -7,13 +7,18 @@
 #include "foundation/FileManager.h"
 #include "foundation/InstanceLock.h"
 #include "foundation/Log.h"
+#include "foundation/RunLoop.h"
 #include "foundation/UserDefaults.h"
 #include "host/Host.h"
 #include "host/InstanceChannel.h"
 #include "ui/Application.h"
+#include "ui/Window.h"
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +49,8 @@ void printUsage(FILE* out)
         "                      --screenshot) or through the virtual devices\n"
         "  --mic-file FILE     the virtual microphone plays FILE, then silence\n"
         "  --speaker-file FILE the virtual speaker writes what it plays to FILE\n"
+        "  --input FILE        replay the lines of FILE, timed from the launch: \"SECONDS tap X Y\"\n"
+        "                      (points of the screen), \"SECONDS text WORDS\", \"SECONDS key return\"\n"
         "  --help              show this help and exit\n"
         "  --version           print the version and exit\n");
 }
@@ -92,6 +99,57 @@ bool parseNumber(const std::string& text, double minimum, double maximum, double
     return true;
 }
 
+// One touch, text or key of an --input file, at a time after the launch.
+struct InputEvent {
+    double at { 0 };
+    std::string kind;
+    gfx::Point point;
+    std::string text;
+};
+
+std::optional<std::vector<InputEvent>> readInput(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in)
+        return std::nullopt;
+    std::vector<InputEvent> events;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        InputEvent event;
+        if (!(words >> event.at >> event.kind) || !(event.at >= 0))
+            return std::nullopt;
+        if (event.kind == "tap" && (words >> event.point.x >> event.point.y))
+            events.push_back(event);
+        else if (event.kind == "text" && std::getline(words >> std::ws, event.text))
+            events.push_back(event);
+        else if (event.kind == "key" && (words >> event.text) && event.text == "return")
+            events.push_back(event);
+        else
+            return std::nullopt;
+    }
+    return events;
+}
+
+void scheduleInput(const std::vector<InputEvent>& events)
+{
+    for (const auto& event : events) {
+        foundation::RunLoop::main().scheduleTimer(event.at, false, [event](foundation::Timer&) {
+            ui::Window* window = ui::Window::keyWindow();
+            if (!window)
+                return;
+            if (event.kind == "tap") {
+                window->sendTouch(1, ui::TouchPhase::Began, event.point);
+                window->sendTouch(1, ui::TouchPhase::Ended, event.point);
+            } else if (event.kind == "text") {
+                window->sendText(event.text);
+            } else {
+                window->sendKey(ui::Key::Return);
+            }
+        });
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -101,6 +159,7 @@ int main(int argc, char** argv)
     host::HostOptions options;
     audio::DeviceChoice devices;
     bool devicesChosen = false;
+    std::vector<InputEvent> input;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -151,6 +210,15 @@ int main(int argc, char** argv)
             devices.speakerFile = args[++i];
             continue;
         }
+        if (arg == "--input" && i + 1 < args.size()) {
+            auto events = readInput(args[++i]);
+            if (!events) {
+                std::fprintf(stderr, "parlivo: --input cannot read '%s'\n", args[i].c_str());
+                return 2;
+            }
+            input = std::move(*events);
+            continue;
+        }
         if (arg == "defaults")
             return runDefaultsCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         std::fprintf(stderr, "parlivo: unknown argument '%s'\n", arg.c_str());
@@ -180,8 +248,10 @@ int main(int argc, char** argv)
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.
-    int status = host::runHost(argc, argv, options,
-        [] { ui::Application::sharedApplication().setDelegate(std::make_shared<ParlivoAppDelegate>()); });
+    int status = host::runHost(argc, argv, options, [&input] {
+        ui::Application::sharedApplication().setDelegate(std::make_shared<ParlivoAppDelegate>());
+        scheduleInput(input);
+    });
     // The delegate and its screens go while the services they leave (notifications, run loop)
     // still exist: the application object itself lives until the very end of the process.
     ui::Application::sharedApplication().setDelegate(nullptr);

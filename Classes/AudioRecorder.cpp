@@ -4,6 +4,7 @@
 
 #include "audio/Session.h"
 #include "foundation/Log.h"
+#include "foundation/RunLoop.h"
 #include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
 
@@ -15,6 +16,9 @@ constexpr double kDefaultSampleRate = 22050;
 
 constexpr int kNumberRecordBuffers = 3;
 
+// A power cut loses at most this much of a recording.
+constexpr double kSyncIntervalSeconds = 2.0;
+
 std::string fileFailure(audio::Status status, const audio::StreamBasicDescription& format)
 {
     switch (status) {
@@ -24,12 +28,44 @@ std::string fileFailure(audio::Status status, const audio::StreamBasicDescriptio
         return foundation::format("a file cannot hold sound at %g Hz", format.mSampleRate);
     case audio::kFilePermissionsError:
         return "permission denied";
+    case audio::kFileDiskFullError:
+        return "the disk is full";
+    case audio::kFileInvalidFileError:
+        return "not a readable audio file";
     default:
         return foundation::format("error %d", static_cast<int>(status));
     }
 }
 
+// Appended samples land in the file as they are only in a mono file of 16-bit samples.
+bool appendable(const audio::File& file)
+{
+    audio::StreamBasicDescription format {};
+    return file.storesLinearPCM16() && file.getProperty(audio::FileProperty::DataFormat, format) == audio::noErr
+        && format.mChannelsPerFrame == 1;
+}
+
+// A writer killed between writing sound and updating the header leaves a size that would make
+// an append overwrite the end, or one that keeps the file from opening at all.
+void repairBeforeAppending(const std::string& path, const std::string& audioFileName)
+{
+    bool repaired = false;
+    if (audio::File::repairHeader(path, &repaired) == audio::noErr && repaired)
+        foundation::logf("Repaired the header of the audio file \"%s\" left by an interrupted recording.", audioFileName.c_str());
+}
+
 } // namespace
+
+bool AudioRecorder::canAppendToFile(const std::string& audioFileName)
+{
+    auto path = HelperMethods::audioFileURL(audioFileName);
+    if (!path)
+        return false;
+    repairBeforeAppending(*path, audioFileName);
+    std::shared_ptr<audio::File> file;
+    audio::Status status = audio::File::open(*path, audio::FilePermission::Read, audio::kFileCAFType, &file);
+    return status == audio::kFileNotFoundError || (status == audio::noErr && appendable(*file));
+}
 
 AudioRecorder::~AudioRecorder()
 {
@@ -46,6 +82,7 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
     disposeQueue();
     closeAudioFile();
     m_recordMode = mode;
+    m_writeFailed = false;
 
     std::uint32_t category = audio::kSessionCategoryRecordAudio;
     audio::Session::shared().setProperty(audio::SessionProperty::AudioCategory, sizeof category, &category);
@@ -53,6 +90,8 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
 
     setAudioFileName(audioFileName);
     setAudioFileURL(HelperMethods::audioFileURL(audioFileName));
+    if (mode == RecordModeAppend && audioFileURL())
+        repairBeforeAppending(*audioFileURL(), audioFileName);
     setupAudioFormat();
     enableLevelMetering();
     setupRecording(mode);
@@ -110,17 +149,31 @@ void AudioRecorder::setupRecording(RecordMode mode)
 {
     std::shared_ptr<audio::File> file;
     bool opened = false;
-    if (mode == RecordModeAppend && audioFileURL()
-        && audio::File::open(*audioFileURL(), audio::FilePermission::ReadWrite, audio::kFileCAFType, &file) == audio::noErr) {
-        std::uint64_t packets = 0;
-        file->getProperty(audio::FileProperty::AudioDataPacketCount, packets);
-        setStartingPacketNumber(static_cast<std::int64_t>(packets));
-        audio::StreamBasicDescription format;
-        if (file->getProperty(audio::FileProperty::DataFormat, format) == audio::noErr)
-            setAudioFormat(format);
-        opened = true;
+    bool kept = false;
+    if (mode == RecordModeAppend && audioFileURL()) {
+        // Looked at read-only first: closing a file opened for writing rewrites its header.
+        audio::Status status = audio::File::open(*audioFileURL(), audio::FilePermission::Read, audio::kFileCAFType, &file);
+        if (status == audio::noErr && appendable(*file))
+            status = audio::File::open(*audioFileURL(), audio::FilePermission::ReadWrite, audio::kFileCAFType, &file);
+        else if (status == audio::noErr)
+            status = audio::kFileUnsupportedDataFormatError;
+        if (status == audio::noErr) {
+            std::uint64_t packets = 0;
+            file->getProperty(audio::FileProperty::AudioDataPacketCount, packets);
+            setStartingPacketNumber(static_cast<std::int64_t>(packets));
+            audio::StreamBasicDescription format;
+            if (file->getProperty(audio::FileProperty::DataFormat, format) == audio::noErr)
+                setAudioFormat(format);
+            opened = true;
+        } else if (status != audio::kFileNotFoundError) {
+            // Replacing a file that is there but cannot take our samples would lose its sound.
+            foundation::logf("Cannot append to the audio file \"%s\" (%s); it is kept as it is.", audioFileName().c_str(),
+                status == audio::kFileUnsupportedDataFormatError ? "it holds sound of another format" : fileFailure(status, audioFormat()).c_str());
+            file.reset();
+            kept = true;
+        }
     }
-    if (!opened) {
+    if (!opened && !kept) {
         setStartingPacketNumber(0);
         audio::Status status = audio::kFileNotFoundError;
         if (audioFileURL())
@@ -128,6 +181,7 @@ void AudioRecorder::setupRecording(RecordMode mode)
         if (!file && queueObject())
             foundation::logf("Cannot record into the audio file \"%s\": %s", audioFileName().c_str(), fileFailure(status, audioFormat()).c_str());
     }
+    m_packetsAtLastSync = startingPacketNumber();
     setAudioFileID(file);
     copyEncoderMagicCookieToFileFromQueue(file.get(), queueObject().get());
 
@@ -158,15 +212,47 @@ void AudioRecorder::recordingCallback(audio::Queue& queue, audio::Buffer* buffer
 {
     if (numPackets > 0) {
         // What could not be written is not recorded time: n becomes the packets written.
-        if (const auto& file = audioFileID())
-            file->writePackets(false, buffer->mAudioDataByteSize, packetDescriptions, startingPacketNumber(), &numPackets,
-                buffer->mAudioData);
-        else
+        if (const auto& file = audioFileID()) {
+            audio::Status status = file->writePackets(false, buffer->mAudioDataByteSize, packetDescriptions, startingPacketNumber(),
+                &numPackets, buffer->mAudioData);
+            if (status != audio::noErr)
+                writeDidFail(status);
+            const std::int64_t written = startingPacketNumber() + numPackets;
+            if (written - m_packetsAtLastSync >= static_cast<std::int64_t>(audioFormat().mSampleRate * kSyncIntervalSeconds)) {
+                // The flush runs on the file's own thread: this one must keep up with the microphone.
+                file->requestSync();
+                m_packetsAtLastSync = written;
+            }
+        } else
             numPackets = 0;
     }
     incrementStartingPacketNumberBy(numPackets);
-    if (isRunning())
+    // After a failed write the buffer stays out: nothing more is captured into a file that cannot take it.
+    if (isRunning() && !m_writeFailed)
         queue.enqueueBuffer(buffer);
+}
+
+// Service thread: the stop itself belongs to the main thread, where the studio hears of it.
+void AudioRecorder::writeDidFail(audio::Status status)
+{
+    if (m_writeFailed.exchange(true))
+        return;
+    m_writeFailure = status;
+    foundation::RunLoop::main().post([weak = weak_from_this()] {
+        if (auto self = std::static_pointer_cast<AudioRecorder>(weak.lock()))
+            self->stopAfterWriteFailure();
+    });
+}
+
+void AudioRecorder::stopAfterWriteFailure()
+{
+    // A recording started since then has failures of its own.
+    if (!m_writeFailed || !isRunning())
+        return;
+    foundation::logf("Recording into the audio file \"%s\" stopped after %.1f s: %s.", audioFileName().c_str(),
+        audioFormat().mSampleRate > 0 ? static_cast<double>(startingPacketNumber()) / audioFormat().mSampleRate : 0.0,
+        fileFailure(m_writeFailure, audioFormat()).c_str());
+    stop();
 }
 
 void AudioRecorder::pause()

@@ -2,6 +2,7 @@
 
 #include "AudioQueueObject.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -37,6 +38,13 @@ public:
     /// is paused; 0 otherwise.
     double position() const;
     std::int32_t bufferSize() const { return m_bufferSize; }
+    /// Whether recording may append to the named file. A header that a killed writer left
+    /// stale or open-ended is mended first. A missing file may be appended to (it is created);
+    /// one that is not a readable mono file of 16-bit little-endian samples may not.
+    static bool canAppendToFile(const std::string& audioFileName);
+    /// Whether a write into the file failed (a full disk) during the current recording. The
+    /// recorder then stops itself on the main run loop, keeping what was written.
+    bool writeFailed() const { return m_writeFailed.load(); }
 
     void setupAudioFormat();
     void setupRecording(RecordMode mode);
@@ -48,7 +56,13 @@ private:
     void recordingCallback(audio::Queue& queue, audio::Buffer* buffer, std::uint32_t numPackets,
         const audio::PacketDescription* packetDescriptions);
     double recordingSampleRate() const;
+    void writeDidFail(audio::Status status);
+    void stopAfterWriteFailure();
 
     std::int32_t m_bufferSize { 0 };
     RecordMode m_recordMode { RecordModeNew };
+    std::atomic<bool> m_writeFailed { false };
+    std::atomic<audio::Status> m_writeFailure { audio::noErr };
+    // Service thread only: the packet count when the file was last asked to reach the disk.
+    std::int64_t m_packetsAtLastSync { 0 };
 };

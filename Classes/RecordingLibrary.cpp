@@ -3,6 +3,7 @@
 #include "HelperMethods.h"
 #include "Recording.h"
 
+#include "audio/File.h"
 #include "foundation/Bundle.h"
 #include "foundation/Clock.h"
 #include "foundation/FileManager.h"
@@ -117,6 +118,17 @@ bool isTransient(int result)
 std::string defaultCategory()
 {
     return foundation::UserDefaults::standardUserDefaults().stringForKey("defaultCategory").value_or("");
+}
+
+// A writer killed between writing sound and updating the header leaves a file that reads
+// shorter than it is, or not at all; it is mended before its length is read or anything is
+// appended to it.
+void repairAudioFileHeader(const std::string& audioFileName)
+{
+    auto path = HelperMethods::getFullAudioFilePath(audioFileName);
+    bool repaired = false;
+    if (path && audio::File::repairHeader(*path, &repaired) == audio::noErr && repaired)
+        foundation::logf("Repaired the header of the audio file '%s.caf' left by an interrupted recording.", audioFileName.c_str());
 }
 
 } // namespace
@@ -293,6 +305,7 @@ void RecordingLibrary::recoverUnfiledRecordings()
             missing.push_back(recording);
             continue;
         }
+        repairAudioFileHeader(recording->audioFileName());
         if (!fileAudioOf(*recording, titles))
             foundation::logf("Unfiled recording %d is left as it is: its audio file is not a readable recording.", recording->key());
     }
@@ -323,6 +336,7 @@ void RecordingLibrary::fileUnreferencedAudioFiles()
     for (const auto& name : names) {
         auto path = HelperMethods::getFullAudioFilePath(name);
         auto created = path ? foundation::modificationDate(*path) : std::nullopt;
+        repairAudioFileHeader(name);
         if (!HelperMethods::audioFileDuration(name)) {
             foundation::logf("Audio file '%s.caf' is not a readable recording; left as it is.", name.c_str());
             continue;

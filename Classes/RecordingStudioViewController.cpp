@@ -173,8 +173,11 @@ void RecordingStudioViewController::loadSounds()
 void RecordingStudioViewController::makeRecorder()
 {
     m_recorder = std::make_shared<AudioRecorder>();
-    foundation::NotificationCenter::defaultCenter().addObserver(this, PRLVNotificationAudioQueueWillStop, queueObject(m_recorder),
+    auto& center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(this, PRLVNotificationAudioQueueWillStop, queueObject(m_recorder),
         [this](const foundation::Notification&) { recorderWillStop(); });
+    center.addObserver(this, PRLVNotificationAudioQueueDidStop, queueObject(m_recorder),
+        [this](const foundation::Notification&) { recorderDidStop(); });
 }
 
 void RecordingStudioViewController::makePlayer()
@@ -403,6 +406,7 @@ const std::vector<RecordingStudioViewController::Transition>& RecordingStudioVie
         { E::RecordStopTapped, in({ recording }), &S::recorderStarting, &S::cancelRecording },
         { E::RecordStopTapped, in({ recording }), &S::recordingHeld, &S::finishRecording },
         { E::RecordStopTapped, in({ recording }), &S::recorderActive, &S::stopRecorder },
+        { E::RecorderWillStop, in({ recording }), &S::recorderWriteFailed, &S::finishRecordingAfterWriteFailure },
         { E::RecorderWillStop, in({ recording }), &S::recorderOnlyHalts, &S::takeLengthAndSizeFromRecorder },
         { E::RecorderWillStop, in({ recording }), always, &S::finishRecording },
         { E::RecorderDidNotStart, in({ recording }), &S::recorderStarting, &S::abandonRecording },
@@ -543,6 +547,11 @@ bool RecordingStudioViewController::playerActive() const
     return m_player && m_player->isRunning();
 }
 
+bool RecordingStudioViewController::recorderWriteFailed() const
+{
+    return m_recorder && m_recorder->writeFailed();
+}
+
 bool RecordingStudioViewController::savesAtOnce() const
 {
     return !m_enteringTitle && (m_saveOption == "autoSave" || m_editorShown);
@@ -562,6 +571,14 @@ void RecordingStudioViewController::becomeReady()
 
 void RecordingStudioViewController::requestRecording()
 {
+    // Without a row to file it in, a recording would be lost: the database could not take one
+    // when this recording was made, so try again, and say so when it still cannot.
+    if (!m_currentRecording)
+        m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
+    if (!m_currentRecording) {
+        showAlert("Storage Unavailable Prompt Title", "Storage Unavailable Prompt");
+        return;
+    }
     ensureRecorder();
     m_recordingPending = true;
     m_state = StudioStateRecordRequested;
@@ -624,6 +641,7 @@ void RecordingStudioViewController::startRecording()
         mode = RecordModeAppend;
         m_appendingToRecording.reset();
     }
+    m_recordedRecording = m_currentRecording;
     ensureRecorder().recordToFileWithRecordMode(m_currentRecording->audioFileName(), mode);
     if (recorderStarted())
         m_recordingPending = false;
@@ -686,6 +704,20 @@ void RecordingStudioViewController::takeLengthAndSizeFromRecorder()
     m_currentRecording->setSize(HelperMethods::getAudioFileSizeFormattedString(m_currentRecording->audioFileName()));
 }
 
+void RecordingStudioViewController::recorderDidStop()
+{
+    auto recording = m_recordedRecording.lock();
+    if (!recording)
+        return;
+    auto duration = HelperMethods::audioFileDuration(recording->audioFileName());
+    if (!duration || static_cast<float>(*duration) == recording->length())
+        return;
+    recording->setLength(static_cast<float>(*duration));
+    recording->setSize(HelperMethods::getAudioFileSizeFormattedString(recording->audioFileName()));
+    if (recording->location() != 0)
+        recording->save();
+}
+
 void RecordingStudioViewController::finishRecording()
 {
     m_recordingPending = false;
@@ -722,10 +754,36 @@ void RecordingStudioViewController::finishRecordingAfterFailure()
     showRecordingFailedAlert();
 }
 
+void RecordingStudioViewController::finishRecordingAfterWriteFailure()
+{
+    finishRecording();
+    if (m_currentRecording && m_currentRecording->location() == 0) {
+        m_currentRecording->setLocation(kLocationMyRecordings);
+        m_currentRecording->save();
+    }
+    showAlert("Recording Stopped Prompt Title", "Recording Stopped Prompt");
+}
+
 void RecordingStudioViewController::showRecordingFailedAlert()
 {
-    auto alert = std::make_shared<ui::AlertView>(text("Recording Failed Prompt Title"), text("Recording Failed Prompt"), nullptr, text("OK"));
+    showAlert("Recording Failed Prompt Title", "Recording Failed Prompt");
+}
+
+void RecordingStudioViewController::showAlert(const char* titleKey, const char* messageKey)
+{
+    auto alert = std::make_shared<ui::AlertView>(text(titleKey), text(messageKey), nullptr, text("OK"));
     alert->show();
+}
+
+bool RecordingStudioViewController::saveCurrentRecording(std::int32_t previousLocation)
+{
+    m_currentRecording->save();
+    if (!m_currentRecording->isDirty())
+        return true;
+    // Not written: the studio keeps the recording as it was, title included, for another try.
+    m_currentRecording->setLocation(previousLocation);
+    showAlert("Save Failed Prompt Title", "Save Failed Prompt");
+    return false;
 }
 
 void RecordingStudioViewController::turnedToSmallButtons()
@@ -824,15 +882,17 @@ void RecordingStudioViewController::saveNow()
 {
     if (!m_currentRecording)
         return;
+    const auto previousLocation = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationMyRecordings);
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+    if (saveCurrentRecording(previousLocation))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
 }
 
 void RecordingStudioViewController::beginTitleEntry()
 {
     if (!m_currentRecording)
         return;
+    m_locationBeforeTitleEntry = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationMyRecordings);
     m_enteringTitle = true;
     if (auto item = navigationItem()->rightBarButtonItem())
@@ -852,6 +912,9 @@ bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textFie
         return true;
     textField.resignFirstResponder();
     slidePanel(*m_normalControlPanel, kTitlePanelRise, kTitlePanelSlideDuration);
+    // Saved now, not when the keyboard has gone: a title typed is kept even if the program
+    // ends meanwhile.
+    handleEvent(StudioEvent::TitleEntered);
     return true;
 }
 
@@ -862,17 +925,18 @@ void RecordingStudioViewController::completeTitledSave()
         item->setEnabled(true);
     if (!m_titleTextField->text().empty())
         m_currentRecording->setTitle(m_titleTextField->text());
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+    if (saveCurrentRecording(m_locationBeforeTitleEntry))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
 }
 
 void RecordingStudioViewController::trashRecording()
 {
     if (!m_currentRecording)
         return;
+    const auto previousLocation = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationTrash);
-    m_currentRecording->save();
-    finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
+    if (saveCurrentRecording(previousLocation))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromRight);
 }
 
 void RecordingStudioViewController::finishSaveOrDelete(ui::ViewAnimationTransition transition)
@@ -957,6 +1021,7 @@ void RecordingStudioViewController::continueRecording()
     m_interrupted = false;
     if (!m_currentRecording)
         return;
+    m_recordedRecording = m_currentRecording;
     ensureRecorder().recordToFileWithRecordMode(m_currentRecording->audioFileName(), RecordModeAppend);
     if (!recorderStarted())
         return;
@@ -1014,6 +1079,13 @@ void RecordingStudioViewController::continueInterruptedRecording()
     auto recording = m_recordingToContinue.lock();
     if (!recording)
         return;
+    if (!AudioRecorder::canAppendToFile(recording->audioFileName())) {
+        // Appending would corrupt its sound: it stays as it is, and a new recording starts.
+        foundation::logf("Recording %d cannot be continued: its audio file is not one to append to; a new recording starts.", recording->key());
+        m_appendingToRecording.reset();
+        requestRecording();
+        return;
+    }
     m_appendingToRecording = recording;
     if (m_currentRecording && m_currentRecording != recording)
         m_currentRecording->deleteRecording();

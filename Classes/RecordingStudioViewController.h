@@ -159,6 +159,9 @@ public:
     /// length and size up to date, so that whatever saves the recording next writes the
     /// truth about its file.
     void recorderWillStop() { handleEvent(StudioEvent::RecorderWillStop); }
+    /// The recorder's file is complete: what a sound card handed over after the will-stop is
+    /// in it, so the recording takes the file's length and size (and is saved when filed).
+    void recorderDidStop();
     void playerDidStart() { handleEvent(StudioEvent::PlayerDidStart); }
     /// Playback ended (the user's stop or the end of the file): back to the small buttons.
     void playerDidStop() { handleEvent(StudioEvent::PlayerDidStop); }
@@ -306,6 +309,8 @@ private:
     bool notEnteringTitle() const { return !m_enteringTitle; }
     /// A save needs no title entry ("autoSave", or the details editor was shown).
     bool savesAtOnce() const;
+    /// The recorder stopped itself because its file could not be written.
+    bool recorderWriteFailed() const;
 
     // Effects of the table.
     void becomeReady();
@@ -324,6 +329,9 @@ private:
     void abandonRecording();
     /// The recorder did not go on with a recording: it ends with what it has, and the user is told.
     void finishRecordingAfterFailure();
+    /// A write into the file failed (a full disk): the recording ends with what was written,
+    /// is filed in My Recordings, and the user is told.
+    void finishRecordingAfterWriteFailure();
     void turnedToSmallButtons();
     void requestPlayback();
     void turnedToPlayStop();
@@ -361,6 +369,12 @@ private:
     bool recorderStarted();
     /// "Recording Failed Prompt Title": the recording could not start or go on.
     void showRecordingFailedAlert();
+    /// An alert with the texts of the two keys and an OK button.
+    void showAlert(const char* titleKey, const char* messageKey);
+    /// Writes the current recording after its location was set; when the write failed the
+    /// recording gets its previous location back (and keeps its title), the user is told, and
+    /// the answer is false.
+    bool saveCurrentRecording(std::int32_t previousLocation);
     void setPrompt(const char* key);
     void setPlayingPrompt();
     /// "Wait Prompt" when a beep will sound first, else "Record Starting Prompt".
@@ -426,6 +440,8 @@ private:
     float m_playerInterruptedPosition { 0 };
     /// Where the recording that just left went (1 My Recordings, 2 Trash): the symbol's way out.
     std::int32_t m_finishedLocation { 0 };
+    // Where the recording was before Save asked for its title; it goes back there when the save fails.
+    std::int32_t m_locationBeforeTitleEntry { 0 };
     /// A turn asked for by the studio has not reported its end yet.
     bool m_turning { false };
     /// The recording that the launch alert's "Yes" continues; not owned.
@@ -434,6 +450,8 @@ private:
     std::vector<StudioEvent> m_waitingEvents;
     /// The recording to continue at the next start of recording; not owned.
     std::weak_ptr<Recording> m_appendingToRecording;
+    /// The recording whose file the recorder writes or last wrote.
+    std::weak_ptr<Recording> m_recordedRecording;
 
     std::shared_ptr<foundation::Timer> m_playbackTimer;
     std::shared_ptr<foundation::Timer> m_recordTimer;

@@ -1,10 +1,12 @@
 #include "audio/File.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace audio {
@@ -32,9 +34,54 @@ Status statusForErrno(int error)
         return kFilePermissionsError;
     case EEXIST:
         return kFileExistsError;
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return kFileDiskFullError;
     default:
         return kFileUnspecifiedError;
     }
+}
+
+std::uint64_t bigEndian(const unsigned char* bytes, int count)
+{
+    std::uint64_t value = 0;
+    for (int i = 0; i < count; ++i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+bool readAt(int fd, void* data, std::size_t size, off_t offset)
+{
+    return ::pread(fd, data, size, offset) == static_cast<ssize_t>(size);
+}
+
+struct ChunkHeader {
+    std::uint32_t type { 0 };
+    std::int64_t size { 0 };
+};
+
+bool readChunkHeader(int fd, off_t offset, ChunkHeader& header)
+{
+    unsigned char bytes[12];
+    if (!readAt(fd, bytes, sizeof bytes, offset))
+        return false;
+    header.type = static_cast<std::uint32_t>(bigEndian(bytes, 4));
+    header.size = static_cast<std::int64_t>(bigEndian(bytes + 4, 8));
+    return true;
+}
+
+// Whether the chunks from offset on end exactly at the file's end: then a data chunk that ends
+// before the file does is followed by other chunks, not by sound its header does not count.
+bool chunksEndAt(int fd, off_t offset, off_t length)
+{
+    for (int chunks = 0; offset < length && chunks < 64; ++chunks) {
+        ChunkHeader header;
+        if (length - offset < 12 || !readChunkHeader(fd, offset, header) || header.size < 0 || header.size > length - offset - 12)
+            return false;
+        offset += 12 + header.size;
+    }
+    return offset == length;
 }
 
 } // namespace
@@ -47,6 +94,7 @@ File::File(std::unique_ptr<Handle> handle, FilePermission permission)
 
 File::~File()
 {
+    stopSyncThread();
     std::lock_guard lock(m_mutex);
     closeLocked();
 }
@@ -85,6 +133,7 @@ Status File::create(const std::string& path, std::uint32_t fileType, const Strea
     handle->mode = SFM_WRITE;
     auto file = std::shared_ptr<File>(new File(std::move(handle), FilePermission::ReadWrite));
     file->m_format = linearPCM16(format.mSampleRate, format.mChannelsPerFrame);
+    file->m_storesLinearPCM16 = true;
     file->m_writePosition = 0;
     *outFile = std::move(file);
     return noErr;
@@ -120,10 +169,147 @@ Status File::open(const std::string& path, FilePermission permission, std::uint3
     handle->mode = mode;
     auto file = std::shared_ptr<File>(new File(std::move(handle), permission));
     file->m_format = linearPCM16(info.samplerate, static_cast<std::uint32_t>(info.channels));
+    file->m_storesLinearPCM16 = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_CAF
+        && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && (info.format & SF_FORMAT_ENDMASK) != SF_ENDIAN_BIG;
     file->m_packetCount = info.frames;
     file->m_readPosition = 0;
     *outFile = std::move(file);
     return noErr;
+}
+
+Status File::repairHeader(const std::string& path, bool* outRepaired)
+{
+    if (outRepaired)
+        *outRepaired = false;
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return errno == EISDIR ? kFileInvalidFileError : statusForErrno(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer { fd };
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return kFileInvalidFileError;
+    const off_t length = info.st_size;
+    unsigned char fileHeader[8];
+    if (!readAt(fd, fileHeader, sizeof fileHeader, 0) || bigEndian(fileHeader, 4) != kFileCAFType || bigEndian(fileHeader + 4, 2) != 1)
+        return kFileInvalidFileError;
+
+    std::uint32_t bytesPerPacket = 0;
+    off_t offset = 8;
+    for (int chunks = 0; chunks < 64 && length - offset >= 12; ++chunks) {
+        ChunkHeader header;
+        if (!readChunkHeader(fd, offset, header))
+            return kFileInvalidFileError;
+        const off_t body = offset + 12;
+        if (header.type == fourCharCode("desc")) {
+            unsigned char desc[32];
+            if (header.size != 32 || !readAt(fd, desc, sizeof desc, body))
+                return kFileInvalidFileError;
+            // Only formats of whole, fixed-size packets have a size that follows from a length.
+            if (bigEndian(desc + 20, 4) == 1)
+                bytesPerPacket = static_cast<std::uint32_t>(bigEndian(desc + 16, 4));
+        } else if (header.type == fourCharCode("data")) {
+            // The chunk holds a 4-byte edit count, then the packets.
+            if (header.size >= 4 && header.size <= length - body
+                && (header.size == length - body || chunksEndAt(fd, body + header.size, length)))
+                return noErr;
+            if (bytesPerPacket == 0 || length - body < 4)
+                return kFileInvalidFileError;
+            const off_t packetBytes = (length - body - 4) / bytesPerPacket * bytesPerPacket;
+            const std::uint64_t size = static_cast<std::uint64_t>(4 + packetBytes);
+            unsigned char bytes[8];
+            for (int i = 0; i < 8; ++i)
+                bytes[i] = static_cast<unsigned char>(size >> (56 - 8 * i));
+            if (::pwrite(fd, bytes, sizeof bytes, offset + 4) != static_cast<ssize_t>(sizeof bytes))
+                return statusForErrno(errno);
+            if (body + static_cast<off_t>(size) < length && ::ftruncate(fd, body + static_cast<off_t>(size)) != 0)
+                return statusForErrno(errno);
+            if (::fdatasync(fd) != 0)
+                return statusForErrno(errno);
+            if (outRepaired)
+                *outRepaired = true;
+            return noErr;
+        } else if (header.size < 0 || header.size > length - body) {
+            return kFileInvalidFileError;
+        }
+        offset = body + header.size;
+    }
+    return kFileInvalidFileError;
+}
+
+bool File::storesLinearPCM16() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_storesLinearPCM16;
+}
+
+Status File::sync()
+{
+    int fd = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_handle || !m_handle->file)
+            return kFileNotOpenError;
+        // A copy of the descriptor, so a close meanwhile cannot hand this number to another file.
+        fd = ::fcntl(m_handle->fd, F_DUPFD_CLOEXEC, 0);
+    }
+    if (fd < 0)
+        return statusForErrno(errno);
+    int result = ::fdatasync(fd);
+    int error = errno;
+    ::close(fd);
+    return result == 0 ? noErr : statusForErrno(error);
+}
+
+void File::requestSync()
+{
+    {
+        std::lock_guard fileLock(m_mutex);
+        m_syncRequestedPacketCount.store(m_packetCount);
+    }
+    std::lock_guard lock(m_syncMutex);
+    if (m_syncExit)
+        return;
+    m_syncRequested = true;
+    if (!m_syncThread.joinable())
+        m_syncThread = std::thread(&File::syncThreadMain, this);
+    m_syncCondition.notify_one();
+}
+
+void File::syncThreadMain()
+{
+    std::unique_lock lock(m_syncMutex);
+    for (;;) {
+        m_syncCondition.wait(lock, [&] { return m_syncRequested || m_syncExit; });
+        if (!m_syncRequested)
+            return;
+        m_syncRequested = false;
+        lock.unlock();
+        std::int64_t packets = 0;
+        {
+            std::lock_guard fileLock(m_mutex);
+            packets = m_packetCount;
+        }
+        if (sync() == noErr)
+            m_syncedPacketCount.store(std::max(m_syncedPacketCount.load(), packets));
+        lock.lock();
+    }
+}
+
+// A sync already asked for still runs before the thread ends.
+void File::stopSyncThread()
+{
+    std::thread thread;
+    {
+        std::lock_guard lock(m_syncMutex);
+        m_syncExit = true;
+        m_syncCondition.notify_one();
+        thread = std::move(m_syncThread);
+    }
+    if (thread.joinable())
+        thread.join();
 }
 
 bool File::isOpen() const
@@ -134,6 +320,7 @@ bool File::isOpen() const
 
 Status File::close()
 {
+    stopSyncThread();
     std::lock_guard lock(m_mutex);
     return closeLocked();
 }
@@ -144,6 +331,9 @@ Status File::closeLocked()
         return kFileNotOpenError;
     int result = sf_close(m_handle->file);
     m_handle->file = nullptr;
+    // What was recorded is on the disk once the file is closed, with its final header.
+    if (m_handle->mode != SFM_READ && m_handle->fd >= 0 && ::fdatasync(m_handle->fd) == 0)
+        m_syncedPacketCount.store(m_packetCount);
     if (m_handle->fd >= 0 && ::close(m_handle->fd) != 0)
         result = -1;
     m_handle->fd = -1;
@@ -271,13 +461,17 @@ Status File::writePackets(bool, std::uint32_t numBytes, const PacketDescription*
             return kFileInvalidPacketOffsetError;
         }
     }
+    errno = 0;
     sf_count_t written = sf_writef_short(m_handle->file, static_cast<const short*>(buffer), wanted);
+    const int error = errno;
     if (written < 0)
         written = 0;
     m_writePosition = startingPacket + written;
     m_packetCount = std::max(m_packetCount, m_writePosition);
     *ioNumPackets = static_cast<std::uint32_t>(written);
-    return written == static_cast<sf_count_t>(wanted) ? noErr : kFileUnspecifiedError;
+    if (written == static_cast<sf_count_t>(wanted))
+        return noErr;
+    return error ? statusForErrno(error) : kFileUnspecifiedError;
 }
 
 } // namespace audio

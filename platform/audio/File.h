@@ -2,10 +2,13 @@
 
 #include "audio/Types.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace audio {
 
@@ -51,6 +54,12 @@ public:
     /// cannot read kFileInvalidFileError. The type hint is accepted and not needed.
     static Status open(const std::string& path, FilePermission permission, std::uint32_t fileTypeHint,
         std::shared_ptr<File>* outFile);
+    /// Mends the header a killed writer may leave behind: a data chunk whose size is unknown
+    /// (-1) or disagrees with the file's length gets the size of the whole packets the file
+    /// holds, and a trailing partial packet is cut off. A file that is consistent is left
+    /// untouched. *outRepaired (optional) tells whether anything was changed. A file that is
+    /// not a CAF file with a described format and a data chunk gives kFileInvalidFileError.
+    static Status repairHeader(const std::string& path, bool* outRepaired);
 
     /// Closes the file if it is still open.
     ~File();
@@ -60,6 +69,20 @@ public:
     /// Writes the final header and closes; later calls give kFileNotOpenError.
     Status close();
     bool isOpen() const;
+    /// Whether the samples are stored as 16-bit little-endian linear PCM, so that packets
+    /// written land in the file as they are given (DataFormat describes what reads and writes
+    /// exchange, whatever the file stores).
+    bool storesLinearPCM16() const;
+    /// Flushes what was written to the disk (fdatasync) without holding up writers meanwhile.
+    Status sync();
+    /// Asks for a sync() on a thread of the file's own and returns at once, so a writer on an
+    /// audio thread never waits for the disk; a request made while one runs is served next.
+    void requestSync();
+    /// The packet count that the last completed sync put on the disk (closing a written file
+    /// syncs it too).
+    std::int64_t syncedPacketCount() const { return m_syncedPacketCount.load(); }
+    /// The packet count when the last sync was asked for.
+    std::int64_t syncRequestedPacketCount() const { return m_syncRequestedPacketCount.load(); }
 
     /// The size of a property's value and whether it can be set. MagicCookieData gives
     /// kFileUnsupportedPropertyError: linear PCM has no cookie.
@@ -90,14 +113,25 @@ private:
     struct Handle;
     File(std::unique_ptr<Handle> handle, FilePermission permission);
     Status closeLocked();
+    void syncThreadMain();
+    void stopSyncThread();
 
     mutable std::mutex m_mutex;
     std::unique_ptr<Handle> m_handle;
     FilePermission m_permission;
     StreamBasicDescription m_format;
+    bool m_storesLinearPCM16 { false };
     std::int64_t m_packetCount { 0 };
     std::int64_t m_readPosition { -1 };
     std::int64_t m_writePosition { -1 };
+
+    std::mutex m_syncMutex;
+    std::condition_variable m_syncCondition;
+    std::thread m_syncThread;
+    bool m_syncRequested { false };
+    bool m_syncExit { false };
+    std::atomic<std::int64_t> m_syncedPacketCount { 0 };
+    std::atomic<std::int64_t> m_syncRequestedPacketCount { 0 };
 };
 
 } // namespace audio

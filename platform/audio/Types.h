@@ -21,6 +21,8 @@ constexpr Status kFileInvalidPacketOffsetError = -1007;
 constexpr Status kFileInvalidFileError = -1008;
 constexpr Status kFileExistsError = -1009;
 constexpr Status kFileNotOpenError = -1010;
+/// A write found no room: the disk or the process's file size limit is full.
+constexpr Status kFileDiskFullError = -1011;
 
 // Queues.
 constexpr Status kQueueInvalidBufferError = -2000;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <thread>
@@ -265,4 +266,33 @@ TEST_F(StoreRepairTest, NoOpenDatabaseIsNotReportedAsOutOfMemory)
     for (const auto& line : log.lines())
         EXPECT_EQ(line.find("out of memory"), std::string::npos) << line;
     library().finalize();
+}
+
+TEST_F(StoreRepairTest, RecoveryMendsHeadersAKilledRecorderLeftAndFilesTheirWholeLength)
+{
+    installTemplate();
+    int openEnded = insertRow("", kUUID1, 0);
+    int stale = insertRow("", kUUID2, 0);
+    makeRecordingFile(kUUID1, 22050 * 2);
+    makeRecordingFile(kUUID2, 22050 * 3);
+    // Unknown size (the file does not even open), and a size from an earlier header update.
+    auto setDataSize = [](const std::string& name, std::uint64_t size) {
+        const std::string path = foundation::documentsDirectory() + "/" + name + ".caf";
+        std::ifstream in(path, std::ios::binary);
+        std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto at = contents.find("data");
+        ASSERT_NE(at, std::string::npos);
+        for (int i = 0; i < 8; ++i)
+            contents[at + 4 + i] = static_cast<char>(size >> (56 - 8 * i));
+        std::ofstream(path, std::ios::binary) << contents;
+    };
+    setDataSize(kUUID1, ~std::uint64_t(0));
+    setDataSize(kUUID2, 4 + 2 * 22050);
+    foundation::LogCapture log;
+
+    EXPECT_FLOAT_EQ(recordingWithKey(openEnded)->length(), 2.0f);
+    EXPECT_FLOAT_EQ(recordingWithKey(stale)->length(), 3.0f);
+    EXPECT_EQ(count("recordings", "location=1"), 2);
+    EXPECT_TRUE(log.containsFragment("Repaired the header of the audio file '" + std::string(kUUID1) + ".caf'"));
+    EXPECT_EQ(HelperMethods::audioFileDuration(kUUID2), 3.0);
 }

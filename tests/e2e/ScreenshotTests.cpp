@@ -2,6 +2,7 @@
 
 #include "ControlPanelView.h"
 #include "DecibelMeterView.h"
+#include "FileSizeLimit.h"
 
 #include "HelperMethods.h"
 #include "foundation/FileManager.h"
@@ -142,4 +143,45 @@ TEST_F(StudioScreenshotTest, HeldByAnInterruptionAndRecordingFailed)
     EXPECT_EQ(studio.promptLabel()->text(), text("PreRecord Prompt"));
     EXPECT_LT(brightnessOf(*failed, *studio.promptLabel()).highest + 40, brightnessOf(*rest, *studio.promptLabel()).highest);
     EXPECT_GT(brightnessOf(*failed, *shownAlert()->buttons()[0]).highest, 200);
+}
+
+TEST_F(StudioScreenshotTest, StorageFailureAlerts)
+{
+    // A full disk while recording, then a titled save the database refuses.
+    setSetting("saveOption", "titleEditor");
+    launch();
+    auto& studio = this->studio();
+    {
+        testsupport::FileSizeLimit limit(50000);
+        tap(*studio.recordButton());
+        ASSERT_TRUE(runUntil([&] { return shownAlert() != nullptr; }, 6.0));
+        advance(1.0);
+    }
+    ASSERT_EQ(shownAlert()->title(), text("Recording Stopped Prompt Title"));
+    shoot("alert_recording_stopped");
+    tap(*shownAlert()->buttons()[0]);
+    advance(0.5);
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((documentsPath() + "/parlivodb.sql").c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE UPDATE ON recordings BEGIN SELECT RAISE(ABORT, 'disk full'); END", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    tap(*studio.smallSaveButton());
+    advance(0.4);
+    window().sendText("Shopping");
+    tapAt(returnKey());
+    advance(0.5);
+    ASSERT_TRUE(shownAlert());
+    ASSERT_EQ(shownAlert()->title(), text("Save Failed Prompt Title"));
+    shoot("alert_save_failed");
+}
+
+TEST_F(StudioScreenshotTest, NothingCanBeStoredAlert)
+{
+    ASSERT_TRUE(foundation::createDirectory(documentsPath() + "/parlivodb.sql"));
+    launch();
+    tap(*studio().recordButton());
+    advance(0.5);
+    ASSERT_TRUE(shownAlert());
+    shoot("alert_storage_unavailable");
 }
