@@ -116,9 +116,9 @@ std::string HelperMethods::formattedShortDate(double date)
     auto calendar = foundation::Calendar::current();
     auto today = calendar.components(foundation::currentDate());
     double t0 = startOfToday(calendar, today);
-    const char* pattern = "M/dd/y";
+    std::string pattern = foundation::localizedDatePattern("M/dd/y", "yMMdd");
     if (t0 < date || t0 - kDay < date)
-        pattern = "h:mm a";
+        pattern = foundation::localizedDatePattern("h:mm a", "jmm");
     else if (t0 - today.weekday * kDay < date)
         pattern = "EEEE";
     return foundation::formatDate(date, pattern);

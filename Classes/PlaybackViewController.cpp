@@ -251,11 +251,14 @@ void PlaybackViewController::refreshDisplayedRecording()
     setTitle(recording.title());
     m_titleLabel->setText(recording.title());
     m_categoryLabel->setText(labelled("Category", recording.category()));
-    // The long date and the short time without the joining word, which the line has no room for.
+    // The long date and the short time without the joining word, which the line has no room
+    // for; a long month name in some languages needs the shorter date form to fit at all.
     const double created = recording.createdDate();
-    m_dateLabel->setText(labelled("Recorded",
-        foundation::formatDateWithStyles(created, foundation::DateStyle::Long, foundation::DateStyle::None) + " "
-            + foundation::formatDateWithStyles(created, foundation::DateStyle::None, foundation::DateStyle::Short)));
+    const std::string time = foundation::formatDateWithStyles(created, foundation::DateStyle::None, foundation::DateStyle::Short);
+    std::string dateLine = labelled("Recorded", foundation::formatDateWithStyles(created, foundation::DateStyle::Long, foundation::DateStyle::None) + " " + time);
+    if (m_dateLabel->font().widthOfText(dateLine) > m_dateLabel->bounds().width())
+        dateLine = labelled("Recorded", foundation::formatDateWithStyles(created, foundation::DateStyle::Medium, foundation::DateStyle::None) + " " + time);
+    m_dateLabel->setText(dateLine);
     const float length = recording.length();
     m_lengthLabel->setText(
         labelled("Duration", HelperMethods::formattedPlayTimeValueForPosition(length, length, false)) + " (" + recording.size() + ")");

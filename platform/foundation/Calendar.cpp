@@ -2,11 +2,15 @@
 
 #include <unicode/calendar.h>
 #include <unicode/datefmt.h>
+#include <unicode/dtptngen.h>
 #include <unicode/locid.h>
 #include <unicode/numfmt.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
+
+#include <map>
+#include <mutex>
 
 namespace foundation {
 
@@ -144,6 +148,28 @@ std::string formatDate(double date, const std::string& pattern)
     icu::UnicodeString text;
     formatter.format(date * kMillis, text);
     return toUtf8(text);
+}
+
+std::string localizedDatePattern(const std::string& englishPattern, const std::string& skeleton)
+{
+    const icu::Locale locale = icu::Locale::getDefault();
+    if (std::string(locale.getLanguage()) == "en")
+        return englishPattern;
+    // Lists ask once per row: keep what the generator worked out.
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, std::string>, std::string> patterns;
+    std::lock_guard lock(mutex);
+    const auto key = std::make_pair(std::string(locale.getName()), skeleton);
+    if (auto found = patterns.find(key); found != patterns.end())
+        return found->second;
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::DateTimePatternGenerator> generator(icu::DateTimePatternGenerator::createInstance(locale, status));
+    if (U_FAILURE(status) || !generator)
+        return englishPattern;
+    const icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString::fromUTF8(skeleton), status);
+    if (U_FAILURE(status) || pattern.isEmpty())
+        return englishPattern;
+    return patterns[key] = toUtf8(pattern);
 }
 
 std::string formatDateWithStyles(double date, DateStyle dateStyle, DateStyle timeStyle)

@@ -57,6 +57,10 @@ enum class DateStyle { None, Short, Medium, Long, Full };
 /// Formats date with a Unicode date pattern ("h:mm a", "EEEE", "YYYY") in the default locale
 /// and time zone. An invalid pattern yields the empty string.
 std::string formatDate(double date, const std::string& pattern);
+/// The date pattern for the default locale: englishPattern where the locale's language is
+/// English, otherwise the locale's own pattern for the fields of skeleton ("yMMdd", "jmm"),
+/// so other languages get their own order, separators and hour cycle.
+std::string localizedDatePattern(const std::string& englishPattern, const std::string& skeleton);
 /// Formats date with a date style and a time style (DateStyle::None leaves that part out).
 std::string formatDateWithStyles(double date, DateStyle dateStyle, DateStyle timeStyle);
 /// Formats a number in the default locale with the given fraction digits, without grouping

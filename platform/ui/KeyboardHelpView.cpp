@@ -24,6 +24,7 @@ std::vector<std::pair<std::string, std::string>> shortcuts()
         { localizedString("Shortcut Key Back"), localizedString("Shortcut Back") },
         { localizedString("Shortcut Key Arrows"), localizedString("Shortcut Move In List") },
         { localizedString("Shortcut Key Enter"), localizedString("Shortcut Open Row") },
+        { localizedString("Shortcut Key Delete"), localizedString("Shortcut Trash") },
         { localizedString("Shortcut Key Help"), localizedString("Shortcut Help") },
     };
 }

@@ -52,6 +52,17 @@ TEST_F(HelperMethodsTime, ShortDateShowsTimeForTodayAndYesterdayThenWeekdayThenD
     EXPECT_EQ(HelperMethods::formattedShortDate(utc(2026, 12, 5, 0, 1)), "Saturday");
     EXPECT_EQ(HelperMethods::formattedShortDate(utc(2026, 12, 5)), "12/05/2026");
     EXPECT_EQ(HelperMethods::formattedShortDate(utc(2025, 3, 4, 9)), "3/04/2025");
+
+    // Other languages get their own order, separators and hour cycle.
+    foundation::setDefaultLocale("de_DE");
+    EXPECT_EQ(HelperMethods::formattedShortDate(utc(2025, 3, 4, 9)), "04.03.2025");
+    EXPECT_EQ(HelperMethods::formattedShortDate(utc(2026, 12, 7, 15, 30)), "15:30");
+    foundation::setDefaultLocale("fr_FR");
+    EXPECT_EQ(HelperMethods::formattedShortDate(utc(2025, 3, 4, 9)), "04/03/2025");
+    EXPECT_EQ(HelperMethods::formattedShortDate(utc(2026, 12, 6, 23)), "dimanche");
+    foundation::setDefaultLocale("en_GB");
+    EXPECT_EQ(HelperMethods::formattedShortDate(utc(2025, 3, 4, 9)), "3/04/2025") << "English keeps the one form";
+    foundation::setDefaultLocale("en_US");
 }
 
 TEST_F(HelperMethodsTime, SectionLabelsFollowTheRulesInOrder)

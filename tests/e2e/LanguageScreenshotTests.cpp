@@ -1,13 +1,22 @@
-// The studio and the list of shortcuts in German and French: screenshots to look at, and a
+// The studio, the lists, the playback screen and the list of shortcuts in German and French: screenshots to look at, and a
 // check that no label's text is cut off (every line fits the label's width, and all the lines
 // its height).
 
 #include "StudioTest.h"
 
+#include "MyRecordingsViewController.h"
+#include "PlaybackViewController.h"
+#include "Recording.h"
+#include "RecordingLibrary.h"
+#include "TrashBinViewController.h"
+
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
 #include "ui/Label.h"
+#include "ui/NavigationController.h"
+#include "ui/TabBarController.h"
+#include "ui/TableView.h"
 
 #include <cstdlib>
 #include <map>
@@ -95,6 +104,49 @@ TEST_P(LanguageScreenshotTest, StudioAndShortcutsShowTheirWholeTexts)
     window().sendKeyCommand({ "", ui::Key::Help, false, false });
     ASSERT_NE(window().keyboardHelp(), nullptr);
     shoot("shortcuts");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
+{
+    launch();
+    auto file = [](const std::string& title, std::int32_t location) {
+        auto recording = RecordingLibrary::sharedLibrary().newRecording();
+        recording->setTitle(title);
+        recording->setLength(75);
+        recording->setSize("1.6 MB");
+        recording->setCategory("Business");
+        recording->setComments("Budget, office, minutes.");
+        recording->setLocation(location);
+        // The longest month name of the three languages, in the date line.
+        recording->setCreatedDate(1790769600);
+        recording->save();
+    };
+    file("Memo", 1);
+    file("Old memo", 2);
+
+    auto& tabs = *delegate().tabBarController();
+    tabs.setSelectedIndex(1);
+    advance(0.5);
+    shoot("recordings");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+
+    auto& list = *delegate().myRecordings();
+    list.tableViewDidSelectRowAtIndexPath(*list.tableView(), { 0, 0 });
+    advance(0.6);
+    ASSERT_EQ(list.navigationController()->topViewController(), list.player());
+    shoot("playback");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    tap(*list.player()->speakerButton());
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "the other route";
+    tap(*list.player()->speakerButton());
+
+    tabs.setSelectedIndex(2);
+    advance(0.5);
+    auto& trash = *delegate().trashBin();
+    trash.tableViewDidSelectRowAtIndexPath(*trash.tableView(), { 0, 0 });
+    advance(0.6);
+    shoot("playback_trash");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
 }
 
