@@ -44,13 +44,7 @@ protected:
 
     void shoot(const std::string& name)
     {
-        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
-        context->scaleCTM(2, 2);
-        window().layoutIfNeeded();
-        window().drawScreen(*context);
-        const std::string directory = PARLIVO_SCREENSHOT_DIR;
-        foundation::createDirectory(directory);
-        EXPECT_TRUE(context->makeImage(2)->writePNG(directory + "/" + name + "_" + GetParam() + ".png"));
+        writeScreenshot(name + "_" + GetParam());
     }
 
     // Every shown label whose text does not fit, with what it says.

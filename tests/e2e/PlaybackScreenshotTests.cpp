@@ -10,17 +10,9 @@ class PlaybackScreenshotTest : public PlaybackTest {
 protected:
     std::shared_ptr<gfx::Image> shoot(const std::string& name)
     {
-        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
-        context->scaleCTM(2, 2);
-        window().layoutIfNeeded();
-        window().drawScreen(*context);
-        auto image = context->makeImage(2);
-        const std::string directory = PARLIVO_SCREENSHOT_DIR;
-        foundation::createDirectory(directory);
-        EXPECT_TRUE(image->writePNG(directory + "/playback_" + name + ".png")) << name;
-        return image;
+        return writeScreenshot("playback_" + name);
     }
-    static gfx::Pixel at(const gfx::Image& shot, gfx::Point point) { return shot.pixelAt(int(point.x * 2), int(point.y * 2)); }
+    static gfx::Pixel at(const gfx::Image& shot, gfx::Point point) { return pixelAt(shot, point); }
     /// How many pixels of two shots differ between two heights of the screen.
     static int differences(const gfx::Image& a, const gfx::Image& b, float top, float bottom)
     {

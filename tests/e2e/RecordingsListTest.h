@@ -136,15 +136,7 @@ protected:
     /// The whole screen at 2x, written for people to look at.
     std::shared_ptr<gfx::Image> shoot(const std::string& name)
     {
-        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
-        context->scaleCTM(2, 2);
-        window().layoutIfNeeded();
-        window().drawScreen(*context);
-        auto image = context->makeImage(2);
-        const std::string directory = PARLIVO_SCREENSHOT_DIR;
-        foundation::createDirectory(directory);
-        EXPECT_TRUE(image->writePNG(directory + "/lists_" + name + ".png")) << name;
-        return image;
+        return writeScreenshot("lists_" + name);
     }
 };
 

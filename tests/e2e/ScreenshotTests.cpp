@@ -16,19 +16,11 @@ protected:
     /// The whole screen as the window shows it now, at 2x, written for people to look at.
     std::shared_ptr<gfx::Image> shoot(const std::string& name)
     {
-        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
-        context->scaleCTM(2, 2);
-        window().layoutIfNeeded();
-        window().drawScreen(*context);
-        auto image = context->makeImage(2);
-        const std::string directory = PARLIVO_SCREENSHOT_DIR;
-        foundation::createDirectory(directory);
-        EXPECT_TRUE(image->writePNG(directory + "/studio_" + name + ".png")) << name;
-        return image;
+        return writeScreenshot("studio_" + name);
     }
 
     /// A pixel of a shot at a point of the screen.
-    static gfx::Pixel at(const gfx::Image& shot, gfx::Point point) { return shot.pixelAt(int(point.x * 2), int(point.y * 2)); }
+    static gfx::Pixel at(const gfx::Image& shot, gfx::Point point) { return pixelAt(shot, point); }
     static gfx::Point offset(gfx::Point p, float dx, float dy) { return { p.x + dx, p.y + dy }; }
     static bool reddish(gfx::Pixel p) { return p.red > 150 && p.green < 90 && p.blue < 90; }
     static int brightness(gfx::Pixel p) { return (p.red + p.green + p.blue) / 3; }

@@ -12,6 +12,7 @@
 
 #include "audio/Session.h"
 #include "foundation/Bundle.h"
+#include "foundation/FileManager.h"
 #include "foundation/UserDefaults.h"
 #include "ui/AlertView.h"
 #include "ui/Application.h"
@@ -20,6 +21,9 @@
 #include "ui/Label.h"
 #include "ui/Slider.h"
 #include "ui/Window.h"
+#include "graphics/Bitmap.h"
+#include "graphics/Context.h"
+#include "graphics/Image.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -109,6 +113,23 @@ protected:
 
     /// A finger on the screen at a point of the window.
     void touch(ui::TouchPhase phase, gfx::Point point) { window().sendTouch(1, phase, point); }
+    /// The whole screen as the window shows it now, at 2x, written as fileName.png among the
+    /// screenshots for people to look at.
+    std::shared_ptr<gfx::Image> writeScreenshot(const std::string& fileName)
+    {
+        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        context->scaleCTM(2, 2);
+        window().layoutIfNeeded();
+        window().drawScreen(*context);
+        auto image = context->makeImage(2);
+        const std::string directory = PARLIVO_SCREENSHOT_DIR;
+        foundation::createDirectory(directory);
+        EXPECT_TRUE(image->writePNG(directory + "/" + fileName + ".png")) << fileName;
+        return image;
+    }
+    /// A pixel of a 2x screenshot at a point of the screen.
+    static gfx::Pixel pixelAt(const gfx::Image& shot, gfx::Point point) { return shot.pixelAt(int(point.x * 2), int(point.y * 2)); }
+
     void tapAt(gfx::Point point)
     {
         touch(ui::TouchPhase::Began, point);
