@@ -31,6 +31,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "FrameTiming.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -46,6 +48,8 @@
 #include <vector>
 
 namespace {
+
+using namespace bench;
 
 constexpr int kRecordings = 10'000;
 constexpr float kScale = 2;
@@ -168,53 +172,6 @@ void BM_RawSelectPass(benchmark::State& state)
     sqlite3_close(db);
 }
 BENCHMARK(BM_RawSelectPass)->Unit(benchmark::kMillisecond)->MinTime(3);
-
-// Frame times: wall and this thread's CPU.
-struct FrameTimes {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-};
-std::map<std::string, FrameTimes> g_frames;
-
-double threadMilliseconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-class FrameTimer {
-public:
-    explicit FrameTimer(FrameTimes& times)
-        : m_times(times)
-    {
-    }
-    ~FrameTimer()
-    {
-        m_times.wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_wall).count());
-        m_times.cpu.push_back(threadMilliseconds() - m_cpu);
-    }
-
-private:
-    FrameTimes& m_times;
-    std::chrono::steady_clock::time_point m_wall { std::chrono::steady_clock::now() };
-    double m_cpu { threadMilliseconds() };
-};
-
-std::vector<float> flingOffsets(float maximum)
-{
-    ui::ScrollMomentum momentum;
-    momentum.setLimits(0, maximum);
-    momentum.setBounces(false);
-    std::vector<float> offsets;
-    momentum.releasedWithVelocity(0, 8000);
-    while (momentum.position() < maximum) {
-        if (std::abs(momentum.velocity()) < 3000)
-            momentum.releasedWithVelocity(momentum.position(), 8000);
-        offsets.push_back(float(momentum.advance(1.0 / 60)));
-    }
-    return offsets;
-}
 
 // The rows of the list as QPainter draws them straight: per row a separator, the marker,
 // the bold title, the category, the blue length and date right-aligned and the chevron; the
@@ -343,22 +300,6 @@ void BM_RecordingsFlingAgainstQPainter(benchmark::State& state)
     table->removeFromSuperview();
 }
 BENCHMARK(BM_RecordingsFlingAgainstQPainter)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2)->ReportAggregatesOnly(true);
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    const size_t index = std::min(values.size() - 1, size_t(double(values.size()) * fraction));
-    std::nth_element(values.begin(), values.begin() + long(index), values.end());
-    return values[index];
-}
-
-void printFrames(const char* name, const std::vector<double>& frames, const char* kind)
-{
-    const auto slow = std::count_if(frames.begin(), frames.end(), [](double ms) { return ms > 8; });
-    std::printf("%s, %s: %zu frames, median %.3f ms, 99th percentile %.3f ms, slowest %.3f ms, %ld over 8 ms\n", name, kind, frames.size(),
-        percentile(frames, 0.5), percentile(frames, 0.99), *std::max_element(frames.begin(), frames.end()), long(slow));
-}
 
 // How many photos the first screen of the list read: only the rows shown may.
 void reportPhotosOfTheFirstScreen()

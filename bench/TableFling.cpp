@@ -19,6 +19,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "FrameTiming.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -31,6 +33,8 @@
 #include <vector>
 
 namespace {
+
+using namespace bench;
 
 constexpr float kScale = 2;
 constexpr int kSections = 100;
@@ -62,56 +66,6 @@ public:
         cell->setText(rowText(ip));
         return cell;
     }
-};
-
-// The offsets of a fling through the whole table: a flick at 8000 points per second, flicked
-// again whenever it slows below 3000, one offset per 60 Hz frame until the end.
-std::vector<float> flingOffsets(float maximum)
-{
-    ui::ScrollMomentum momentum;
-    momentum.setLimits(0, maximum);
-    momentum.setBounces(false);
-    std::vector<float> offsets;
-    momentum.releasedWithVelocity(0, 8000);
-    while (momentum.position() < maximum) {
-        if (std::abs(momentum.velocity()) < 3000)
-            momentum.releasedWithVelocity(momentum.position(), 8000);
-        offsets.push_back(float(momentum.advance(1.0 / 60)));
-    }
-    return offsets;
-}
-
-// Each frame's wall time and the CPU time of this thread in it: on a shared machine the
-// wall time also counts the time other programs ran.
-struct FrameTimes {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-};
-std::map<std::string, FrameTimes> g_frames;
-
-double threadMilliseconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-class FrameTimer {
-public:
-    explicit FrameTimer(FrameTimes& times)
-        : m_times(times)
-    {
-    }
-    ~FrameTimer()
-    {
-        m_times.wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - m_wall).count());
-        m_times.cpu.push_back(threadMilliseconds() - m_cpu);
-    }
-
-private:
-    FrameTimes& m_times;
-    std::chrono::steady_clock::time_point m_wall { std::chrono::steady_clock::now() };
-    double m_cpu { threadMilliseconds() };
 };
 
 // The same frames with QPainter: white rows, separators, bold text, chevrons, and the
@@ -208,23 +162,6 @@ void BM_TableViewFlingAgainstQPainter(benchmark::State& state)
     benchmark::DoNotOptimize(target.bits());
     state.counters["frames"] = double(offsets.size());
     table->setDataSource(nullptr);
-}
-
-// The frame time below which the given fraction of frames lie.
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    const size_t index = std::min(values.size() - 1, size_t(double(values.size()) * fraction));
-    std::nth_element(values.begin(), values.begin() + long(index), values.end());
-    return values[index];
-}
-
-void printFrames(const char* name, const std::vector<double>& frames, const char* kind)
-{
-    const auto slow = std::count_if(frames.begin(), frames.end(), [](double ms) { return ms > 8; });
-    std::printf("%s, %s: %zu frames, median %.3f ms, 99th percentile %.3f ms, slowest %.3f ms, %ld over 8 ms\n", name, kind, frames.size(),
-        percentile(frames, 0.5), percentile(frames, 0.99), *std::max_element(frames.begin(), frames.end()), long(slow));
 }
 
 } // namespace
