@@ -12,6 +12,8 @@
 #include "ui/ViewAnimator.h"
 #include "ui/Window.h"
 
+#include "Reporters.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -76,7 +78,6 @@ Scene buildScene()
     return scene;
 }
 
-std::map<std::string, double> g_medians;
 
 void drawFrames(benchmark::State& state, Scene& scene)
 {
@@ -113,17 +114,6 @@ void BM_CurlFrame(benchmark::State& state)
     foundation::RunLoop::main().runFor(1.0);
 }
 
-// Keeps the median of each benchmark's repetitions to print the ratio at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                g_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
@@ -136,9 +126,9 @@ int main(int argc, char** argv)
     foundation::RunLoop::resetMain(std::make_shared<foundation::ManualClock>());
     ui::Screen::mainScreen().setScale(kScale);
     benchmark::Initialize(&argc, argv);
-    MedianReporter reporter;
+    bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double plain = g_medians["BM_PlainFrame"], curl = g_medians["BM_CurlFrame"];
+    const double plain = reporter.median("BM_PlainFrame"), curl = reporter.median("BM_CurlFrame");
     if (plain > 0 && curl > 0)
         std::printf("Page curl half way at 2x: median %.3f ms a frame, the same window drawn plainly %.3f ms; ratio %.2f; %s the %.1f-ms frame of 60 Hz\n",
             curl, plain, curl / plain, curl <= kFrameBudgetMs ? "fits" : "DOES NOT FIT", kFrameBudgetMs);

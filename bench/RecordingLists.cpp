@@ -33,6 +33,8 @@
 
 #include "FrameTiming.h"
 
+#include "Reporters.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -320,48 +322,15 @@ void reportPhotosOfTheFirstScreen()
     foundation::UserDefaults::standardUserDefaults().setObjectForKey("NO", "showImages");
 }
 
-// Each run's mean real and CPU time, for the ratios printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            m_seconds[run.run_name.function_name] = { run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit };
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const char* what, const std::string& measured, const std::string& baseline)
-    {
-        if (!m_seconds.count(measured) || !m_seconds.count(baseline))
-            return;
-        auto [realA, cpuA] = m_seconds[measured];
-        auto [realB, cpuB] = m_seconds[baseline];
-        std::printf("%-44s real %8.3f / %8.3f ms = %5.2fx   cpu %8.3f / %8.3f ms = %5.2fx\n", what, realA * 1e3, realB * 1e3,
-            realA / realB, cpuA * 1e3, cpuB * 1e3, cpuA / cpuB);
-    }
-    double realMilliseconds(const std::string& name) { return m_seconds.count(name) ? m_seconds[name].first * 1e3 : 0; }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_seconds;
-};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string root = (std::filesystem::temp_directory_path() / "parlivo-bench-XXXXXX").string();
-    if (!mkdtemp(root.data()))
+    const auto home = bench::useTemporaryHome();
+    if (!home)
         return 1;
-    setenv("HOME", root.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
-    if (!std::getenv("PARLIVO_RESOURCES")) {
-        auto resources = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "resources";
-        setenv("PARLIVO_RESOURCES", resources.c_str(), 1);
-    }
+    const std::string root = *home;
     gfx::Font::prepareTextSystem();
     ui::Screen::mainScreen().setScale(kScale);
     foundation::setDocumentsDirectory(root + "/Documents");
@@ -376,7 +345,7 @@ int main(int argc, char** argv)
     reportPhotosOfTheFirstScreen();
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("move to the Trash, lists rebuilt / raw SELECT", "BM_MoveToTrash", "BM_RawSelectPass");
     reporter.printRatio("one list built from scratch / raw SELECT", "BM_BuildList", "BM_RawSelectPass");

@@ -11,6 +11,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include "Reporters.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -179,7 +181,6 @@ void paintDirectly(QImage& target, const std::vector<Element>& elements, const Q
     p.drawText(QRectF(60, 0, 200, 20), Qt::AlignCenter, QString::fromStdString(ui::StatusBar::timeText()));
 }
 
-std::map<std::string, double> g_medians;
 
 void BM_ViewSystem(benchmark::State& state)
 {
@@ -204,17 +205,6 @@ void BM_QPainterDirect(benchmark::State& state)
     }
 }
 
-// Keeps the median of each benchmark's repetitions to print the ratio at the end.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                g_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
@@ -226,9 +216,9 @@ int main(int argc, char** argv)
     gfx::Font::prepareTextSystem();
     ui::Screen::mainScreen().setScale(kScale);
     benchmark::Initialize(&argc, argv);
-    MedianReporter reporter;
+    bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    double views = g_medians["BM_ViewSystem"], direct = g_medians["BM_QPainterDirect"];
+    double views = reporter.median("BM_ViewSystem"), direct = reporter.median("BM_QPainterDirect");
     if (views > 0 && direct > 0)
         std::printf("Full screen of 50 views at 2x: median %.3f ms through the view system, %.3f ms with QPainter directly; ratio %.2f (goal at most 1.5)\n",
             views, direct, views / direct);

@@ -12,6 +12,8 @@
 #include "foundation/FileManager.h"
 #include "foundation/UUID.h"
 
+#include "Reporters.h"
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -287,50 +289,15 @@ void BM_RawUpdate(benchmark::State& state)
 }
 BENCHMARK(BM_RawUpdate)->Unit(benchmark::kMicrosecond)->MinTime(2);
 
-// Keeps each run's mean real and CPU time, then prints the ratios after the table. Writes
-// wait for the disk's flush, so their real times follow the disk (and whoever else uses it);
-// the CPU times show the work of the code itself.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred)
-                continue;
-            double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            m_seconds[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)]
-                = { run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit };
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatio(const char* what, const std::string& measured, const std::string& baseline)
-    {
-        if (!m_seconds.count(measured) || !m_seconds.count(baseline))
-            return;
-        auto [realA, cpuA] = m_seconds[measured];
-        auto [realB, cpuB] = m_seconds[baseline];
-        std::printf("%-44s real %8.3f / %8.3f ms = %5.2fx   cpu %8.3f / %8.3f ms = %5.2fx\n", what, realA * 1e3, realB * 1e3,
-            realA / realB, cpuA * 1e3, cpuB * 1e3, cpuA / cpuB);
-    }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_seconds;
-};
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string root = (std::filesystem::temp_directory_path() / "parlivo-bench-XXXXXX").string();
-    if (!mkdtemp(root.data()))
+    const auto home = bench::useTemporaryHome();
+    if (!home)
         return 1;
-    setenv("HOME", root.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
-    if (!std::getenv("PARLIVO_RESOURCES")) {
-        auto resources = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "resources";
-        setenv("PARLIVO_RESOURCES", resources.c_str(), 1);
-    }
+    const std::string root = *home;
     foundation::setDocumentsDirectory(root + "/Documents");
     ParlivoAppDelegate::initialize();
     g_database = foundation::documentsDirectory() + "/parlivodb.sql";
@@ -342,7 +309,7 @@ int main(int argc, char** argv)
     reportOpening();
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("opening the library / raw SELECT pass", "BM_LibraryOpen", "BM_RawSelectPass");
     reporter.printRatio("next untitled title / raw title query", "BM_NextUntitledTitle", "BM_RawTitleQuery");
