@@ -3,6 +3,12 @@
 #include "graphics/Gradient.h"
 #include "ui/View.h"
 
+#include <memory>
+
+namespace ui {
+class Slider;
+}
+
 /// The dark panel behind a group of the studio's and the playback screen's controls: a grey
 /// gradient painted from y 1 to y 31 of the view, whatever its height, and nothing elsewhere
 /// (what lies below shows through). Main thread.
@@ -11,6 +17,10 @@ public:
     explicit ControlPanelView(const gfx::Rect& frame);
 
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+
+    /// The position slider of a playback panel: 0 to 100 until a recording sets its length, and
+    /// reporting its value only when let go.
+    static std::shared_ptr<ui::Slider> makePlaybackSlider(const gfx::Rect& frame);
 
     bool drawTab() const { return m_drawTab; }
     void setDrawTab(bool drawTab) { m_drawTab = drawTab; }

@@ -166,12 +166,7 @@ void PlaybackViewController::loadView()
              m_commentsHeaderLabel, m_commentsLabel, m_deleteButton, m_speakerButton, m_restoreButton, m_recordingImageButton })
         m_recordingContentView->addSubview(subview);
 
-    m_playbackSlider = std::make_shared<ui::Slider>(gfx::Rect(60, 75, 200, 20));
-    m_playbackSlider->setBackgroundColor(gfx::Color::clear());
-    m_playbackSlider->setMinimumValue(0);
-    m_playbackSlider->setMaximumValue(100);
-    m_playbackSlider->setContinuous(false);
-    m_playbackSlider->setValue(0);
+    m_playbackSlider = ControlPanelView::makePlaybackSlider(gfx::Rect(60, 75, 200, 20));
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStart(); }, ui::ControlEventTouchDown);
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStop(); }, ui::ControlEventValueChanged);
     m_playTimeLabel = timeLabel(gfx::Rect(0, 76, 58, 20), "0:00");

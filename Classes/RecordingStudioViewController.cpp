@@ -290,12 +290,7 @@ void RecordingStudioViewController::loadView()
     for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_decibelMeter, m_recordTimerLabel, m_recordPauseButton })
         m_recordControlPanel->addSubview(subview);
 
-    m_playbackSlider = std::make_shared<ui::Slider>(gfx::Rect(106, 19, 150, 20));
-    m_playbackSlider->setBackgroundColor(gfx::Color::clear());
-    m_playbackSlider->setMinimumValue(0);
-    m_playbackSlider->setMaximumValue(100);
-    m_playbackSlider->setContinuous(false);
-    m_playbackSlider->setValue(0);
+    m_playbackSlider = ControlPanelView::makePlaybackSlider(gfx::Rect(106, 19, 150, 20));
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStart(); }, ui::ControlEventTouchDown);
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStop(); }, ui::ControlEventValueChanged);
     m_playTimeLabel = timeLabel(gfx::Rect(44, 20, 68, 20), "0:00");

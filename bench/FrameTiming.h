@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -82,6 +83,24 @@ inline void printFrames(const char* name, const std::vector<double>& frames, con
     const auto slow = std::count_if(frames.begin(), frames.end(), [](double ms) { return ms > 8; });
     std::printf("%s, %s: %zu frames, median %.3f ms, 99th percentile %.3f ms, slowest %.3f ms, %ld over 8 ms\n", name, kind, frames.size(),
         percentile(frames, 0.5), percentile(frames, 0.99), *std::max_element(frames.begin(), frames.end()), long(slow));
+}
+
+/// One fling through a table, each frame timed twice in turn: the view system showing the
+/// offset (viewFrame) into viewTimes and the baseline painting it (baselineFrame) into
+/// baselineTimes, so that a change in the machine's speed meets both alike.
+inline void timeFlingAlternately(const std::vector<float>& offsets, FrameTimes& viewTimes, const std::function<void(float)>& viewFrame,
+    FrameTimes& baselineTimes, const std::function<void(float)>& baselineFrame)
+{
+    for (float y : offsets) {
+        {
+            FrameTimer timer(viewTimes);
+            viewFrame(y);
+        }
+        {
+            FrameTimer timer(baselineTimes);
+            baselineFrame(y);
+        }
+    }
 }
 
 } // namespace bench

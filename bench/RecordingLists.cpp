@@ -284,17 +284,13 @@ void BM_RecordingsFlingAgainstQPainter(benchmark::State& state)
     auto& views = g_frames["list"];
     auto& direct = g_frames["qpainter"];
     for (auto _ : state) {
-        for (float y : offsets) {
-            {
-                FrameTimer timer(views);
+        timeFlingAlternately(
+            offsets, views,
+            [&](float y) {
                 table->setContentOffset({ 0, y });
                 window->displayIfNeeded();
-            }
-            {
-                FrameTimer timer(direct);
-                paintRows(target, sections, marker, 64, y);
-            }
-        }
+            },
+            direct, [&](float y) { paintRows(target, sections, marker, 64, y); });
         table->setContentOffset({ 0, 0 });
         window->displayIfNeeded();
     }

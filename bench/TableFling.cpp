@@ -144,17 +144,13 @@ void BM_TableViewFlingAgainstQPainter(benchmark::State& state)
     auto& views = g_frames["BM_TableViewFling"];
     auto& direct = g_frames["BM_QPainterDirect"];
     for (auto _ : state) {
-        for (float y : offsets) {
-            {
-                FrameTimer timer(views);
+        timeFlingAlternately(
+            offsets, views,
+            [&](float y) {
                 table->setContentOffset({ 0, y });
                 window->displayIfNeeded();
-            }
-            {
-                FrameTimer timer(direct);
-                paintRows(target, y);
-            }
-        }
+            },
+            direct, [&](float y) { paintRows(target, y); });
         table->setContentOffset({ 0, 0 });
         window->displayIfNeeded();
     }
