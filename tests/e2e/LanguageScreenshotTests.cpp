@@ -135,7 +135,7 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "the other route";
     tap(*list.player()->speakerButton());
 
-    tabs.setSelectedIndex(2);
+    tabs.setSelectedIndex(3);
     advance(0.5);
     auto& trash = *delegate().trashBin();
     trash.tableViewDidSelectRowAtIndexPath(*trash.tableView(), { 0, 0 });
