@@ -36,9 +36,14 @@ protected:
     ui::NavigationController& navigation() { return *categories().navigationController(); }
     ui::TableView& table(ui::TableViewController& controller) { return *controller.tableView(); }
 
+    /// The cell of a row, scrolled into view if it is not.
     std::shared_ptr<ui::TableViewCell> cell(ui::TableViewController& controller, ui::IndexPath indexPath)
     {
         window().layoutIfNeeded();
+        if (!table(controller).cellForRowAtIndexPath(indexPath)) {
+            table(controller).scrollToRowAtIndexPath(indexPath, false);
+            window().layoutIfNeeded();
+        }
         return table(controller).cellForRowAtIndexPath(indexPath);
     }
     /// The texts of a section's rows as shown.
@@ -47,8 +52,9 @@ protected:
         std::vector<std::string> texts;
         for (int row = 0; row < table(controller).numberOfRowsInSection(section); ++row) {
             auto shown = cell(controller, { section, row });
-            texts.push_back(shown ? shown->text() : "(not in view)");
+            texts.push_back(shown ? shown->text() : "(no cell)");
         }
+        table(controller).setContentOffset({ 0, 0 });
         return texts;
     }
     gfx::Point rowPoint(ui::TableViewController& controller, ui::IndexPath indexPath, float x)
