@@ -359,3 +359,43 @@ TEST_F(CategoriesTest, ChoosingTheDefaultMovesTheCheckMarkAndReachesTheStudiosNe
     EXPECT_EQ(row(recording->key())->category, "Meetings");
     EXPECT_EQ(row(recording->key())->location, 1);
 }
+
+TEST_F(CategoriesTest, AListWhoseCategoryGoesLeavesTheStackAndTheScreen)
+{
+    file("Fun", 1, "Joke");
+    file("Meetings", 1, "Review");
+    launch();
+    showTab(kCategoriesTab);
+
+    // Renamed while its list shows: back to the categories, where the new name has its list.
+    tapRow(categories(), { 0, kMeetings });
+    auto meetings = categories().recordingsTablesByCategory().at("Meetings");
+    ASSERT_EQ(navigation().topViewController(), meetings);
+    RecordingLibrary::sharedLibrary().updateCategoryTo("Meetings", "Team");
+    advance(1.0);
+    EXPECT_EQ(navigation().topViewController().get(), &categories());
+    EXPECT_EQ(navigation().viewControllers().size(), 1u);
+    EXPECT_FALSE(categories().recordingsTablesByCategory().count("Meetings"));
+    EXPECT_EQ(categories().recordingsTablesByCategory().at("Team")->getCount(), 1);
+
+    // Removed while its playback screen shows above it: both go.
+    tapRow(categories(), { 0, kFun });
+    auto fun = categories().recordingsTablesByCategory().at("Fun");
+    tapAt(pointInRow(*fun, { 0, 0 }, 100));
+    advance(1.0);
+    ASSERT_EQ(navigation().topViewController(), fun->player());
+    RecordingLibrary::sharedLibrary().removeCategory("Fun");
+    advance(1.0);
+    EXPECT_EQ(navigation().topViewController().get(), &categories());
+    EXPECT_FALSE(categories().recordingsTablesByCategory().count("Fun"));
+    EXPECT_EQ(fun->getCount(), 0);
+    EXPECT_EQ(cell(categories(), { 0, 0 })->text(), "General (1)");
+
+    // A change that leaves the shown list's category alone keeps it.
+    tapRow(categories(), { 0, 0 });
+    auto general = categories().recordingsTablesByCategory().at("General");
+    ASSERT_EQ(navigation().topViewController(), general);
+    RecordingLibrary::sharedLibrary().addCategory("Podcasts");
+    advance(1.0);
+    EXPECT_EQ(navigation().topViewController(), general);
+}
