@@ -1,6 +1,7 @@
 #include "ParlivoAppDelegate.h"
 
 #include "AudioQueueObject.h"
+#include "CategoriesTableViewController.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
 #include "Recording.h"
@@ -122,6 +123,8 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     addTab(m_studio);
     m_myRecordings = MyRecordingsViewController::create();
     addTab(m_myRecordings);
+    m_categories = CategoriesTableViewController::create();
+    addTab(m_categories);
     m_trashBin = TrashBinViewController::create();
     addTab(m_trashBin);
 

@@ -4,6 +4,7 @@
 #include "AudioRecorder.h"
 #include "ControlPanelView.h"
 #include "DecibelMeterView.h"
+#include "DefaultCategorySelectionTableViewController.h"
 #include "HelperMethods.h"
 #include "ParlivoAppDelegate.h"
 #include "Recording.h"
@@ -24,8 +25,6 @@
 #include "ui/Slider.h"
 
 #include <utility>
-
-const char* const PRLVNotificationDefualtCategoryChanged = "PRLVNotificationDefualtCategoryChanged";
 
 namespace {
 

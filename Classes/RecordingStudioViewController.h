@@ -30,10 +30,6 @@ class Label;
 class Slider;
 }
 
-/// Posted by the default-category chooser after it wrote the "defaultCategory" setting; the
-/// studio gives the new default to a recording not yet filed.
-extern const char* const PRLVNotificationDefualtCategoryChanged;
-
 /// The studio's states. The application delegate compares the numbers: at termination it
 /// keeps the current recording with sound in states 2 to 8.
 enum StudioState : std::int32_t {

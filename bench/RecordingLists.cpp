@@ -5,7 +5,11 @@
 //   scratch, each against one raw SELECT pass over the same rows;
 // - a fling through the whole Recordings list at 2x, frame by frame, against the same rows
 //   painted with QPainter, the two timed alternately at each offset.
+// - the Categories screen making a list for each of the eight categories (when it first
+//   shows), and renaming a category of 1,250 recordings with those lists alive, each against
+//   one list built from scratch.
 // Prints the ratios, the absolute time of a move, and how many photos the first screen read.
+#include "CategoriesTableViewController.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
 #include "ParlivoAppDelegate.h"
@@ -151,6 +155,37 @@ void BM_BuildList(benchmark::State& state)
     }
 }
 BENCHMARK(BM_BuildList)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+void BM_CategoryLists(benchmark::State& state)
+{
+    RecordingLibrary::sharedLibrary();
+    auto categories = CategoriesTableViewController::create();
+    for (auto _ : state) {
+        categories->reloadCategories();
+        benchmark::DoNotOptimize(categories->recordingsTablesByCategory().size());
+    }
+    if (categories->recordingsTablesByCategory().size() != 8)
+        state.SkipWithError("not one list per category");
+}
+BENCHMARK(BM_CategoryLists)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// Every recording of the category is saved under its new name, and the lists hear of each.
+void BM_RenameCategory(benchmark::State& state)
+{
+    auto& library = RecordingLibrary::sharedLibrary();
+    auto categories = CategoriesTableViewController::create();
+    categories->view();
+    bool renamed = false;
+    for (auto _ : state) {
+        library.updateCategoryTo(renamed ? "Party" : "Fun", renamed ? "Fun" : "Party");
+        renamed = !renamed;
+    }
+    if (renamed)
+        library.updateCategoryTo("Party", "Fun");
+    if (categories->recordingsTablesByCategory().at("Fun")->getCount() == 0)
+        state.SkipWithError("the rename did not reach the lists");
+}
+BENCHMARK(BM_RenameCategory)->Unit(benchmark::kMillisecond)->Iterations(6);
 
 void BM_RawSelectPass(benchmark::State& state)
 {
@@ -345,6 +380,8 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("move to the Trash, lists rebuilt / raw SELECT", "BM_MoveToTrash", "BM_RawSelectPass");
     reporter.printRatio("one list built from scratch / raw SELECT", "BM_BuildList", "BM_RawSelectPass");
+    reporter.printRatio("eight category lists / one list built", "BM_CategoryLists", "BM_BuildList");
+    reporter.printRatio("renaming 1,250 recordings' category / one list", "BM_RenameCategory", "BM_BuildList");
     if (double move = reporter.realMilliseconds("BM_MoveToTrash"); move > 0)
         std::printf("move to the Trash: %.3f ms (goal within one 16-ms frame)\n", move);
     const auto& views = g_frames["list"];

@@ -1,5 +1,6 @@
 #include "StudioTest.h"
 
+#include "CategoriesTableViewController.h"
 #include "MyRecordingsViewController.h"
 #include "TrashBinViewController.h"
 
@@ -16,7 +17,7 @@ class ApplicationShellTest : public StudioTest { };
 
 } // namespace
 
-TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsAndTrashTabsInBlackNavigationBars)
+TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsCategoriesAndTrashTabsInBlackNavigationBars)
 {
     launch();
     auto& application = ui::Application::sharedApplication();
@@ -24,9 +25,9 @@ TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsAndTrashTabsInBlackNavig
     EXPECT_TRUE(window().isKeyWindow());
     EXPECT_EQ(window().frame(), gfx::Rect(0, 0, 320, 480));
     const auto& tabs = *delegate().tabBarController();
-    ASSERT_EQ(tabs.viewControllers().size(), 3u);
-    const ui::ViewController* screens[] = { &studio(), delegate().myRecordings().get(), delegate().trashBin().get() };
-    for (size_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(tabs.viewControllers().size(), 4u);
+    const ui::ViewController* screens[] = { &studio(), delegate().myRecordings().get(), delegate().categories().get(), delegate().trashBin().get() };
+    for (size_t i = 0; i < 4; ++i) {
         auto* navigation = dynamic_cast<ui::NavigationController*>(tabs.viewControllers()[i].get());
         ASSERT_TRUE(navigation) << i;
         EXPECT_EQ(navigation->topViewController().get(), screens[i]) << i;
@@ -37,6 +38,9 @@ TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsAndTrashTabsInBlackNavig
     EXPECT_EQ(studio().navigationItem()->rightBarButtonItem(), nullptr);
     EXPECT_EQ(delegate().myRecordings()->title(), text("Recordings"));
     EXPECT_EQ(delegate().myRecordings()->tabBarItem()->image(), ui::imageNamed("recordings.png"));
+    EXPECT_EQ(delegate().categories()->title(), text("Categories"));
+    EXPECT_EQ(delegate().categories()->tabBarItem()->image(), ui::imageNamed("categories.png"));
+    EXPECT_TRUE(ui::imageNamed("categories.png"));
     EXPECT_EQ(delegate().trashBin()->title(), text("Trash"));
     EXPECT_EQ(delegate().trashBin()->tabBarItem()->image(), ui::imageNamed("trashcan.png"));
     EXPECT_TRUE(ui::imageNamed("recordings.png"));
@@ -47,6 +51,7 @@ TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsAndTrashTabsInBlackNavig
     EXPECT_TRUE(log.contains("MEMORY WARNING!  Studio"));
     EXPECT_TRUE(log.contains("MEMORY WARNING!  My Recordings"));
     EXPECT_TRUE(log.contains("MEMORY WARNING!  Trash Bin"));
+    EXPECT_TRUE(log.contains("MEMORY WARNING!  Categories"));
     EXPECT_TRUE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::PortraitUpsideDown));
     EXPECT_FALSE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::LandscapeLeft));
 }

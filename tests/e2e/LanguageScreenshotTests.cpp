@@ -1,9 +1,12 @@
-// The studio, the lists, the playback screen and the list of shortcuts in German and French: screenshots to look at, and a
+// The studio, the lists, the playback screen, the categories screens and the list of shortcuts in German and French: screenshots to look at, and a
 // check that no label's text is cut off (every line fits the label's width, and all the lines
 // its height).
 
 #include "StudioTest.h"
 
+#include "CategoriesTableViewController.h"
+#include "CategoryEditorViewController.h"
+#include "DefaultCategorySelectionTableViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
@@ -135,12 +138,47 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "the other route";
     tap(*list.player()->speakerButton());
 
-    tabs.setSelectedIndex(2);
+    tabs.setSelectedIndex(3);
     advance(0.5);
     auto& trash = *delegate().trashBin();
     trash.tableViewDidSelectRowAtIndexPath(*trash.tableView(), { 0, 0 });
     advance(0.6);
     shoot("playback_trash");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+TEST_P(LanguageScreenshotTest, CategoriesScreensShowTheirWholeTexts)
+{
+    launch();
+    auto recording = RecordingLibrary::sharedLibrary().newRecording();
+    recording->setCategory(text("Shopping List"));
+    recording->setLocation(1);
+    recording->save();
+
+    delegate().tabBarController()->setSelectedIndex(2);
+    advance(0.5);
+    auto& categories = *delegate().categories();
+    shoot("categories");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+
+    categories.setEditing(true, false);
+    advance(0.5);
+    shoot("categories_editing");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+
+    categories.tableViewDidSelectRowAtIndexPath(*categories.tableView(), { 0, 0 });
+    advance(0.6);
+    shoot("default_category_chooser");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    categories.navigationController()->popViewControllerAnimated(false);
+
+    categories.tableViewDidSelectRowAtIndexPath(*categories.tableView(), { 0, 1 });
+    advance(0.6);
+    ASSERT_TRUE(categories.categoryEditor());
+    categories.categoryEditor()->saveButtonPressed();
+    advance(0.6);
+    ASSERT_TRUE(shownAlert());
+    shoot("category_editor_alert");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
 }
 

@@ -27,7 +27,8 @@ class RecordingsListTest : public StudioTest {
 protected:
     static constexpr int kStudioTab = 0;
     static constexpr int kRecordingsTab = 1;
-    static constexpr int kTrashTab = 2;
+    static constexpr int kCategoriesTab = 2;
+    static constexpr int kTrashTab = 3;
 
     void SetUp() override
     {

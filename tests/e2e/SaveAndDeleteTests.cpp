@@ -1,6 +1,7 @@
 #include "StudioTest.h"
 
 #include "ControlPanelView.h"
+#include "DefaultCategorySelectionTableViewController.h"
 #include "HelperMethods.h"
 
 #include "foundation/Log.h"
