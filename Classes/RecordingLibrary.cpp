@@ -99,7 +99,7 @@ public:
     {
         if (!m_open || sqlite3_exec(m_database, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
             return;
-        foundation::logf("Failed to commit start-up changes with message '%s'.", sqlite3_errmsg(m_database));
+        foundation::logf("Failed to commit changes with message '%s'.", sqlite3_errmsg(m_database));
         sqlite3_exec(m_database, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     Transaction(const Transaction&) = delete;
@@ -536,12 +536,17 @@ void RecordingLibrary::removeCategory(const std::string& name)
 {
     if (name.empty() || !contains(m_definedCategories, name))
         return;
-    // A category that is still there keeps its recordings.
-    if (!executeCategoryStatement(delete_category_statement, "DELETE FROM categories WHERE category=?",
-            "Prepare delete category statement failed with error %s.", "Delete category statement execution failed with error %s.",
-            { name }))
-        return;
-    moveRecordingsToCategory(name, defaultCategory());
+    {
+        // One transaction: a single flush to disk for the whole move, and no run that ends
+        // half way leaves recordings in a category that is gone.
+        Transaction transaction(m_database);
+        // A category that is still there keeps its recordings.
+        if (!executeCategoryStatement(delete_category_statement, "DELETE FROM categories WHERE category=?",
+                "Prepare delete category statement failed with error %s.", "Delete category statement execution failed with error %s.",
+                { name }))
+            return;
+        moveRecordingsToCategory(name, defaultCategory());
+    }
     loadCategories();
 }
 
@@ -549,12 +554,15 @@ void RecordingLibrary::updateCategoryTo(const std::string& oldName, const std::s
 {
     if (!contains(m_definedCategories, oldName))
         return;
-    // Recordings renamed without their category would belong to none that is listed.
-    if (!executeCategoryStatement(update_category_statement, "UPDATE categories SET category=? WHERE category=?",
-            "Prepare update category statement failed with error %s.", "Update category statement execution failed with error %s.",
-            { newName, oldName }))
-        return;
-    moveRecordingsToCategory(oldName, newName);
+    {
+        Transaction transaction(m_database);
+        // Recordings renamed without their category would belong to none that is listed.
+        if (!executeCategoryStatement(update_category_statement, "UPDATE categories SET category=? WHERE category=?",
+                "Prepare update category statement failed with error %s.", "Update category statement execution failed with error %s.",
+                { newName, oldName }))
+            return;
+        moveRecordingsToCategory(oldName, newName);
+    }
     if (defaultCategory() == oldName)
         foundation::UserDefaults::standardUserDefaults().setObjectForKey(newName, "defaultCategory");
     loadCategories();
