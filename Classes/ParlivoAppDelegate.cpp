@@ -1,5 +1,6 @@
 #include "ParlivoAppDelegate.h"
 
+#include "AboutViewController.h"
 #include "AudioQueueObject.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
@@ -124,6 +125,10 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     addTab(m_myRecordings);
     m_trashBin = TrashBinViewController::create();
     addTab(m_trashBin);
+    if (!defaults().boolForKey("aboutScreenHidden")) {
+        m_about = AboutViewController::create();
+        addTab(m_about);
+    }
 
     m_tabBarController = std::make_shared<ui::TabBarController>();
     m_tabBarController->setViewControllers(std::move(controllers));

@@ -1,9 +1,10 @@
-// The studio, the lists, the playback screen and the list of shortcuts in German and French: screenshots to look at, and a
+// The studio, the lists, the playback screen, About and the list of shortcuts in German and French: screenshots to look at, and a
 // check that no label's text is cut off (every line fits the label's width, and all the lines
 // its height).
 
 #include "StudioTest.h"
 
+#include "AboutViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
@@ -141,6 +142,17 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
     trash.tableViewDidSelectRowAtIndexPath(*trash.tableView(), { 0, 0 });
     advance(0.6);
     shoot("playback_trash");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+TEST_P(LanguageScreenshotTest, AboutShowsItsWholeTexts)
+{
+    launch();
+    auto& tabs = *delegate().tabBarController();
+    tabs.setSelectedIndex(int(tabs.viewControllers().size()) - 1);
+    advance(0.5);
+    ASSERT_EQ(delegate().about()->view()->window(), &window());
+    shoot("about");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
 }
 
