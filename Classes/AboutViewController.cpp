@@ -38,7 +38,7 @@ std::string text(const char* key)
     return foundation::localizedString(key);
 }
 
-std::shared_ptr<ui::Label> label(const gfx::Rect& frame, const gfx::Font& font)
+std::shared_ptr<ui::Label> makeLabel(const gfx::Rect& frame, const gfx::Font& font)
 {
     auto label = std::make_shared<ui::Label>(frame);
     label->setBackgroundColor(gfx::Color::clear());
@@ -112,11 +112,11 @@ void AboutViewController::loadView()
     m_productLogo = std::make_shared<ui::ImageView>(kLogoFrame);
     m_productLogo->setImage(ui::imageNamed("parlivo_logo_black.png"));
 
-    m_productVersionLabel = label(kVersionFrame, gfx::Font::boldSystemFont(16));
+    m_productVersionLabel = makeLabel(kVersionFrame, gfx::Font::boldSystemFont(16));
     const auto version = foundation::Bundle::main().objectForInfoDictionaryKey("CFBundleVersion").value_or("");
     m_productVersionLabel->setText(foundation::format("%s v.%s", text("Parlivo").c_str(), version.c_str()));
 
-    m_companyDescLabel = label(kThankYouFrame, gfx::Font::systemFont(14));
+    m_companyDescLabel = makeLabel(kThankYouFrame, gfx::Font::systemFont(14));
     m_companyDescLabel->setText(text("Thank You Message"));
     m_companyDescLabel->setNumberOfLines(5);
     m_companyDescLabel->setLineBreakMode(gfx::LineBreakMode::WordWrap);
@@ -129,7 +129,7 @@ void AboutViewController::loadView()
     m_websiteButton->setFont(gfx::Font::boldSystemFont(16));
     m_websiteButton->addTargetActionForControlEvents(this, [this](ui::Control&) { websiteButtonPressed(); }, ui::ControlEventTouchUpInside);
 
-    m_copyRightLabel = label(kCopyrightFrame, gfx::Font::systemFont(11));
+    m_copyRightLabel = makeLabel(kCopyrightFrame, gfx::Font::systemFont(11));
     m_copyRightLabel->setText(copyright());
 
     for (const std::shared_ptr<ui::View>& subview : std::vector<std::shared_ptr<ui::View>> { m_productLogo, m_productVersionLabel,

@@ -91,7 +91,11 @@ TEST_F(AboutTest, TheLastTabShowsTheProductItsVersionAndItsSite)
     const auto host = address.substr(address.find("//") + 2, address.find('/', address.find("//") + 2) - address.find("//") - 2);
     EXPECT_EQ(about().websiteButton()->titleForState(ui::ControlStateNormal), host);
 
-    // One view under the other, each whole between the navigation bar and the tab bar.
+    // The thank-you text has room for its five lines; one view under the other, each whole
+    // between the navigation bar and the tab bar.
+    const auto& thanks = *about().companyDescLabel();
+    EXPECT_EQ(thanks.numberOfLines(), 5);
+    EXPECT_LE(5 * thanks.font().lineHeight(), thanks.bounds().height());
     const auto& views = about().view()->subviews();
     ASSERT_EQ(views.size(), 5u);
     EXPECT_EQ(about().view()->bounds().height(), 480 - 20 - 44 - 49);
