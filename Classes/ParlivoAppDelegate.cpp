@@ -1,5 +1,6 @@
 #include "ParlivoAppDelegate.h"
 
+#include "AboutViewController.h"
 #include "AudioQueueObject.h"
 #include "CategoriesTableViewController.h"
 #include "HelperMethods.h"
@@ -127,6 +128,10 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     addTab(m_categories);
     m_trashBin = TrashBinViewController::create();
     addTab(m_trashBin);
+    if (!defaults().boolForKey("aboutScreenHidden")) {
+        m_about = AboutViewController::create();
+        addTab(m_about);
+    }
 
     m_tabBarController = std::make_shared<ui::TabBarController>();
     m_tabBarController->setViewControllers(std::move(controllers));

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+class AboutViewController;
 class AudioQueueObject;
 class CategoriesTableViewController;
 class MyRecordingsViewController;
@@ -30,7 +31,8 @@ void interruptionListenerCallback(void* inClientData, std::uint32_t inInterrupti
 
 /// The root object of the running application. It registers the settings defaults, keeps
 /// the audio session's interruptions and the one-queue-at-a-time rule, builds the window with
-/// the tab bar and its tabs (Studio, Recordings, Categories, Trash) at launch, keeps the unplayed count on
+/// the tab bar and its tabs (Studio, Recordings, Categories, Trash, and About unless
+/// "aboutScreenHidden") at launch, keeps the unplayed count on
 /// the application icon and the Recordings tab, offers a recording that an interruption cut off in the previous run, starts instant
 /// recording when asked to, and at termination settles the studio's recording, empties the
 /// trash when asked to and closes the database.
@@ -81,6 +83,8 @@ public:
     const std::shared_ptr<MyRecordingsViewController>& myRecordings() const { return m_myRecordings; }
     const std::shared_ptr<CategoriesTableViewController>& categories() const { return m_categories; }
     const std::shared_ptr<TrashBinViewController>& trashBin() const { return m_trashBin; }
+    /// The About tab's screen; null when "aboutScreenHidden" was true at launch.
+    const std::shared_ptr<AboutViewController>& about() const { return m_about; }
     /// The queue that announced its start last; kept when it stops.
     const std::shared_ptr<AudioQueueObject>& activeAudioQueue() const { return m_activeAudioQueue; }
     void setActiveAudioQueue(std::shared_ptr<AudioQueueObject> queue) { m_activeAudioQueue = std::move(queue); }
@@ -92,6 +96,7 @@ private:
     std::shared_ptr<MyRecordingsViewController> m_myRecordings;
     std::shared_ptr<CategoriesTableViewController> m_categories;
     std::shared_ptr<TrashBinViewController> m_trashBin;
+    std::shared_ptr<AboutViewController> m_about;
     std::shared_ptr<AudioQueueObject> m_activeAudioQueue;
     /// Held by the session's listener weakly: an interruption delivered after the delegate
     /// has gone finds no one.

@@ -3,7 +3,6 @@
 # apart from the resources the program itself loads.
 include(GNUInstallDirs)
 find_program(RSVG_CONVERT rsvg-convert REQUIRED)
-set(PARLIVO_HOMEPAGE "https://parlivo.example.org/" CACHE STRING "Web address named in the AppStream metainfo (ends with /)")
 # The window's X11 class: Qt takes it from the application name the host sets.
 set(PARLIVO_WM_CLASS "parlivo")
 set(desktop_dir ${CMAKE_BINARY_DIR}/desktop)

@@ -1,6 +1,7 @@
 #include "StudioTest.h"
 
 #include "CategoriesTableViewController.h"
+#include "AboutViewController.h"
 #include "MyRecordingsViewController.h"
 #include "TrashBinViewController.h"
 
@@ -17,7 +18,7 @@ class ApplicationShellTest : public StudioTest { };
 
 } // namespace
 
-TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsCategoriesAndTrashTabsInBlackNavigationBars)
+TEST_F(ApplicationShellTest, LaunchShowsEveryTabInABlackNavigationBar)
 {
     launch();
     auto& application = ui::Application::sharedApplication();
@@ -25,9 +26,9 @@ TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsCategoriesAndTrashTabsIn
     EXPECT_TRUE(window().isKeyWindow());
     EXPECT_EQ(window().frame(), gfx::Rect(0, 0, 320, 480));
     const auto& tabs = *delegate().tabBarController();
-    ASSERT_EQ(tabs.viewControllers().size(), 4u);
-    const ui::ViewController* screens[] = { &studio(), delegate().myRecordings().get(), delegate().categories().get(), delegate().trashBin().get() };
-    for (size_t i = 0; i < 4; ++i) {
+    const ui::ViewController* screens[] = { &studio(), delegate().myRecordings().get(), delegate().categories().get(), delegate().trashBin().get(), delegate().about().get() };
+    ASSERT_EQ(tabs.viewControllers().size(), std::size(screens));
+    for (size_t i = 0; i < std::size(screens); ++i) {
         auto* navigation = dynamic_cast<ui::NavigationController*>(tabs.viewControllers()[i].get());
         ASSERT_TRUE(navigation) << i;
         EXPECT_EQ(navigation->topViewController().get(), screens[i]) << i;
@@ -52,6 +53,7 @@ TEST_F(ApplicationShellTest, LaunchShowsStudioRecordingsCategoriesAndTrashTabsIn
     EXPECT_TRUE(log.contains("MEMORY WARNING!  My Recordings"));
     EXPECT_TRUE(log.contains("MEMORY WARNING!  Trash Bin"));
     EXPECT_TRUE(log.contains("MEMORY WARNING!  Categories"));
+    EXPECT_TRUE(log.contains("MEMORY WARNING!  About"));
     EXPECT_TRUE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::PortraitUpsideDown));
     EXPECT_FALSE(studio().shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation::LandscapeLeft));
 }

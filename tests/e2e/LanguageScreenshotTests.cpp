@@ -1,12 +1,13 @@
-// The studio, the lists, the playback screen, the categories screens and the list of shortcuts in German and French: screenshots to look at, and a
-// check that no label's text is cut off (every line fits the label's width, and all the lines
-// its height).
+// The studio, the lists, the playback screen, the categories screens, About and the list of
+// shortcuts in German and French: screenshots to look at, and a check that no label's text is
+// cut off (every line fits the label's width, and all the lines its height).
 
 #include "StudioTest.h"
 
 #include "CategoriesTableViewController.h"
 #include "CategoryEditorViewController.h"
 #include "DefaultCategorySelectionTableViewController.h"
+#include "AboutViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
@@ -179,6 +180,17 @@ TEST_P(LanguageScreenshotTest, CategoriesScreensShowTheirWholeTexts)
     advance(0.6);
     ASSERT_TRUE(shownAlert());
     shoot("category_editor_alert");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+TEST_P(LanguageScreenshotTest, AboutShowsItsWholeTexts)
+{
+    launch();
+    auto& tabs = *delegate().tabBarController();
+    tabs.setSelectedIndex(int(tabs.viewControllers().size()) - 1);
+    advance(0.5);
+    ASSERT_EQ(delegate().about()->view()->window(), &window());
+    shoot("about");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
 }
 

@@ -4,4 +4,4 @@
 parlivo_test_suite(e2e_tests ${CMAKE_CURRENT_LIST_DIR} parlivo_app SQLite::SQLite3)
 add_dependencies(e2e_tests parlivo_resources)
 target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../ui)
-target_compile_definitions(e2e_tests PRIVATE PARLIVO_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/tests/screenshots")
+target_compile_definitions(e2e_tests PRIVATE PARLIVO_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/tests/screenshots" PARLIVO_HOMEPAGE="${PARLIVO_HOMEPAGE}")
