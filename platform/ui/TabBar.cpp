@@ -12,6 +12,8 @@ namespace {
 const std::vector<gfx::Color> kSelectedIcon = { gfx::Color::rgba(0.62f, 0.86f, 1.0f), gfx::Color::rgba(0.16f, 0.60f, 0.98f), gfx::Color::rgba(0.02f, 0.38f, 0.86f) };
 const std::vector<gfx::Color> kIcon = { gfx::Color::grey(0.62f), gfx::Color::grey(0.46f) };
 constexpr float kIconArea = 30;
+constexpr float kTitleFontSize = 10;
+constexpr float kSmallestTitleFontSize = 8;
 
 } // namespace
 
@@ -98,6 +100,21 @@ void TabBar::touchesCancelled(const TouchSet&, const Event&)
     m_pressed.reset();
 }
 
+gfx::Font TabBar::titleFontForItemAtIndex(size_t index) const
+{
+    return titleFont(index < m_items.size() ? m_items[index]->title() : std::string(), titleWidthForItemAtIndex(index));
+}
+
+gfx::Font TabBar::titleFont(const std::string& title, float width)
+{
+    // Five tabs leave 62 points a title: a long one ("Enregistrements") is set smaller before
+    // it is cut, down to a size still readable.
+    gfx::Font font = gfx::Font::boldSystemFont(kTitleFontSize);
+    for (float size = kTitleFontSize - 0.5f; size >= kSmallestTitleFontSize && font.widthOfText(title) > width; size -= 0.5f)
+        font = gfx::Font::boldSystemFont(size);
+    return font;
+}
+
 void TabBar::drawItem(gfx::Context& context, const TabBarItem& item, const gfx::Rect& rect, bool selected)
 {
     if (!item.isEnabled())
@@ -120,8 +137,10 @@ void TabBar::drawItem(gfx::Context& context, const TabBarItem& item, const gfx::
         if (auto tinted = tintedImage(image, selected ? kSelectedIcon : kIcon))
             context.drawImage(*tinted, target);
     }
-    gfx::Font font = gfx::Font::boldSystemFont(10);
-    gfx::Rect title(rect.minX() + 1, rect.minY() + 34, rect.width() - 2, font.lineHeight());
+    const gfx::Font font = titleFont(item.title(), rect.width() - 2);
+    // Titles of all sizes stand on one baseline.
+    const float baseline = rect.minY() + 34 + gfx::Font::boldSystemFont(kTitleFontSize).ascender();
+    gfx::Rect title(rect.minX() + 1, baseline - font.ascender(), rect.width() - 2, font.lineHeight());
     context.drawText(item.title(), title, font, selected ? gfx::Color::white() : gfx::Color::grey(0.6f), gfx::TextAlignment::Center,
         gfx::LineBreakMode::TailTruncation, 1);
     if (const auto& badge = item.badgeValue())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphics/Font.h"
 #include "ui/TabBarItem.h"
 #include "ui/View.h"
 
@@ -27,6 +28,10 @@ public:
     void setSelectionHandler(std::function<void(TabBarItem&)> handler) { m_selectionHandler = std::move(handler); }
     /// Where item i lies in the bar.
     gfx::Rect rectForItemAtIndex(size_t index) const;
+    /// The font item i's title is set in: smaller for a title too wide at the usual size.
+    gfx::Font titleFontForItemAtIndex(size_t index) const;
+    /// The width item i's title may take.
+    float titleWidthForItemAtIndex(size_t index) const { return rectForItemAtIndex(index).width() - 2; }
 
     void touchesBegan(const TouchSet& touches, const Event& event) override;
     void touchesMoved(const TouchSet& touches, const Event& event) override;
@@ -40,6 +45,7 @@ public:
 private:
     std::optional<size_t> itemIndexAt(gfx::Point point) const;
     void drawItem(gfx::Context& context, const TabBarItem& item, const gfx::Rect& rect, bool selected);
+    static gfx::Font titleFont(const std::string& title, float width);
 
     std::vector<std::shared_ptr<TabBarItem>> m_items;
     std::weak_ptr<TabBarItem> m_selected;

@@ -4,10 +4,10 @@
 
 #include "StudioTest.h"
 
+#include "AboutViewController.h"
 #include "CategoriesTableViewController.h"
 #include "CategoryEditorViewController.h"
 #include "DefaultCategorySelectionTableViewController.h"
-#include "AboutViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
@@ -19,6 +19,7 @@
 #include "foundation/FileManager.h"
 #include "ui/Label.h"
 #include "ui/NavigationController.h"
+#include "ui/TabBar.h"
 #include "ui/TabBarController.h"
 #include "ui/TableView.h"
 
@@ -72,6 +73,13 @@ protected:
                 fits = font.widthOfText(label->text()) <= width + 0.5f;
             if (!fits)
                 cutOff.push_back(label->text());
+        }
+        if (auto* bar = dynamic_cast<const ui::TabBar*>(&view)) {
+            for (size_t i = 0; i < bar->items().size(); ++i) {
+                const std::string& title = bar->items()[i]->title();
+                if (bar->titleFontForItemAtIndex(i).widthOfText(title) > bar->titleWidthForItemAtIndex(i) + 0.5f)
+                    cutOff.push_back(title);
+            }
         }
         for (const auto& child : view.subviews())
             collectCutOff(*child, cutOff);
