@@ -196,6 +196,26 @@ void RecordingLibrary::initializeDatabase()
             startedAgain = true;
         }
     }
+    int loaded = loadRecordings();
+    // Rows on damaged pages cannot be trusted, nor written: the file is kept aside as one
+    // that cannot be used at all.
+    if ((loaded & 0xff) == SQLITE_CORRUPT && !startedAgain && foundation::fileExists(templatePath)) {
+        const std::string reason = std::string("damaged: ") + sqlite3_errstr(loaded);
+        m_recordings.clear();
+        if (!setDatabaseAside(reason) || !openDatabase())
+            return;
+        startedAgain = true;
+        loadRecordings();
+    }
+    // Only now: switching the log writes to the file, and a damaged one is never written.
+    useWriteAheadLog();
+    recoverUnfiledRecordings();
+    if (startedAgain)
+        fileUnreferencedAudioFiles();
+}
+
+void RecordingLibrary::useWriteAheadLog()
+{
     // Durability. In write-ahead-log mode a commit only appends to the log and the database
     // file is changed by checkpoints that can be repeated, so a process killed at any moment
     // leaves a database that opens intact: an unfinished commit is ignored, a finished one is
@@ -206,24 +226,29 @@ void RecordingLibrary::initializeDatabase()
     if (sqlite3_exec(m_database, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, &error) != SQLITE_OK)
         foundation::logf("Failed to set the journal mode with message '%s'.", error ? error : "");
     sqlite3_free(error);
+}
 
+int RecordingLibrary::loadRecordings()
+{
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(m_database, "SELECT pk FROM recordings", -1, &statement, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(statement) == SQLITE_ROW) {
+    int result = sqlite3_prepare_v2(m_database, "SELECT pk FROM recordings", -1, &statement, nullptr);
+    if (result == SQLITE_OK) {
+        while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
             sqlite3_int64 pk = sqlite3_column_int64(statement, 0);
             // Keys are 32 bits wide: a larger one would alias another row's key.
             if (pk < std::numeric_limits<std::int32_t>::min() || pk > kLargestKey) {
                 foundation::logf("Skipping recording row %lld: its key does not fit.", static_cast<long long>(pk));
                 continue;
             }
-            m_recordings.push_back(std::make_shared<Recording>(static_cast<std::int32_t>(pk), m_database));
+            auto recording = std::make_shared<Recording>(static_cast<std::int32_t>(pk), m_database);
+            if (!recording->isLoaded() && (sqlite3_errcode(m_database) & 0xff) == SQLITE_CORRUPT)
+                result = sqlite3_errcode(m_database);
+            m_recordings.push_back(std::move(recording));
         }
     }
     if (sqlite3_finalize(statement) != SQLITE_OK)
         foundation::logf("Failed to finalize statement with error '%s'.", sqlite3_errmsg(m_database));
-    recoverUnfiledRecordings();
-    if (startedAgain)
-        fileUnreferencedAudioFiles();
+    return result;
 }
 
 bool RecordingLibrary::openDatabase()
@@ -242,14 +267,15 @@ bool RecordingLibrary::openDatabase()
 std::optional<std::string> RecordingLibrary::unusableDatabaseReason()
 {
     int result = SQLITE_OK;
-    auto check = queryText(m_database, "PRAGMA quick_check", &result);
+    // The schema's version is read from the file's first page: enough to tell a database from
+    // anything else. Damaged pages further in show when the load reads them; a whole-file
+    // check here would read every stored photo at every start.
+    queryText(m_database, "PRAGMA schema_version", &result);
     // A lock or an I/O hiccup says nothing about the file: it is used as it is.
     if (isTransient(result & 0xff))
         return std::nullopt;
     if (result != SQLITE_ROW)
         return std::string(sqlite3_errstr(result));
-    if (check != "ok")
-        return "damaged: " + check.value_or("");
     static const std::vector<std::string> kRecordingColumns = { "audioFileName", "category", "comments", "createdDate", "image",
         "length", "location", "pk", "playCount", "size", "title" };
     auto recordingColumns = columnsOf(m_database, "recordings");

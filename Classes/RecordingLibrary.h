@@ -80,6 +80,10 @@ private:
     void init();
     void createEditableCopyOfDatabaseIfNeeded();
     void initializeDatabase();
+    void useWriteAheadLog();
+    /// Makes a Recording of every row; answers the last step's result (SQLITE_DONE when all
+    /// were read, SQLITE_CORRUPT when a damaged page stopped the reading).
+    int loadRecordings();
     /// Opens the connection with a busy timeout; false, logged, when it cannot be opened.
     bool openDatabase();
     /// Why the open database cannot be used (not a database, damaged, not the expected

@@ -87,6 +87,20 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
                 closeRaw();
             },
             "no recordings table" },
+        { "damaged pages",
+            [this] {
+                // Enough rows for the table to spread over many pages; the last pages of the
+                // file, leaves of the recordings table, are overwritten.
+                installTemplate();
+                exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 299) "
+                     "INSERT INTO recordings (title, audioFileName, location) SELECT printf('%0200d', i), 'none', 1 FROM n");
+                closeRaw();
+                std::string bytes = foundation::readFile(databasePath()).value_or("");
+                ASSERT_GT(bytes.size(), 8u * 4096);
+                bytes.replace(bytes.size() - 2 * 4096, 2 * 4096, std::string(2 * 4096, 'x'));
+                ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), bytes));
+            },
+            "damaged: database disk image is malformed" },
         { "not a database",
             [] { ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), std::string(8192, 'x'))); },
             "file is not a database" },
