@@ -1,6 +1,7 @@
 #include "ParlivoAppDelegate.h"
 
 #include "AudioQueueObject.h"
+#include "DetailsEditorViewController.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
 #include "Recording.h"
@@ -219,4 +220,5 @@ void ParlivoAppDelegate::applicationWillTerminate(ui::Application&)
     }
     updateUnplayedCount();
     library.finalize();
+    DetailsEditorViewController::sharedDetailsEditor()->finalize();
 }

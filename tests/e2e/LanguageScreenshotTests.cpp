@@ -1,9 +1,10 @@
-// The studio, the lists, the playback screen and the list of shortcuts in German and French: screenshots to look at, and a
+// The studio, the lists, the playback screen, the details editor and the list of shortcuts in German and French: screenshots to look at, and a
 // check that no label's text is cut off (every line fits the label's width, and all the lines
 // its height).
 
 #include "StudioTest.h"
 
+#include "DetailsEditorViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
@@ -134,6 +135,18 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
     tap(*list.player()->speakerButton());
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "the other route";
     tap(*list.player()->speakerButton());
+
+    list.player()->editButtonPressed();
+    advance(0.6);
+    auto& editor = *DetailsEditorViewController::sharedDetailsEditor();
+    editor.markAsPlayedButtonPressed();
+    shoot("editor");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    // The photo button's title stands over a 64-point picture, in both of its forms.
+    for (const auto& [key, size] : { std::pair { "Add Photo", 10.0f }, std::pair { "Edit", 12.0f } })
+        EXPECT_LE(gfx::Font::boldSystemFont(size).widthOfText(foundation::localizedString(key)), 62) << key;
+    editor.doneButtonPressed();
+    advance(0.6);
 
     tabs.setSelectedIndex(2);
     advance(0.5);
