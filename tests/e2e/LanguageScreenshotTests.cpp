@@ -14,7 +14,9 @@
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
+#include "ui/BarButtonView.h"
 #include "ui/Label.h"
+#include "ui/Toolbar.h"
 #include "ui/NavigationController.h"
 #include "ui/TabBarController.h"
 #include "ui/TableView.h"
@@ -145,6 +147,11 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
     // The photo button's title stands over a 64-point picture, in both of its forms.
     for (const auto& [key, size] : { std::pair { "Add Photo", 10.0f }, std::pair { "Edit", 12.0f } })
         EXPECT_LE(gfx::Font::boldSystemFont(size).widthOfText(foundation::localizedString(key)), 62) << key;
+    // A bar button wider than its bar allows (150 points) would cut its title short.
+    for (const char* key : { "Mark Played", "Mark Unplayed" }) {
+        editor.markAsPlayedButton()->setTitle(foundation::localizedString(key));
+        EXPECT_LT(editor.toolBar()->viewForItem(editor.markAsPlayedButton().get())->sizeThatFits({}).width, 150) << key;
+    }
     editor.doneButtonPressed();
     advance(0.6);
 
