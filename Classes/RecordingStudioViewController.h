@@ -92,9 +92,9 @@ enum class StudioEvent {
 
 /// The Studio tab: the screen on which recordings are made. It holds one current Recording
 /// at a time and takes it through ready, record (after a beep), pause and resume, stop, listen
-/// back with pause and seeking, then save into My Recordings (asking for a title when the
-/// "saveOption" setting says so) or delete into the Trash, after which a fresh recording is
-/// begun. Most steps advance when a turn of the four-view carousel ends.
+/// back with pause and seeking, then save into My Recordings (asking for a title, or handing
+/// the recording to the details editor, when the "saveOption" setting says so) or delete into
+/// the Trash, after which a fresh recording is begun. Most steps advance when a turn of the four-view carousel ends.
 ///
 /// Every action, notification and delegate call becomes a StudioEvent and goes through one
 /// table of transitions (see the .cpp): in a given state, and under an optional condition, an

@@ -174,6 +174,13 @@ protected:
         sqlite3_close(db);
         return result;
     }
+    void exec(const std::string& sql) const
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((documentsPath() + "/parlivodb.sql").c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
     /// The stored photo decoded, or null.
     std::shared_ptr<gfx::Image> storedPhoto(const std::shared_ptr<Recording>& recording)
     {
@@ -307,6 +314,39 @@ TEST_F(DetailsEditorTest, EverySaveOptionEndsAsItsOwnWay)
     EXPECT_EQ(saved->playCount, 1);
     waitUntilReady();
     EXPECT_EQ(studio().carousel()->getViewWithTransform(studio().carousel()->transformA()), studio().recordButton());
+}
+
+TEST_F(DetailsEditorTest, ASaveThroughTheEditorThatWasNotWrittenKeepsTheRecordingAndSaysSo)
+{
+    setSetting("saveOption", "detailsEditor");
+    launch();
+    auto recording = makeRecording(0.5);
+    exec("CREATE TRIGGER refuse BEFORE UPDATE ON recordings BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    tap(*studio().smallSaveButton());
+    advance(0.5);
+    typeInto(*editor().titleTextField(), "Kept");
+    tapDone();
+    ui::AlertView* alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), text("Save Failed Prompt Title"));
+    EXPECT_EQ(studio().state(), StudioStateRecorded);
+    EXPECT_EQ(studio().currentRecording(), recording);
+    EXPECT_EQ(recording->title(), "Kept");
+    EXPECT_EQ(recording->location(), 0);
+    EXPECT_EQ(row(recording->key())->location, 0);
+
+    // Once the database takes it again, the next save goes through the editor and is written.
+    exec("DROP TRIGGER refuse");
+    tap(*alert->buttons()[0]);
+    advance(0.5);
+    tap(*studio().smallSaveButton());
+    advance(0.5);
+    ASSERT_TRUE(editorIsShown());
+    EXPECT_EQ(editor().titleTextField()->text(), "Kept");
+    tapDone();
+    EXPECT_EQ(row(recording->key())->title, "Kept");
+    EXPECT_EQ(row(recording->key())->location, 1);
+    waitUntilReady();
 }
 
 TEST_F(DetailsEditorTest, ThePlaybackScreenHandsItsRecordingOverAndShowsTheEdits)
