@@ -3,6 +3,7 @@
 #include "AboutViewController.h"
 #include "AudioQueueObject.h"
 #include "CategoriesTableViewController.h"
+#include "DetailsEditorViewController.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
 #include "Recording.h"
@@ -227,4 +228,5 @@ void ParlivoAppDelegate::applicationWillTerminate(ui::Application&)
     }
     updateUnplayedCount();
     library.finalize();
+    DetailsEditorViewController::sharedDetailsEditor()->finalize();
 }

@@ -61,7 +61,8 @@ public:
     /// the studio or starts instant recording.
     void applicationDidFinishLaunching(ui::Application& application) override;
     /// Stops the active queue, keeps or deletes the studio's recording by its state, empties
-    /// the trash when "emptyTrash" says so, sets the badge and closes the database.
+    /// the trash when "emptyTrash" says so, sets the badge, closes the database and finalizes
+    /// the details editor.
     void applicationWillTerminate(ui::Application& application) override;
 
     /// Counts the recordings in My Recordings that were never played and shows the count on

@@ -2,6 +2,7 @@
 
 #include "AudioPlayer.h"
 #include "ControlPanelView.h"
+#include "DetailsEditorViewController.h"
 #include "HelperMethods.h"
 #include "Recording.h"
 #include "RecordingDataSource.h"
@@ -511,7 +512,12 @@ void PlaybackViewController::transitionDidStop(const std::string&, bool, void* c
 
 void PlaybackViewController::editButtonPressed()
 {
-    // The details editor takes the recording here once it exists.
+    if (!m_currentRecording)
+        return;
+    // Shown again when the editor goes, the screen refreshes and so shows the edits.
+    auto editor = DetailsEditorViewController::sharedDetailsEditor();
+    editor->setCurrentRecording(m_currentRecording);
+    presentModalViewController(editor, true);
 }
 
 void PlaybackViewController::slidePlaybackControls(float dy)

@@ -7,8 +7,11 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
+#include "graphics/Context.h"
+#include "graphics/Image.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sqlite3.h>
 
 const char* const PRLVNotificationRecordingSaved = "PRLVNotificationRecordingSaved";
@@ -23,16 +26,15 @@ sqlite3_stmt* delete_statement = nullptr;
 sqlite3_stmt* image_load_statement = nullptr;
 sqlite3_stmt* image_save_statement = nullptr;
 
-// The platform's imageWithData: PNG bytes make a photo, anything else none.
+// The platform's imageWithData: bytes in any picture format the graphics layer reads make a
+// photo (rows written by other tools hold JPEG), anything else none.
 RecordingImage imageWithData(const void* bytes, int count)
 {
-    static constexpr std::uint8_t kSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
-    if (!bytes || count <= static_cast<int>(sizeof kSignature))
+    if (!bytes || count <= 0)
         return nullptr;
     const auto* begin = static_cast<const std::uint8_t*>(bytes);
-    if (!std::equal(std::begin(kSignature), std::end(kSignature), begin))
-        return nullptr;
-    return std::make_shared<const std::vector<std::uint8_t>>(begin, begin + count);
+    auto data = std::make_shared<const std::vector<std::uint8_t>>(begin, begin + count);
+    return gfx::Image::isImageData(*data) ? data : nullptr;
 }
 
 void post(const char* name, const Recording* recording)
@@ -113,7 +115,32 @@ void Recording::setImage(RecordingImage image)
         return;
     m_image = std::move(image);
     m_imageLoaded = true;
+    m_imageChanged = true;
     m_dirty = true;
+}
+
+RecordingImage Recording::imageDataForPhoto(const gfx::Image& photo)
+{
+    const int width = photo.pixelWidth();
+    const int height = photo.pixelHeight();
+    const int longer = std::max(width, height);
+    std::vector<std::uint8_t> png;
+    if (longer <= kMaxPhotoPixelSide) {
+        png = photo.pngData();
+    } else {
+        const double factor = double(kMaxPhotoPixelSide) / longer;
+        const int scaledWidth = std::max(1, int(std::lround(width * factor)));
+        const int scaledHeight = std::max(1, int(std::lround(height * factor)));
+        auto context = gfx::BitmapContext::create(scaledWidth, scaledHeight, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        if (!context)
+            return nullptr;
+        context->drawImage(photo, gfx::Rect(0, 0, float(scaledWidth), float(scaledHeight)));
+        if (auto scaled = context->makeImage())
+            png = scaled->pngData();
+    }
+    if (png.empty())
+        return nullptr;
+    return std::make_shared<const std::vector<std::uint8_t>>(std::move(png));
 }
 
 void Recording::loadImage()
@@ -188,20 +215,23 @@ void Recording::save()
 
 bool Recording::saveImage()
 {
+    // A photo not replaced stays as stored: it may not have been read, or not taken for a
+    // photo (a format this program does not read), and must not be overwritten with none.
+    if (!m_imageChanged)
+        return true;
     if (!prepareCached(m_database, image_save_statement, "UPDATE recordings SET image=? WHERE pk=?",
             "Prepare image save statement failed with error %s."))
         return false;
-    RecordingImage photo = image();
-    // A stored photo that could not be read must not be overwritten with none.
-    if (!m_imageLoaded)
-        return false;
     StatementReset reset(image_save_statement);
-    if (photo && !photo->empty())
-        sqlite3_bind_blob(image_save_statement, 1, photo->data(), static_cast<int>(photo->size()), SQLITE_TRANSIENT);
+    if (m_image && !m_image->empty())
+        sqlite3_bind_blob(image_save_statement, 1, m_image->data(), static_cast<int>(m_image->size()), SQLITE_TRANSIENT);
     else
         sqlite3_bind_null(image_save_statement, 1);
     sqlite3_bind_int(image_save_statement, 2, m_key);
-    return stepWrite(m_database, image_save_statement, "Image save statement execution failed with error %s.");
+    if (!stepWrite(m_database, image_save_statement, "Image save statement execution failed with error %s."))
+        return false;
+    m_imageChanged = false;
+    return true;
 }
 
 void Recording::deleteRecording()

@@ -16,8 +16,14 @@ extern const char* const PRLVNotificationRecordingSaved;
 /// recording leaves the library; the object is the Recording*, whose location is then 0.
 extern const char* const PRLVNotificationRecordingDeleted;
 
-/// A recording's photo: PNG-encoded bytes, shared and never changed once made. Null means no
-/// photo. Two photos are "the same" only when they are the same object.
+namespace gfx {
+class Image;
+}
+
+/// A recording's photo: its encoded bytes as stored (PNG for photos this program stores; a
+/// row written elsewhere may hold JPEG or any other format the graphics layer reads), shared
+/// and never changed once made. Null means no photo. Two photos are "the same" only when
+/// they are the same object.
 using RecordingImage = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 /// One row of the recordings table held in memory: the metadata of one recording, with its
@@ -64,24 +70,35 @@ public:
     std::int32_t location() const { return m_location; }
     void setLocation(std::int32_t location);
 
-    /// The photo, read from the database on first access. A stored blob that is empty or not
-    /// PNG data reads as no photo. When the row cannot be read, null is returned and the next
-    /// access tries again.
+    /// The photo, read from the database on first access. A stored blob that is empty or whose
+    /// header is no picture format the graphics layer reads comes back as no photo (and stays
+    /// stored as it is). When the row cannot be read, null is returned and the next access
+    /// tries again.
     RecordingImage image();
     /// Replaces the photo (null removes it) and marks the record dirty unless it is the very
-    /// photo already held. A photo set before the stored one was read replaces it for good.
+    /// photo already held. A photo set before the stored one was read replaces it for good,
+    /// also when it is none: the next save clears the column.
     void setImage(RecordingImage image);
     /// Reads the photo column now.
     void loadImage();
+    /// The bytes a chosen picture is stored as: PNG, scaled down (never up) so that its longer
+    /// side has at most kMaxPhotoPixelSide pixels. Null when the picture cannot be encoded.
+    static RecordingImage imageDataForPhoto(const gfx::Image& photo);
+    /// The largest photo any screen shows: the playback screen's zoomed photo, 320 points
+    /// wide, at 2x. A larger one would only make every row with a photo heavier.
+    static constexpr int kMaxPhotoPixelSide = 640;
 
     /// Writes the row when the record is dirty and filed (location 1 or 2); an unfiled record
     /// is never written and stays dirty. An empty title first becomes the library's next free
-    /// untitled title. Only a write that SQLite completed clears the dirty flag and posts
-    /// PRLVNotificationRecordingSaved; any failed step is logged and leaves the record dirty,
-    /// so a later save (at the latest the one at termination) tries again.
+    /// untitled title. The photo column is written only when the photo was set since it was
+    /// last stored, so a photo the program did not change keeps its stored bytes. Only a write
+    /// that SQLite completed clears the dirty flag and posts PRLVNotificationRecordingSaved;
+    /// any failed step is logged and leaves the record dirty, so a later save (at the latest
+    /// the one at termination) tries again.
     void save();
-    /// Writes the photo column with the current photo (reading the stored one first when it
-    /// was never loaded, so it is written back unchanged). Returns whether the write completed.
+    /// Writes the photo column with the photo set since it was last stored: its bytes as held,
+    /// or NULL for none. A photo not set since is left as stored (true, nothing written).
+    /// Returns whether the column holds the current photo.
     bool saveImage();
     /// Removes the row, then the audio file, posts PRLVNotificationRecordingDeleted and leaves
     /// the library, in that order. When the row cannot be removed nothing else happens: the
@@ -94,6 +111,8 @@ public:
     /// its key: nothing about it, not even its location, is known.
     bool isLoaded() const { return m_loaded; }
     bool isImageLoaded() const { return m_imageLoaded; }
+    /// The photo was set since it was last stored: the next save writes the photo column.
+    bool isImageChanged() const { return m_imageChanged; }
     sqlite3* database() const { return m_database; }
 
     /// Finalizes the statements shared by all records (at termination, before the connection
@@ -145,6 +164,7 @@ private:
     std::int32_t m_playCount { 0 };
     RecordingImage m_image;
     bool m_imageLoaded { false };
+    bool m_imageChanged { false };
     float m_length { 0 };
     std::int32_t m_location { 0 };
     bool m_dirty { false };

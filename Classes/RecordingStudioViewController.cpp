@@ -5,6 +5,7 @@
 #include "ControlPanelView.h"
 #include "DecibelMeterView.h"
 #include "DefaultCategorySelectionTableViewController.h"
+#include "DetailsEditorViewController.h"
 #include "HelperMethods.h"
 #include "ParlivoAppDelegate.h"
 #include "Recording.h"
@@ -18,6 +19,7 @@
 #include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
 #include "ui/Application.h"
+#include "ui/BarButtonItem.h"
 #include "ui/Button.h"
 #include "ui/ImageView.h"
 #include "ui/Keyboard.h"
@@ -132,8 +134,6 @@ RecordingStudioViewController::RecordingStudioViewController()
     m_soundEffectsOn = defaults().boolForKey("soundEffects");
     m_saveOption = defaults().stringForKey("saveOption").value_or("");
     m_showRecordTimer = defaults().boolForKey("recordTimer");
-    if (m_saveOption != "autoSave" && m_saveOption != "titleEditor")
-        foundation::logf("saveOption '%s': the details editor is not available, saving asks for the title", m_saveOption.c_str());
 
     makeRecorder();
     makePlayer();
@@ -211,6 +211,8 @@ void RecordingStudioViewController::loadView()
 {
     ViewController::loadView();
     auto view = this->view();
+    navigationItem()->setRightBarButtonItem(
+        ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::Edit, [this](ui::BarButtonItem&) { editButtonPressed(); }), false);
 
     m_promptLabel = std::make_shared<ui::Label>(gfx::Rect(5, 0, 310, 50));
     m_promptLabel->setText(text("Initial Prompt"));
@@ -309,6 +311,8 @@ void RecordingStudioViewController::loadView()
 
 void RecordingStudioViewController::viewDidAppear(bool animated)
 {
+    if (m_finalEditActive)
+        handleEvent(StudioEvent::EditorClosed);
     auto& center = foundation::NotificationCenter::defaultCenter();
     center.addObserver(this, ui::KeyboardWillShowNotification, nullptr, [this](const foundation::Notification&) { keyboardWillShow(); });
     center.addObserver(this, ui::KeyboardDidHideNotification, nullptr, [this](const foundation::Notification&) { keyboardDidHide(); });
@@ -418,8 +422,11 @@ const std::vector<RecordingStudioViewController::Transition>& RecordingStudioVie
 
         // Saving and deleting.
         { E::SaveTapped, in({ recorded }), &S::savesAtOnce, &S::saveNow },
-        { E::SaveTapped, in({ recorded }), &S::notEnteringTitle, &S::beginTitleEntry },
+        { E::SaveTapped, in({ recorded }), &S::savesWithTitleEntry, &S::beginTitleEntry },
+        { E::SaveTapped, in({ recorded }), &S::editorMayOpen, &S::beginFinalEdit },
         { E::TitleEntered, in({ recorded }), &S::enteringTitle, &S::completeTitledSave },
+        { E::EditorClosed, in({ recorded }), always, &S::completeFinalEdit },
+        { E::EditTapped, kAnyState & ~in({ finished }), &S::editorMayOpen, &S::showEditor },
         { E::DeleteTapped, in({ recorded }), &S::notEnteringTitle, &S::trashRecording },
         { E::SymbolFlipped, in({ finished }), always, &S::popSymbol },
         { E::SymbolPopped, in({ finished }), always, &S::turnBackToRecord },
@@ -478,6 +485,8 @@ void RecordingStudioViewController::updateControls()
     m_recordPauseButton->setEnabled(recorderActive());
     m_playPauseButton->setEnabled(playerActive());
     m_playbackSlider->setEnabled(playerActive());
+    if (auto item = navigationItem()->rightBarButtonItem())
+        item->setEnabled(m_state != StudioStateFinished && editorMayOpen());
 }
 
 void RecordingStudioViewController::carouselViewDidFinishAnimation(CarouselView*, int identifier)
@@ -549,6 +558,16 @@ bool RecordingStudioViewController::recorderWriteFailed() const
 bool RecordingStudioViewController::savesAtOnce() const
 {
     return !m_enteringTitle && (m_saveOption == "autoSave" || m_editorShown);
+}
+
+bool RecordingStudioViewController::savesWithTitleEntry() const
+{
+    return !m_enteringTitle && m_saveOption == "titleEditor";
+}
+
+bool RecordingStudioViewController::editorMayOpen() const
+{
+    return m_currentRecording && !m_enteringTitle && !m_finalEditActive;
 }
 
 // Ready
@@ -886,11 +905,9 @@ void RecordingStudioViewController::beginTitleEntry()
 {
     if (!m_currentRecording)
         return;
-    m_locationBeforeTitleEntry = m_currentRecording->location();
+    m_locationBeforeSave = m_currentRecording->location();
     m_currentRecording->setLocation(kLocationMyRecordings);
     m_enteringTitle = true;
-    if (auto item = navigationItem()->rightBarButtonItem())
-        item->setEnabled(false);
     m_titleTextField->setText("");
     m_titleTextField->becomeFirstResponder();
 }
@@ -915,11 +932,37 @@ bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textFie
 void RecordingStudioViewController::completeTitledSave()
 {
     m_enteringTitle = false;
-    if (auto item = navigationItem()->rightBarButtonItem())
-        item->setEnabled(true);
     if (!m_titleTextField->text().empty())
         m_currentRecording->setTitle(m_titleTextField->text());
-    if (saveCurrentRecording(m_locationBeforeTitleEntry))
+    if (saveCurrentRecording(m_locationBeforeSave))
+        finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
+}
+
+void RecordingStudioViewController::showEditor()
+{
+    m_editorShown = true;
+    auto editor = DetailsEditorViewController::sharedDetailsEditor();
+    editor->setCurrentRecording(m_currentRecording);
+    presentModalViewController(editor, true);
+}
+
+void RecordingStudioViewController::beginFinalEdit()
+{
+    m_locationBeforeSave = m_currentRecording->location();
+    // Filed before the editor opens, so that its Done writes the recording.
+    m_currentRecording->setLocation(kLocationMyRecordings);
+    m_finalEditActive = true;
+    auto editor = DetailsEditorViewController::sharedDetailsEditor();
+    editor->setCurrentRecording(m_currentRecording);
+    presentModalViewController(editor, true);
+}
+
+void RecordingStudioViewController::completeFinalEdit()
+{
+    m_finalEditActive = false;
+    // The editor's Done saved the recording; a save it could not write is tried once more
+    // here and, failing again, said, with the recording kept as it was.
+    if (saveCurrentRecording(m_locationBeforeSave))
         finishSaveOrDelete(ui::ViewAnimationTransition::FlipFromLeft);
 }
 
@@ -938,6 +981,7 @@ void RecordingStudioViewController::finishSaveOrDelete(ui::ViewAnimationTransiti
     m_finishedLocation = m_currentRecording->location();
     m_currentRecording = RecordingLibrary::sharedLibrary().newRecording();
     m_editorShown = false;
+    m_finalEditActive = false;
     m_state = StudioStateFinished;
     setPrompt("Default Prompt");
     m_titleTextField->setText("");
@@ -964,6 +1008,7 @@ void RecordingStudioViewController::turnBackToRecord()
 void RecordingStudioViewController::becomeReadyAfterFinish()
 {
     m_editorShown = false;
+    m_finalEditActive = false;
     m_state = StudioStateReady;
     setPrompt("PreRecord Prompt");
     m_carousel->replaceViewWithViewWithTransitionStyle(m_recordingSymbolImageView.get(), m_multiFunctionButton,

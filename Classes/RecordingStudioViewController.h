@@ -74,6 +74,8 @@ enum class StudioEvent {
     SaveTapped,
     DeleteTapped,
     TitleEntered,
+    EditTapped,
+    EditorClosed,
     BeepEnded,
     RecorderWillStop,
     RecorderDidNotStart,
@@ -86,9 +88,9 @@ enum class StudioEvent {
 
 /// The Studio tab: the screen on which recordings are made. It holds one current Recording
 /// at a time and takes it through ready, record (after a beep), pause and resume, stop, listen
-/// back with pause and seeking, then save into My Recordings (asking for a title when the
-/// "saveOption" setting says so) or delete into the Trash, after which a fresh recording is
-/// begun. Most steps advance when a turn of the four-view carousel ends.
+/// back with pause and seeking, then save into My Recordings (asking for a title, or handing
+/// the recording to the details editor, when the "saveOption" setting says so) or delete into
+/// the Trash, after which a fresh recording is begun. Most steps advance when a turn of the four-view carousel ends.
 ///
 /// Every action, notification and delegate call becomes a StudioEvent and goes through one
 /// table of transitions (see the .cpp): in a given state, and under an optional condition, an
@@ -125,7 +127,8 @@ public:
 
     /// Builds the whole screen: prompt, carousel, and the title, record and playback panels.
     void loadView() override;
-    /// Observes the keyboard while the studio is on screen.
+    /// Observes the keyboard while the studio is on screen. Back from the details editor that
+    /// Save opened, the save completes.
     void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
     void didReceiveMemoryWarning() override;
@@ -147,7 +150,14 @@ public:
     void playbackSliderSlideStart() { handleEvent(StudioEvent::SlideStarted); }
     void playbackSliderSlideStop() { handleEvent(StudioEvent::SlideEnded); }
     void deleteButtonPressed() { handleEvent(StudioEvent::DeleteTapped); }
+    /// With "autoSave", or after Edit, saves at once; with "titleEditor" asks for the title;
+    /// with any other "saveOption" files the recording and hands it to the details editor,
+    /// whose Done saves it.
     void saveButtonPressed() { handleEvent(StudioEvent::SaveTapped); }
+    /// The navigation bar's Edit item: the details editor edits the current recording, and
+    /// until the next recording a save saves at once and a new default category leaves the
+    /// recording alone.
+    void editButtonPressed() { handleEvent(StudioEvent::EditTapped); }
 
     // Notification handlers.
     /// The recorder is about to stop. A stop ends the recording (state 4, then 5) and stores
@@ -264,6 +274,10 @@ public:
     bool playbackPositionAdjustedWhilePaused() const { return m_playbackPositionAdjustedWhilePaused; }
     /// The title field is being edited for a save.
     bool enteringTitle() const { return m_enteringTitle; }
+    /// The details editor was opened with Edit for the current recording.
+    bool editorShown() const { return m_editorShown; }
+    /// The details editor was opened by Save; its closing completes the save.
+    bool finalEditActive() const { return m_finalEditActive; }
     /// Record was pressed and the recorder has not started yet.
     bool recordingRequested() const { return m_recordingPending; }
     /// A turn of the carousel asked for by the studio has not ended yet.
@@ -305,6 +319,10 @@ private:
     bool notEnteringTitle() const { return !m_enteringTitle; }
     /// A save needs no title entry ("autoSave", or the details editor was shown).
     bool savesAtOnce() const;
+    /// A save asks for the title in the studio ("titleEditor").
+    bool savesWithTitleEntry() const;
+    /// The Edit item may open the details editor now.
+    bool editorMayOpen() const;
     /// The recorder stopped itself because its file could not be written.
     bool recorderWriteFailed() const;
 
@@ -340,6 +358,9 @@ private:
     void saveNow();
     void beginTitleEntry();
     void completeTitledSave();
+    void showEditor();
+    void beginFinalEdit();
+    void completeFinalEdit();
     void trashRecording();
     void popSymbol();
     void turnBackToRecord();
@@ -426,6 +447,7 @@ private:
     std::shared_ptr<AudioPlayer> m_player;
 
     bool m_editorShown { false };
+    bool m_finalEditActive { false };
     bool m_enteringTitle { false };
     bool m_playbackPositionAdjustedWhilePaused { false };
     /// Between an interruption's start and its end.
@@ -436,8 +458,9 @@ private:
     float m_playerInterruptedPosition { 0 };
     /// Where the recording that just left went (1 My Recordings, 2 Trash): the symbol's way out.
     std::int32_t m_finishedLocation { 0 };
-    // Where the recording was before Save asked for its title; it goes back there when the save fails.
-    std::int32_t m_locationBeforeTitleEntry { 0 };
+    // Where the recording was before Save asked for its title or opened the editor; it goes
+    // back there when the save fails.
+    std::int32_t m_locationBeforeSave { 0 };
     /// A turn asked for by the studio has not reported its end yet.
     bool m_turning { false };
     /// The recording that the launch alert's "Yes" continues; not owned.

@@ -113,6 +113,17 @@ std::shared_ptr<Image> Image::fromPNGData(const std::vector<std::uint8_t>& data,
     return withBitmap(bitmapFromQImage(decoded), scale);
 }
 
+bool Image::isImageData(const std::vector<std::uint8_t>& data)
+{
+    if (data.empty())
+        return false;
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer).canRead();
+}
+
 std::shared_ptr<Image> Image::named(const std::string& name, float displayScale)
 {
     auto& bundle = foundation::Bundle::main();

@@ -35,8 +35,12 @@ public:
     /// (TooLarge), which are found from its header before anything is decoded. Safe on any
     /// thread; logs nothing, as the caller shows the failure.
     static std::shared_ptr<Image> fromFileFitting(const std::string& path, int maxPixelSize, Fit fit, ReadFailure* failure = nullptr);
-    /// An image decoded from PNG bytes; null when they are not a picture.
+    /// An image decoded from PNG bytes (or those of any format the toolkit reads); null when
+    /// they are not a picture.
     static std::shared_ptr<Image> fromPNGData(const std::vector<std::uint8_t>& data, float scale = 1);
+    /// Whether data begins as a picture in a format the toolkit reads, judged from its header
+    /// alone: nothing is decoded, so a picture cut short after its header still counts.
+    static bool isImageData(const std::vector<std::uint8_t>& data);
     /// The resource image of that file name ("record_mic_normal.png") for a display of the
     /// given scale: on a display of scale 2 or more the "@2x" file is taken when it exists.
     /// Images are read once and shared. Null, with a log line, when no file has the name.

@@ -36,7 +36,8 @@ TEST_F(ApplicationShellTest, LaunchShowsEveryTabInABlackNavigationBar)
     }
     EXPECT_EQ(studio().title(), text("Studio"));
     EXPECT_EQ(studio().tabBarItem()->image(), ui::imageNamed("microphone.png"));
-    EXPECT_EQ(studio().navigationItem()->rightBarButtonItem(), nullptr);
+    ASSERT_NE(studio().navigationItem()->rightBarButtonItem(), nullptr);
+    EXPECT_EQ(studio().navigationItem()->rightBarButtonItem()->systemItem(), ui::BarButtonSystemItem::Edit);
     EXPECT_EQ(delegate().myRecordings()->title(), text("Recordings"));
     EXPECT_EQ(delegate().myRecordings()->tabBarItem()->image(), ui::imageNamed("recordings.png"));
     EXPECT_EQ(delegate().categories()->title(), text("Categories"));

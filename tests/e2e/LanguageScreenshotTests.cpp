@@ -1,5 +1,5 @@
-// The studio, the lists, the playback screen, the categories screens, About and the list of
-// shortcuts in German and French: screenshots to look at, and a check that no label's text is
+// The studio, the lists, the playback screen, the details editor, the categories screens, About and the
+// list of shortcuts in German and French: screenshots to look at, and a check that no label's text is
 // cut off (every line fits the label's width, and all the lines its height).
 
 #include "StudioTest.h"
@@ -8,6 +8,7 @@
 #include "CategoriesTableViewController.h"
 #include "CategoryEditorViewController.h"
 #include "DefaultCategorySelectionTableViewController.h"
+#include "DetailsEditorViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
@@ -17,7 +18,9 @@
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
+#include "ui/BarButtonView.h"
 #include "ui/Label.h"
+#include "ui/Toolbar.h"
 #include "ui/NavigationController.h"
 #include "ui/TabBar.h"
 #include "ui/TabBarController.h"
@@ -146,6 +149,23 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
     tap(*list.player()->speakerButton());
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "the other route";
     tap(*list.player()->speakerButton());
+
+    list.player()->editButtonPressed();
+    advance(0.6);
+    auto& editor = *DetailsEditorViewController::sharedDetailsEditor();
+    editor.markAsPlayedButtonPressed();
+    shoot("editor");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    // The photo button's title stands over a 64-point picture, in both of its forms.
+    for (const auto& [key, size] : { std::pair { "Add Photo", 10.0f }, std::pair { "Edit", 12.0f } })
+        EXPECT_LE(gfx::Font::boldSystemFont(size).widthOfText(foundation::localizedString(key)), 62) << key;
+    // A bar button wider than its bar allows (150 points) would cut its title short.
+    for (const char* key : { "Mark Played", "Mark Unplayed" }) {
+        editor.markAsPlayedButton()->setTitle(foundation::localizedString(key));
+        EXPECT_LT(editor.toolBar()->viewForItem(editor.markAsPlayedButton().get())->sizeThatFits({}).width, 150) << key;
+    }
+    editor.doneButtonPressed();
+    advance(0.6);
 
     tabs.setSelectedIndex(3);
     advance(0.5);

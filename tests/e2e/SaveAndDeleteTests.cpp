@@ -153,15 +153,3 @@ TEST_F(SaveAndDeleteTest, ANewDefaultCategoryReachesTheRecordingNotYetFiled)
     tap(*studio.smallSaveButton());
     EXPECT_EQ(row(recording->key())->category, "Lectures");
 }
-
-TEST_F(SaveAndDeleteTest, AnotherSaveOptionAsksForTheTitleAndSaysWhy)
-{
-    setSetting("saveOption", "detailsEditor");
-    foundation::LogCapture log;
-    launch();
-    EXPECT_TRUE(log.containsFragment("the details editor is not available"));
-    auto recording = makeRecording(0.5);
-    saveWithTitle("Shopping");
-    advance(0.4);
-    EXPECT_EQ(row(recording->key())->title, "Shopping");
-}

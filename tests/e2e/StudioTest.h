@@ -5,6 +5,7 @@
 
 #include "AudioPlayer.h"
 #include "AudioRecorder.h"
+#include "DetailsEditorViewController.h"
 #include "ParlivoAppDelegate.h"
 #include "Recording.h"
 #include "RecordingLibrary.h"
@@ -64,6 +65,8 @@ protected:
 
     void TearDown() override
     {
+        // The shared editor outlives the application as in the program, where termination ends it.
+        DetailsEditorViewController::sharedDetailsEditor()->finalize();
         // The delegate (window, tabs, studio) goes with the application, before the services.
         ui::Application::resetSharedApplication();
         RecordingLibrary::resetSharedLibrary();
@@ -97,6 +100,7 @@ protected:
     /// dropped and made again.
     void relaunch(double settle = 1.0)
     {
+        DetailsEditorViewController::sharedDetailsEditor()->finalize();
         ui::Application::resetSharedApplication();
         RecordingLibrary::resetSharedLibrary();
         uitest::resetScreen();

@@ -156,6 +156,20 @@ TEST_F(DrawingTest, ImagesRoundTripThroughPNGAndStretchWithCaps)
     EXPECT_EQ(b.pixelAt(38, 0), (Pixel { 0, 0, 255, 255 }));
 }
 
+TEST_F(DrawingTest, PictureDataIsKnownByItsHeaderAlone)
+{
+    auto context = BitmapContext::create(8, 8, PixelFormat::RGBAPremultiplied, ContextOrigin::TopLeft);
+    context->fillRect(Rect(0, 0, 8, 8), Color::rgba(0, 1, 0));
+    auto png = context->makeImage()->pngData();
+    EXPECT_TRUE(Image::isImageData(png));
+    // Cut short after its header it still counts: decoding it is what fails.
+    png.resize(40);
+    EXPECT_TRUE(Image::isImageData(png));
+    EXPECT_FALSE(Image::fromPNGData(png));
+    EXPECT_FALSE(Image::isImageData({ 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77 }));
+    EXPECT_FALSE(Image::isImageData({}));
+}
+
 TEST_F(DrawingTest, TextIsDrawnInsideItsRectAndWrapsAtWords)
 {
     Font font = Font::boldSystemFont(16);
