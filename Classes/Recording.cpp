@@ -51,6 +51,13 @@ Recording::Recording(std::int32_t key, sqlite3* database)
     load();
 }
 
+Recording::Recording(std::int32_t key, sqlite3* database, sqlite3_stmt* row, int firstColumn)
+    : m_key(key)
+    , m_database(database)
+{
+    readColumns(row, firstColumn);
+}
+
 Recording::~Recording() = default;
 
 void Recording::load()
@@ -65,18 +72,23 @@ void Recording::load()
         logDatabaseError(m_database, "Data not found; select query returned error %s.");
         return;
     }
-    m_title = columnText(select_statement, 0);
-    m_audioFileName = columnText(select_statement, 1);
-    m_size = columnText(select_statement, 2);
-    if (sqlite3_column_type(select_statement, 3) == SQLITE_NULL)
+    readColumns(select_statement, 0);
+}
+
+void Recording::readColumns(sqlite3_stmt* row, int first)
+{
+    m_title = columnText(row, first);
+    m_audioFileName = columnText(row, first + 1);
+    m_size = columnText(row, first + 2);
+    if (sqlite3_column_type(row, first + 3) == SQLITE_NULL)
         m_category = foundation::UserDefaults::standardUserDefaults().stringForKey("defaultCategory").value_or("");
     else
-        m_category = columnText(select_statement, 3);
-    m_comments = columnText(select_statement, 4);
-    m_length = static_cast<float>(sqlite3_column_double(select_statement, 5));
-    m_playCount = sqlite3_column_int(select_statement, 6);
-    m_createdDate = sqlite3_column_double(select_statement, 7);
-    m_location = sqlite3_column_int(select_statement, 8);
+        m_category = columnText(row, first + 3);
+    m_comments = columnText(row, first + 4);
+    m_length = static_cast<float>(sqlite3_column_double(row, first + 5));
+    m_playCount = sqlite3_column_int(row, first + 6);
+    m_createdDate = sqlite3_column_double(row, first + 7);
+    m_location = sqlite3_column_int(row, first + 8);
     m_dirty = false;
     m_loaded = true;
 }

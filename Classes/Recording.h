@@ -39,6 +39,9 @@ public:
     /// statement cannot be prepared or no row comes back, the failure is logged and the record
     /// holds only its key. Meant for RecordingLibrary alone.
     Recording(std::int32_t key, sqlite3* database);
+    /// The record of the row a statement stands on: its columns from firstColumn on are those
+    /// the load selects, in the same order. Meant for RecordingLibrary's start-up pass.
+    Recording(std::int32_t key, sqlite3* database, sqlite3_stmt* row, int firstColumn);
     ~Recording();
     Recording(const Recording&) = delete;
     Recording& operator=(const Recording&) = delete;
@@ -124,6 +127,7 @@ private:
     /// The library forgets its connection: afterwards every operation fails to prepare.
     void detachFromDatabase() { m_database = nullptr; }
     void load();
+    void readColumns(sqlite3_stmt* row, int firstColumn);
 
     // The statement handling shared with RecordingLibrary: a statement is prepared on first
     // use and cached; a write counts only when SQLite finished it (SQLITE_DONE). Failures are

@@ -91,8 +91,9 @@ TEST_F(RecordingLibraryTest, SharedLibraryIsOneInstanceLoadedOnce)
     StatementTrace trace;
     RecordingLibrary* first = &library();
     EXPECT_EQ(&library(), first);
-    EXPECT_EQ(trace.count("SELECT pk FROM recordings"), 1);
-    EXPECT_EQ(trace.count("SELECT title, audioFileName"), 1);
+    EXPECT_EQ(trace.count("SELECT pk, title, audioFileName, size, category, comments, length, playCount, createdDate, location FROM recordings"), 1);
+    EXPECT_EQ(first->recordings().size(), 1u);
+    EXPECT_EQ(first->recordings()[0]->title(), "a");
 }
 
 TEST_F(RecordingLibraryTest, UnfiledRecordingsAreFiledOrRemovedAtStart)
