@@ -36,9 +36,9 @@ protected:
     std::vector<std::string> categoryRows()
     {
         std::vector<std::string> texts;
-        auto& table = *delegate().categories()->tableView();
-        for (int row = 0; row < table.numberOfRowsInSection(0); ++row) {
-            auto cell = table.cellForRowAtIndexPath({ 0, row });
+        auto& categories = *delegate().categories();
+        for (int row = 0; row < categories.tableView()->numberOfRowsInSection(0); ++row) {
+            auto cell = shownCell(categories, { 0, row });
             texts.push_back(cell ? cell->text() : "(no cell)");
         }
         return texts;

@@ -36,53 +36,28 @@ protected:
     ui::NavigationController& navigation() { return *categories().navigationController(); }
     ui::TableView& table(ui::TableViewController& controller) { return *controller.tableView(); }
 
-    /// The cell of a row, scrolled into view if it is not.
-    std::shared_ptr<ui::TableViewCell> cell(ui::TableViewController& controller, ui::IndexPath indexPath)
-    {
-        window().layoutIfNeeded();
-        if (!table(controller).cellForRowAtIndexPath(indexPath)) {
-            table(controller).scrollToRowAtIndexPath(indexPath, false);
-            window().layoutIfNeeded();
-        }
-        return table(controller).cellForRowAtIndexPath(indexPath);
-    }
     /// The texts of a section's rows as shown.
     std::vector<std::string> rowTexts(ui::TableViewController& controller, int section)
     {
         std::vector<std::string> texts;
         for (int row = 0; row < table(controller).numberOfRowsInSection(section); ++row) {
-            auto shown = cell(controller, { section, row });
+            auto shown = shownCell(controller, { section, row });
             texts.push_back(shown ? shown->text() : "(no cell)");
         }
         table(controller).setContentOffset({ 0, 0 });
         return texts;
     }
-    gfx::Point rowPoint(ui::TableViewController& controller, ui::IndexPath indexPath, float x)
-    {
-        auto shown = cell(controller, indexPath);
-        EXPECT_TRUE(shown) << indexPath.section << "/" << indexPath.row;
-        return shown ? shown->convertPointToView({ x, shown->bounds().height() / 2 }, nullptr) : gfx::Point {};
-    }
     void tapRow(ui::TableViewController& controller, ui::IndexPath indexPath)
     {
-        tapAt(rowPoint(controller, indexPath, 100));
+        tapAt(pointInRow(controller, indexPath, 100));
         advance(0.6);
     }
     void tapDelete(ui::TableViewController& controller, ui::IndexPath indexPath)
     {
-        auto shown = cell(controller, indexPath);
+        auto shown = shownCell(controller, indexPath);
         ASSERT_TRUE(shown);
-        tapAt(rowPoint(controller, indexPath, shown->bounds().width() - 10 - ui::TableViewCell::kDeleteButtonWidth / 2));
+        tapAt(pointInRow(controller, indexPath, shown->bounds().width() - 10 - ui::TableViewCell::kDeleteButtonWidth / 2));
         advance(1.0);
-    }
-    void swipe(ui::TableViewController& controller, ui::IndexPath indexPath)
-    {
-        const gfx::Point start = rowPoint(controller, indexPath, 220);
-        touch(ui::TouchPhase::Began, start);
-        for (int i = 1; i <= 5; ++i)
-            touch(ui::TouchPhase::Moved, { start.x - 16 * float(i), start.y + 1 });
-        touch(ui::TouchPhase::Ended, { start.x - 80, start.y + 1 });
-        advance(0.5);
     }
     void tapBarButton(bool right)
     {
@@ -139,7 +114,7 @@ TEST_F(CategoriesTest, RowsCountMyRecordingsAndOpenAListThatFollowsItsRecordings
     // Trashed recordings do not count; a category without recordings shows its bare name.
     EXPECT_EQ(rowTexts(categories(), 0), (std::vector<std::string> { "Fun (3)", "General", "Lectures", "Meetings (1)", "Other",
                                              "Reminders", "Shopping List", "To Do" }));
-    EXPECT_EQ(cell(categories(), { 0, kFun })->accessoryType(), ui::TableViewCellAccessoryType::DisclosureIndicator);
+    EXPECT_EQ(shownCell(categories(), { 0, kFun })->accessoryType(), ui::TableViewCellAccessoryType::DisclosureIndicator);
     shoot("categories_browsing");
 
     tapRow(categories(), { 0, kFun });
@@ -165,8 +140,8 @@ TEST_F(CategoriesTest, RowsCountMyRecordingsAndOpenAListThatFollowsItsRecordings
     EXPECT_FALSE(list->recordingIsInTable(shown.get()));
     navigation().popViewControllerAnimated(true);
     advance(1.0);
-    EXPECT_EQ(cell(categories(), { 0, kFun })->text(), "Fun (2)");
-    EXPECT_EQ(cell(categories(), { 0, kOther })->text(), "Other (1)");
+    EXPECT_EQ(shownCell(categories(), { 0, kFun })->text(), "Fun (2)");
+    EXPECT_EQ(shownCell(categories(), { 0, kOther })->text(), "Other (1)");
     EXPECT_FALSE(table(categories()).indexPathForSelectedRow()) << "the row that led there is no longer chosen";
 }
 
@@ -179,12 +154,12 @@ TEST_F(CategoriesTest, EditingModeOffersTheCommandsWithoutDeleteControls)
     ASSERT_EQ(table(categories()).numberOfSections(), 2);
     EXPECT_EQ(rowTexts(categories(), 0), (std::vector<std::string> { text("Choose Default Category"), text("Add New Category") }));
     for (int row = 0; row < 2; ++row) {
-        auto command = cell(categories(), { 0, row });
+        auto command = shownCell(categories(), { 0, row });
         EXPECT_EQ(command->editingStyle(), ui::TableViewCellEditingStyle::None) << row;
         EXPECT_EQ(command->accessoryType(), ui::TableViewCellAccessoryType::DisclosureIndicator) << row;
     }
     ASSERT_EQ(table(categories()).numberOfRowsInSection(1), 8);
-    auto general = cell(categories(), { 1, kGeneral });
+    auto general = shownCell(categories(), { 1, kGeneral });
     EXPECT_EQ(general->text(), "General (1)");
     EXPECT_TRUE(general->isEditing());
     EXPECT_EQ(general->editingStyle(), ui::TableViewCellEditingStyle::Delete);
@@ -195,7 +170,7 @@ TEST_F(CategoriesTest, EditingModeOffersTheCommandsWithoutDeleteControls)
     tapBarButton(true);
     EXPECT_FALSE(categories().isEditing());
     EXPECT_EQ(table(categories()).numberOfSections(), 1);
-    EXPECT_EQ(cell(categories(), { 0, kGeneral })->text(), "General (1)");
+    EXPECT_EQ(shownCell(categories(), { 0, kGeneral })->text(), "General (1)");
 }
 
 TEST_F(CategoriesTest, TheEditorAddsAndRenamesAndRefusesBlankAndExistingNames)
@@ -262,7 +237,7 @@ TEST_F(CategoriesTest, TheEditorAddsAndRenamesAndRefusesBlankAndExistingNames)
     EXPECT_FALSE(categories().recordingsTablesByCategory().count("Fun")) << "a gone category's list goes";
     EXPECT_EQ(categories().recordingsTablesByCategory().at("fun")->getCount(), 1);
     // Lower case sorts after upper case.
-    EXPECT_EQ(cell(categories(), { 1, 8 })->text(), "fun (1)");
+    EXPECT_EQ(shownCell(categories(), { 1, 8 })->text(), "fun (1)");
 
     // A rename to the same name leaves without a change; so does Cancel.
     changes = 0;
@@ -289,7 +264,7 @@ TEST_F(CategoriesTest, DeletingMovesRecordingsToTheDefaultAndTheDefaultIsKept)
     foundation::LogCapture log;
 
     // Swiped away outside editing mode.
-    swipe(categories(), { 0, kFun });
+    swipeRow(categories(), { 0, kFun });
     ASSERT_EQ(table(categories()).indexPathShowingDeleteConfirmation(), (ui::IndexPath { 0, kFun }));
     tapDelete(categories(), { 0, kFun });
     EXPECT_FALSE(isDefined("Fun"));
@@ -301,14 +276,14 @@ TEST_F(CategoriesTest, DeletingMovesRecordingsToTheDefaultAndTheDefaultIsKept)
 
     // The default category in editing mode: refused with its alert, the row stays.
     startEditing();
-    tapAt(rowPoint(categories(), { 1, 0 }, 16));
+    tapAt(pointInRow(categories(), { 1, 0 }, 16));
     advance(0.5);
     tapDelete(categories(), { 1, 0 });
     ASSERT_TRUE(shownAlert());
     EXPECT_EQ(shownAlert()->message(), foundation::formatWithString(text("Delete Default Category Prompt"), "General"));
     dismissAlert();
     EXPECT_TRUE(isDefined("General"));
-    EXPECT_EQ(cell(categories(), { 1, 0 })->text(), "General (2)");
+    EXPECT_EQ(shownCell(categories(), { 1, 0 })->text(), "General (2)");
     EXPECT_FALSE(table(categories()).indexPathShowingDeleteConfirmation());
 }
 
@@ -324,7 +299,7 @@ TEST_F(CategoriesTest, ChoosingTheDefaultMovesTheCheckMarkAndReachesTheStudiosNe
     auto checked = [&] {
         std::vector<std::string> names;
         for (int row = 0; row < table(*chooser).numberOfRowsInSection(0); ++row)
-            if (auto shown = cell(*chooser, { 0, row }); shown && shown->accessoryType() == ui::TableViewCellAccessoryType::Checkmark)
+            if (auto shown = shownCell(*chooser, { 0, row }); shown && shown->accessoryType() == ui::TableViewCellAccessoryType::Checkmark)
                 names.push_back(shown->text());
         return names;
     };
@@ -336,7 +311,7 @@ TEST_F(CategoriesTest, ChoosingTheDefaultMovesTheCheckMarkAndReachesTheStudiosNe
             EXPECT_EQ(notification.object(), chooser.get());
             ++posts;
         });
-    const gfx::Point meetings = rowPoint(*chooser, { 0, kMeetings }, 100);
+    const gfx::Point meetings = pointInRow(*chooser, { 0, kMeetings }, 100);
     tapAt(meetings);
     // The check mark has moved while the row is still chosen; the selection fades after.
     EXPECT_EQ(setting("defaultCategory"), "Meetings");
@@ -389,7 +364,7 @@ TEST_F(CategoriesTest, AListWhoseCategoryGoesLeavesTheStackAndTheScreen)
     EXPECT_EQ(navigation().topViewController().get(), &categories());
     EXPECT_FALSE(categories().recordingsTablesByCategory().count("Fun"));
     EXPECT_EQ(fun->getCount(), 0);
-    EXPECT_EQ(cell(categories(), { 0, 0 })->text(), "General (1)");
+    EXPECT_EQ(shownCell(categories(), { 0, 0 })->text(), "General (1)");
 
     // A change that leaves the shown list's category alone keeps it.
     tapRow(categories(), { 0, 0 });

@@ -74,19 +74,30 @@ protected:
         window().layoutIfNeeded();
         return std::dynamic_pointer_cast<RecordingTableViewCell>(tableOf(list).cellForRowAtIndexPath(indexPath));
     }
-    /// A point of a row in window coordinates, x from the cell's left.
-    gfx::Point pointInRow(RecordingsTableViewController& list, ui::IndexPath indexPath, float x)
+    /// A row's cell, scrolled into view when it is not shown.
+    std::shared_ptr<ui::TableViewCell> shownCell(ui::TableViewController& controller, ui::IndexPath indexPath)
     {
-        auto cell = cellAt(list, indexPath);
+        auto& table = *controller.tableView();
+        window().layoutIfNeeded();
+        if (!table.cellForRowAtIndexPath(indexPath)) {
+            table.scrollToRowAtIndexPath(indexPath, false);
+            window().layoutIfNeeded();
+        }
+        return table.cellForRowAtIndexPath(indexPath);
+    }
+    /// A point of a row in window coordinates, x from the cell's left.
+    gfx::Point pointInRow(ui::TableViewController& controller, ui::IndexPath indexPath, float x)
+    {
+        auto cell = shownCell(controller, indexPath);
         EXPECT_TRUE(cell) << indexPath.section << "/" << indexPath.row;
         if (!cell)
             return {};
         return cell->convertPointToView({ x, cell->bounds().height() / 2 }, nullptr);
     }
     /// A horizontal swipe to the left over a row.
-    void swipeRow(RecordingsTableViewController& list, ui::IndexPath indexPath)
+    void swipeRow(ui::TableViewController& controller, ui::IndexPath indexPath)
     {
-        const gfx::Point start = pointInRow(list, indexPath, 220);
+        const gfx::Point start = pointInRow(controller, indexPath, 220);
         touch(ui::TouchPhase::Began, start);
         for (int i = 1; i <= 5; ++i)
             touch(ui::TouchPhase::Moved, { start.x - 16 * float(i), start.y + 1 });
