@@ -88,6 +88,20 @@ inline void printFrames(const char* name, const std::vector<double>& frames, con
 /// One fling through a table, each frame timed twice in turn: the view system showing the
 /// offset (viewFrame) into viewTimes and the baseline painting it (baselineFrame) into
 /// baselineTimes, so that a change in the machine's speed meets both alike.
+/// The frames of a fling drawn by the views beside the same rows painted directly: both kinds
+/// of time for each, and the ratio of their medians against the goal.
+inline void printFlingComparison(const char* name, const char* what, const FrameTimes& views, const FrameTimes& direct)
+{
+    if (views.wall.empty() || direct.wall.empty())
+        return;
+    printFrames(name, views.wall, "wall time");
+    printFrames(name, views.cpu, "thread CPU time");
+    printFrames("QPainter directly", direct.wall, "wall time");
+    printFrames("QPainter directly", direct.cpu, "thread CPU time");
+    std::printf("Fling through %s at 2x: ratio of median frame times %.2f wall, %.2f CPU (goal at most 1.5, no frame over 8 ms)\n", what,
+        percentile(views.wall, 0.5) / percentile(direct.wall, 0.5), percentile(views.cpu, 0.5) / percentile(direct.cpu, 0.5));
+}
+
 inline void timeFlingAlternately(const std::vector<float>& offsets, FrameTimes& viewTimes, const std::function<void(float)>& viewFrame,
     FrameTimes& baselineTimes, const std::function<void(float)>& baselineFrame)
 {

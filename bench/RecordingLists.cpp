@@ -384,16 +384,7 @@ int main(int argc, char** argv)
     reporter.printRatio("renaming 1,250 recordings' category / one list", "BM_RenameCategory", "BM_BuildList");
     if (double move = reporter.realMilliseconds("BM_MoveToTrash"); move > 0)
         std::printf("move to the Trash: %.3f ms (goal within one 16-ms frame)\n", move);
-    const auto& views = g_frames["list"];
-    const auto& direct = g_frames["qpainter"];
-    if (!views.wall.empty() && !direct.wall.empty()) {
-        printFrames("Recordings list", views.wall, "wall time");
-        printFrames("Recordings list", views.cpu, "thread CPU time");
-        printFrames("QPainter directly", direct.wall, "wall time");
-        printFrames("QPainter directly", direct.cpu, "thread CPU time");
-        std::printf("Fling through 10,000 recordings at 2x: ratio of median frame times %.2f wall, %.2f CPU (goal at most 1.5, no frame over 8 ms)\n",
-            percentile(views.wall, 0.5) / percentile(direct.wall, 0.5), percentile(views.cpu, 0.5) / percentile(direct.cpu, 0.5));
-    }
+    printFlingComparison("Recordings list", "10,000 recordings", g_frames["list"], g_frames["qpainter"]);
     RecordingLibrary::resetSharedLibrary();
     benchmark::Shutdown();
     std::filesystem::remove_all(root);

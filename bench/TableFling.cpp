@@ -170,16 +170,7 @@ int main(int argc, char** argv)
     ui::Screen::mainScreen().setScale(kScale);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    const auto& views = g_frames["BM_TableViewFling"];
-    const auto& direct = g_frames["BM_QPainterDirect"];
-    if (!views.wall.empty() && !direct.wall.empty()) {
-        printFrames("Table view", views.wall, "wall time");
-        printFrames("Table view", views.cpu, "thread CPU time");
-        printFrames("QPainter directly", direct.wall, "wall time");
-        printFrames("QPainter directly", direct.cpu, "thread CPU time");
-        std::printf("Fling through 10,000 rows at 2x: ratio of median frame times %.2f wall, %.2f CPU (goal at most 1.5, no frame over 8 ms)\n",
-            percentile(views.wall, 0.5) / percentile(direct.wall, 0.5), percentile(views.cpu, 0.5) / percentile(direct.cpu, 0.5));
-    }
+    printFlingComparison("Table view", "10,000 rows", g_frames["BM_TableViewFling"], g_frames["BM_QPainterDirect"]);
     benchmark::Shutdown();
     return 0;
 }
