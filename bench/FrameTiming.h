@@ -3,7 +3,12 @@
 // Frame timing shared by the fling benchmarks: the offsets of a fling through a list, each
 // frame's wall and CPU time, and their percentiles.
 
+#include "graphics/Context.h"
 #include "ui/ScrollMomentum.h"
+#include "ui/TableView.h"
+#include "ui/Window.h"
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
@@ -115,6 +120,33 @@ inline void timeFlingAlternately(const std::vector<float>& offsets, FrameTimes& 
             baselineFrame(y);
         }
     }
+}
+
+/// A fling through table, shown in window and drawn into a 2x frame, alternating frame by
+/// frame with directFrame painting the same rows; once per iteration of state. Answers the
+/// number of frames of one fling.
+inline size_t timeTableFlingAlternately(benchmark::State& state, ui::Window& window, ui::TableView& table, FrameTimes& views,
+    FrameTimes& direct, const std::function<void(float)>& directFrame)
+{
+    auto frame = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
+    frame->scaleCTM(2, 2);
+    window.setDisplayHandler([&](const gfx::Rect& dirty) { window.drawScreen(*frame, dirty); });
+    window.displayIfNeeded();
+    const auto offsets = flingOffsets(table.maximumContentOffset().y);
+    for (auto _ : state) {
+        timeFlingAlternately(
+            offsets, views,
+            [&](float y) {
+                table.setContentOffset({ 0, y });
+                window.displayIfNeeded();
+            },
+            direct, directFrame);
+        table.setContentOffset({ 0, 0 });
+        window.displayIfNeeded();
+    }
+    benchmark::DoNotOptimize(frame->bitmap().data());
+    window.setDisplayHandler(nullptr);
+    return offsets.size();
 }
 
 } // namespace bench

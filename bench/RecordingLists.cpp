@@ -37,7 +37,7 @@
 
 #include "FrameTiming.h"
 
-#include "Reporters.h"
+#include "TemporaryStore.h"
 
 #include <benchmark/benchmark.h>
 
@@ -307,29 +307,12 @@ void BM_RecordingsFlingAgainstQPainter(benchmark::State& state)
     window->addSubview(table);
     window->makeKeyAndVisible();
     table->reloadData();
-    auto frame = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
-    frame->scaleCTM(kScale, kScale);
-    window->setDisplayHandler([&](const gfx::Rect& dirty) { window->drawScreen(*frame, dirty); });
-    window->displayIfNeeded();
-
     const auto sections = paintedSections(*list);
     const QImage marker(QString::fromStdString(foundation::Bundle::main().resourcePath() + "/images/new@2x.png"));
     QImage target(640, 960, QImage::Format_ARGB32_Premultiplied);
-    const auto offsets = flingOffsets(table->maximumContentOffset().y);
-    auto& views = g_frames["list"];
-    auto& direct = g_frames["qpainter"];
-    for (auto _ : state) {
-        timeFlingAlternately(
-            offsets, views,
-            [&](float y) {
-                table->setContentOffset({ 0, y });
-                window->displayIfNeeded();
-            },
-            direct, [&](float y) { paintRows(target, sections, marker, 64, y); });
-        table->setContentOffset({ 0, 0 });
-        window->displayIfNeeded();
-    }
-    state.counters["frames"] = double(offsets.size());
+    const size_t frames = timeTableFlingAlternately(state, *window, *table, g_frames["list"], g_frames["qpainter"],
+        [&](float y) { paintRows(target, sections, marker, 64, y); });
+    state.counters["frames"] = double(frames);
     table->removeFromSuperview();
 }
 BENCHMARK(BM_RecordingsFlingAgainstQPainter)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(2)->ReportAggregatesOnly(true);
@@ -358,20 +341,14 @@ void reportPhotosOfTheFirstScreen()
 
 int main(int argc, char** argv)
 {
-    const auto home = bench::useTemporaryHome();
-    if (!home)
+    const auto store = bench::useTemporaryStore();
+    if (!store)
         return 1;
-    const std::string root = *home;
+    const std::string root = store->root;
+    g_database = store->database;
     gfx::Font::prepareTextSystem();
     ui::Screen::mainScreen().setScale(kScale);
-    foundation::setDocumentsDirectory(root + "/Documents");
-    ParlivoAppDelegate::initialize();
     foundation::UserDefaults::standardUserDefaults().setObjectForKey("plain", "listStyle");
-    g_database = foundation::documentsDirectory() + "/parlivodb.sql";
-    if (!foundation::copyItem(foundation::Bundle::main().resourcePath() + "/parlivodb.sql", g_database)) {
-        std::fprintf(stderr, "no template database in %s\n", foundation::Bundle::main().resourcePath().c_str());
-        return 1;
-    }
     makeDatabase(foundation::currentDate());
     reportPhotosOfTheFirstScreen();
 

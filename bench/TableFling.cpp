@@ -135,28 +135,11 @@ void BM_TableViewFlingAgainstQPainter(benchmark::State& state)
     window->addSubview(table);
     window->makeKeyAndVisible();
     table->reloadData();
-    auto frame = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
-    frame->scaleCTM(kScale, kScale);
-    window->setDisplayHandler([&](const gfx::Rect& dirty) { window->drawScreen(*frame, dirty); });
-    window->displayIfNeeded();
     QImage target(640, 960, QImage::Format_ARGB32_Premultiplied);
-    const auto offsets = flingOffsets(table->maximumContentOffset().y);
-    auto& views = g_frames["BM_TableViewFling"];
-    auto& direct = g_frames["BM_QPainterDirect"];
-    for (auto _ : state) {
-        timeFlingAlternately(
-            offsets, views,
-            [&](float y) {
-                table->setContentOffset({ 0, y });
-                window->displayIfNeeded();
-            },
-            direct, [&](float y) { paintRows(target, y); });
-        table->setContentOffset({ 0, 0 });
-        window->displayIfNeeded();
-    }
-    benchmark::DoNotOptimize(frame->bitmap().data());
+    const size_t frames = timeTableFlingAlternately(state, *window, *table, g_frames["BM_TableViewFling"], g_frames["BM_QPainterDirect"],
+        [&](float y) { paintRows(target, y); });
     benchmark::DoNotOptimize(target.bits());
-    state.counters["frames"] = double(offsets.size());
+    state.counters["frames"] = double(frames);
     table->setDataSource(nullptr);
 }
 

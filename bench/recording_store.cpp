@@ -12,7 +12,7 @@
 #include "foundation/FileManager.h"
 #include "foundation/UUID.h"
 
-#include "Reporters.h"
+#include "TemporaryStore.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -294,17 +294,11 @@ BENCHMARK(BM_RawUpdate)->Unit(benchmark::kMicrosecond)->MinTime(2);
 
 int main(int argc, char** argv)
 {
-    const auto home = bench::useTemporaryHome();
-    if (!home)
+    const auto store = bench::useTemporaryStore();
+    if (!store)
         return 1;
-    const std::string root = *home;
-    foundation::setDocumentsDirectory(root + "/Documents");
-    ParlivoAppDelegate::initialize();
-    g_database = foundation::documentsDirectory() + "/parlivodb.sql";
-    if (!foundation::copyItem(foundation::Bundle::main().resourcePath() + "/parlivodb.sql", g_database)) {
-        std::fprintf(stderr, "no template database in %s\n", foundation::Bundle::main().resourcePath().c_str());
-        return 1;
-    }
+    const std::string root = store->root;
+    g_database = store->database;
     makeDatabase();
     reportOpening();
 
