@@ -4,6 +4,7 @@
 
 #include "audio/Device.h"
 #include "foundation/Bundle.h"
+#include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
 #include "foundation/InstanceLock.h"
 #include "foundation/Log.h"
@@ -15,6 +16,7 @@
 #include "ui/Window.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -155,6 +157,10 @@ void scheduleInput(const std::vector<InputEvent>& events)
 int main(int argc, char** argv)
 {
     ParlivoAppDelegate::initialize();
+    // Dates and numbers in the language of the texts, with the conventions of the user's region.
+    if (auto locale = foundation::formattingLocale(foundation::Bundle::main().displayLanguage(), std::getenv("LC_ALL"), std::getenv("LC_TIME"), std::getenv("LANG"));
+        !locale.empty())
+        foundation::setDefaultLocale(locale);
     std::vector<std::string> args(argv + 1, argv + argc);
     host::HostOptions options;
     audio::DeviceChoice devices;

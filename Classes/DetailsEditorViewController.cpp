@@ -246,6 +246,14 @@ void DetailsEditorViewController::doneButtonPressed()
     dismissModalViewControllerAnimated(true);
 }
 
+void DetailsEditorViewController::keepShownEdits()
+{
+    if (!m_currentRecording || !isViewLoaded() || !view()->window() || !isAppearing())
+        return;
+    takeTexts();
+    m_currentRecording->save();
+}
+
 void DetailsEditorViewController::markAsPlayedButtonPressed()
 {
     if (!m_currentRecording)

@@ -64,6 +64,9 @@ public:
     /// library exists, "Take Photo" where a camera does, "Delete Photo" (destructive) when the
     /// recording has a photo, and "Cancel", in that order.
     void recordingImageButtonPressed();
+    /// At termination with the editor up: keeps what it shows as Done would (both texts taken,
+    /// the recording saved) without dismissing it. Nothing when the editor is not shown.
+    void keepShownEdits();
     /// Releases every field (the recording and the image picker included) and gives up the
     /// editor, which goes when nothing else holds it. Called once, at termination; a second
     /// call does nothing.

@@ -197,6 +197,9 @@ void ParlivoAppDelegate::applicationWillTerminate(ui::Application&)
 {
     if (m_activeAudioQueue)
         m_activeAudioQueue->stop();
+    // What the open editor shows is the user's: kept before the studio decides on its
+    // recording, so a recording filed below is filed with the typed title.
+    DetailsEditorViewController::sharedDetailsEditor()->keepShownEdits();
 
     if (m_studio) {
         if (const auto recording = m_studio->currentRecording()) {

@@ -7,6 +7,7 @@
 #include "Recording.h"
 #include "RecordingDataSource.h"
 
+#include "audio/Device.h"
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/Log.h"
@@ -46,7 +47,8 @@ std::string text(const char* key)
 // "%@: %@" with the text for key and value.
 std::string labelled(const char* key, const std::string& value)
 {
-    return text(key) + ": " + value;
+    // The separator is the language's: French sets a space before the colon.
+    return text(key) + text("Label Separator") + value;
 }
 
 const void* queueObject(const std::shared_ptr<AudioPlayer>& player)
@@ -398,6 +400,10 @@ void PlaybackViewController::showSpeakerMode(bool speaker)
 {
     if (!m_speakerButton)
         return;
+    // Without an earpiece both routes sound the same: the button shows the setting, dimmed.
+    const bool hasEarpiece = audio::currentDevice()->hasEarpiece();
+    m_speakerButton->setEnabled(hasEarpiece);
+    m_speakerButton->setAccessibilityDescription(hasEarpiece ? "" : text("No Earpiece Description"));
     m_speakerButton->setBackgroundImageForState(stretchable(speaker ? "BlueButton.png" : "BlackButton.png"), ui::ControlStateNormal);
     m_speakerButton->setTitleForState(text(speaker ? "Speaker ON" : "Speaker OFF"), ui::ControlStateNormal);
 }
@@ -577,8 +583,8 @@ std::shared_ptr<const ui::MediaMetadata> PlaybackViewController::nowPlaying() co
 {
     if (!m_currentRecording)
         return nullptr;
-    return std::make_shared<ui::MediaMetadata>(ui::MediaMetadata {
-        m_currentRecording->key(), m_currentRecording->title(), double(m_currentRecording->length()), m_currentRecording->category() });
+    return std::make_shared<ui::MediaMetadata>(ui::MediaMetadata { m_currentRecording->key(), m_currentRecording->title(),
+        double(m_currentRecording->length()), m_currentRecording->category(), m_currentRecording->image() });
 }
 
 double PlaybackViewController::position() const
@@ -604,6 +610,22 @@ bool PlaybackViewController::canGoNext() const
 bool PlaybackViewController::canGoPrevious() const
 {
     return m_dataSource && m_currentRecording && isViewLoaded() && m_dataSource->recordingBefore(m_currentRecording);
+}
+
+bool PlaybackViewController::canSeek() const
+{
+    return m_playbackSlider && m_audioPlayer->isRunning();
+}
+
+void PlaybackViewController::seekTo(double seconds)
+{
+    if (!canSeek())
+        return;
+    playbackSliderSlideStart();
+    m_playbackSlider->setValue(float(seconds));
+    refreshTimeLabels();
+    playbackSliderSlideStop();
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void PlaybackViewController::play()

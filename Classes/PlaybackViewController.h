@@ -91,12 +91,14 @@ public:
     bool canPause() const override;
     bool canGoNext() const override;
     bool canGoPrevious() const override;
+    bool canSeek() const override;
     void play() override;
     void pause() override;
     /// Stops the sound and puts the slider back to the start.
     void stop() override;
     void next() override { skipForwardButtonPressed(); }
     void previous() override { skipBackButtonPressed(); }
+    void seekTo(double seconds) override;
     void viewDidDisappear(bool animated) override;
     void didReceiveMemoryWarning() override;
     bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) const override;

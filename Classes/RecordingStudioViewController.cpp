@@ -1267,8 +1267,8 @@ std::shared_ptr<const ui::MediaMetadata> RecordingStudioViewController::nowPlayi
 {
     if (!m_currentRecording || m_state < StudioStateRecorded || m_state > StudioStatePlayStopped)
         return nullptr;
-    return std::make_shared<ui::MediaMetadata>(ui::MediaMetadata {
-        m_currentRecording->key(), m_currentRecording->title(), double(m_currentRecording->length()), m_currentRecording->category() });
+    return std::make_shared<ui::MediaMetadata>(ui::MediaMetadata { m_currentRecording->key(), m_currentRecording->title(),
+        double(m_currentRecording->length()), m_currentRecording->category(), m_currentRecording->image() });
 }
 
 double RecordingStudioViewController::position() const
@@ -1284,6 +1284,21 @@ bool RecordingStudioViewController::canPlay() const
 bool RecordingStudioViewController::canPause() const
 {
     return m_state == StudioStatePlaying && playerActive() && !m_player->paused();
+}
+
+bool RecordingStudioViewController::canSeek() const
+{
+    return m_state == StudioStatePlaying && playerActive() && m_playbackSlider;
+}
+
+void RecordingStudioViewController::seekTo(double seconds)
+{
+    if (!canSeek())
+        return;
+    playbackSliderSlideStart();
+    m_playbackSlider->setValue(float(seconds));
+    playbackSliderSlideStop();
+    ui::Application::sharedApplication().mediaPlayerDidChange();
 }
 
 void RecordingStudioViewController::play()

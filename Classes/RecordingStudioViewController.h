@@ -208,6 +208,8 @@ public:
     double position() const override;
     bool canPlay() const override;
     bool canPause() const override;
+    bool canSeek() const override;
+    void seekTo(double seconds) override;
     void play() override;
     void pause() override;
     void stop() override;

@@ -8,6 +8,7 @@
 #include "RecordingTableViewCell.h"
 
 #include "foundation/NotificationCenter.h"
+#include "foundation/Bundle.h"
 #include "foundation/UserDefaults.h"
 #include "ui/NavigationController.h"
 
@@ -140,11 +141,17 @@ void RecordingsTableViewController::loadView()
     m_player->setDataSource(this);
     tableView()->setRowHeight(RecordingTableViewCell::preferredRowHeight());
     navigationItem()->setRightBarButtonItem(editButtonItem(), false);
+    tableView()->setEmptyText(foundation::localizedString(m_displayedLocation == 2 ? "The Trash Is Empty" : "No Recordings"));
 }
 
 void RecordingsTableViewController::viewWillAppear(bool animated)
 {
-    tableView()->reloadData();
+    // The chosen row's highlight fades as the list shows again; when the chosen memo has left
+    // the row (moved to the Trash, say), it goes at once rather than fade on its neighbour.
+    auto table = tableView();
+    if (auto selected = table->indexPathForSelectedRow(); selected && (!m_player || recordingForIndexPath(*selected) != m_player->currentRecording()))
+        table->deselectRowAtIndexPath(*selected, false);
+    table->reloadData();
     auto& center = foundation::NotificationCenter::defaultCenter();
     center.addObserver(this, PRLVNotificationAudioQueueDidStart, nullptr, [this](const foundation::Notification&) { audioDidStart(); });
     center.addObserver(this, PRLVNotificationAudioQueueDidStop, nullptr, [this](const foundation::Notification&) { audioDidStop(); });

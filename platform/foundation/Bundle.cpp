@@ -95,11 +95,24 @@ void Bundle::loadTablesLocked()
     std::vector<std::string> languages = preferredLanguages();
     languages.push_back("en");
     for (const auto& language : languages) {
-        if (language == "en" && &language != &languages.back())
-            continue; // English is the base table and is always tried last.
-        if (auto table = StringTable::load(directory + language + ".mo"))
+        if (auto table = StringTable::load(directory + language + ".mo")) {
+            if (m_tables.empty())
+                m_displayLanguage = language;
             m_tables.push_back(std::move(*table));
+        }
+        // English is the base table, complete: a language wanted after it is never reached.
+        if (language == "en")
+            break;
     }
+}
+
+std::string Bundle::displayLanguage()
+{
+    resourcePath();
+    std::lock_guard lock(m_mutex);
+    if (!m_tablesLoaded)
+        loadTablesLocked();
+    return m_displayLanguage;
 }
 
 std::string Bundle::localizedString(const std::string& key, const std::string& value, const std::string&)

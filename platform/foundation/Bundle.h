@@ -15,7 +15,8 @@ namespace foundation {
 /// The resource directory is $PARLIVO_RESOURCES when set, else "resources" beside the
 /// executable (the build tree), else "../share/parlivo" relative to it (an installed
 /// program). Display texts come from "strings/<language>.mo" in that directory: the user's
-/// languages first, then English ("en.mo"), the base table, then the key itself.
+/// languages first, up to English ("en.mo"), the base table, which is always last; then the
+/// key itself.
 class Bundle {
 public:
     static Bundle& main();
@@ -34,6 +35,10 @@ public:
     /// and value is not empty; table names other than the default are not used.
     std::string localizedString(const std::string& key, const std::string& value = "", const std::string& table = "");
 
+    /// The language of the display texts ("de", "fr_CA", "en"): the first of the user's
+    /// languages that has a table; empty when no table was found.
+    std::string displayLanguage();
+
 private:
     void loadTablesLocked();
 
@@ -41,6 +46,7 @@ private:
     std::optional<std::string> m_resourcePath;
     std::vector<StringTable> m_tables;
     bool m_tablesLoaded { false };
+    std::string m_displayLanguage;
 };
 
 /// Shorthand for Bundle::main().localizedString(key).

@@ -198,6 +198,31 @@ std::string formatNumber(double value, int minimumFractionDigits, int maximumFra
     return toUtf8(text);
 }
 
+std::string formattingLocale(const std::string& displayLanguage, const char* lcAll, const char* lcTime, const char* lang)
+{
+    std::string chosen;
+    for (const char* value : { lcAll, lcTime, lang }) {
+        if (value && *value) {
+            chosen = value;
+            break;
+        }
+    }
+    chosen = chosen.substr(0, chosen.find_first_of(".@"));
+    if (chosen == "C" || chosen == "POSIX")
+        chosen.clear();
+    if (displayLanguage.empty())
+        return chosen;
+    const std::string language = displayLanguage.substr(0, displayLanguage.find('_'));
+    const size_t underscore = chosen.find('_');
+    const std::string chosenLanguage = chosen.substr(0, underscore);
+    if (chosenLanguage == language)
+        return chosen;
+    // The display language's own region ("fr_CA") wins over another language's.
+    if (displayLanguage.find('_') != std::string::npos || underscore == std::string::npos)
+        return displayLanguage;
+    return language + chosen.substr(underscore);
+}
+
 void setDefaultLocale(const std::string& localeId)
 {
     UErrorCode status = U_ZERO_ERROR;

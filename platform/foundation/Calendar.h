@@ -67,6 +67,12 @@ std::string formatDateWithStyles(double date, DateStyle dateStyle, DateStyle tim
 /// separators: formatNumber(1.4296875, 0, 2) is "1.43" in English, "1,43" in German.
 std::string formatNumber(double value, int minimumFractionDigits, int maximumFractionDigits);
 
+/// The locale dates and numbers are written in, for texts in displayLanguage: the first of
+/// LC_ALL, LC_TIME and LANG that is set (its region's conventions) in the display language,
+/// so a date never stands in another language than the text around it. "de" with LANG
+/// "en_GB.UTF-8" gives "de_GB"; with "de_AT.UTF-8" "de_AT"; with none, "C" or "POSIX" "de".
+/// Empty when displayLanguage is empty and no variable names a locale.
+std::string formattingLocale(const std::string& displayLanguage, const char* lcAll, const char* lcTime, const char* lang);
 /// Sets the process's default locale (ICU id, "en_US") for calendars and formatters.
 void setDefaultLocale(const std::string& localeId);
 /// Sets the process's default time zone (Olson id, "America/New_York").

@@ -3,6 +3,8 @@
 #include "host/RunLoopBridge.h"
 #include "host/WindowGeometry.h"
 
+#include "ui/Application.h"
+#include "ui/MediaPlayer.h"
 #include "ui/Screen.h"
 #include "ui/Window.h"
 
@@ -232,6 +234,10 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
     command.alt = modifiers & Qt::AltModifier;
     const int key = event->key();
     const QString text = event->text();
+    if (sendMediaKey(key)) {
+        m_bridge.reschedule();
+        return;
+    }
     if (key == Qt::Key_F1) {
         command.key = ui::Key::Help;
         m_window.sendKeyCommand(command);
@@ -251,6 +257,39 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
         m_window.sendKeyCommand(command);
     }
     m_bridge.reschedule();
+}
+
+// The media keys of a keyboard, when the desktop leaves them to the focused window, work the
+// media player as the desktop's own controls do.
+bool HostWindow::sendMediaKey(int key)
+{
+    if (key != Qt::Key_MediaPlay && key != Qt::Key_MediaPause && key != Qt::Key_MediaTogglePlayPause && key != Qt::Key_MediaStop
+        && key != Qt::Key_MediaNext && key != Qt::Key_MediaPrevious)
+        return false;
+    auto player = ui::Application::sharedApplication().mediaPlayer();
+    if (!player)
+        return true;
+    switch (key) {
+    case Qt::Key_MediaPlay:
+        player->play();
+        break;
+    case Qt::Key_MediaPause:
+        player->pause();
+        break;
+    case Qt::Key_MediaTogglePlayPause:
+        player->playPause();
+        break;
+    case Qt::Key_MediaStop:
+        player->stop();
+        break;
+    case Qt::Key_MediaNext:
+        player->next();
+        break;
+    default:
+        player->previous();
+        break;
+    }
+    return true;
 }
 
 void HostWindow::wheelEvent(QWheelEvent* event)

@@ -49,6 +49,8 @@ private:
     /// Makes the frame buffer for the window's size and pixel ratio when they changed.
     void updateFrame();
     gfx::Point toPoints(const QPointF& position) const;
+    /// True for a media key (Play, Pause, Stop, Next, Previous), which goes to the media player.
+    bool sendMediaKey(int key);
 
     ui::Window& m_window;
     RunLoopBridge& m_bridge;

@@ -2,12 +2,18 @@
 
 #include "ui/Application.h"
 
+#include <QBuffer>
 #include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QUrl>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QStringList>
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace host {
@@ -83,16 +89,22 @@ QString statusText(ui::PlaybackStatus status)
 
 } // namespace
 
-QVariantMap mprisMetadata(const ui::MediaMetadata* metadata)
+QString mprisTrackId(long long identifier)
+{
+    // Object paths take letters, digits and underscores only: the identifier is a number.
+    return QStringLiteral("/org/parlivo/Recording/%1").arg(identifier < 0 ? 0 : identifier);
+}
+
+QVariantMap mprisMetadata(const ui::MediaMetadata* metadata, const QString& artUrl)
 {
     QVariantMap map;
     if (!metadata) {
         map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(kNoTrack)));
         return map;
     }
-    // Object paths take letters, digits and underscores only: the identifier is a number.
-    const QString track = QStringLiteral("/org/parlivo/Recording/%1").arg(metadata->identifier < 0 ? 0 : metadata->identifier);
-    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(track)));
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(mprisTrackId(metadata->identifier))));
+    if (!artUrl.isEmpty())
+        map.insert(QStringLiteral("mpris:artUrl"), artUrl);
     map.insert(QStringLiteral("mpris:length"), qlonglong(metadata->lengthSeconds * 1e6));
     map.insert(QStringLiteral("xesam:title"), QString::fromStdString(metadata->title));
     if (!metadata->category.empty())
@@ -144,23 +156,55 @@ QVariantMap MprisService::rootProperties() const
     };
 }
 
-QVariantMap MprisService::playerProperties() const
+QString MprisService::artworkUrl(const std::shared_ptr<const std::vector<std::uint8_t>>& artwork)
+{
+    if (artwork == m_artwork)
+        return m_artworkUrl;
+    if (!m_artworkUrl.isEmpty())
+        QFile::remove(QUrl(m_artworkUrl).toLocalFile());
+    m_artwork = artwork;
+    m_artworkUrl.clear();
+    if (!artwork || artwork->empty())
+        return m_artworkUrl;
+    if (!m_artworkDirectory) {
+        // Only the user may read the pictures: a directory of its own, made afresh.
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QString base = !runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists() ? QString::fromLocal8Bit(runtime) : QDir::tempPath();
+        m_artworkDirectory = std::make_unique<QTemporaryDir>(base + QStringLiteral("/parlivo-artwork-XXXXXX"));
+    }
+    if (!m_artworkDirectory->isValid())
+        return m_artworkUrl;
+    QByteArray bytes(reinterpret_cast<const char*>(artwork->data()), qsizetype(artwork->size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer);
+    // A new name for every picture: the desktop keeps pictures by their address.
+    const QString path = m_artworkDirectory->filePath(QStringLiteral("picture-%1.%2").arg(++m_artworkCount).arg(format.isEmpty() ? QStringLiteral("img") : QString::fromLatin1(format)));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return m_artworkUrl;
+    m_artworkUrl = QUrl::fromLocalFile(path).toString();
+    return m_artworkUrl;
+}
+
+QVariantMap MprisService::playerProperties()
 {
     auto player = ui::Application::sharedApplication().mediaPlayer();
     auto metadata = player ? player->nowPlaying() : nullptr;
+    const ui::PlaybackStatus status = player ? player->playbackStatus() : ui::PlaybackStatus::Stopped;
     return {
-        { QStringLiteral("PlaybackStatus"), statusText(player ? player->playbackStatus() : ui::PlaybackStatus::Stopped) },
+        { QStringLiteral("PlaybackStatus"), statusText(status) },
         { QStringLiteral("Rate"), 1.0 },
-        { QStringLiteral("Metadata"), mprisMetadata(metadata.get()) },
+        { QStringLiteral("Metadata"), mprisMetadata(metadata.get(), artworkUrl(metadata ? metadata->artwork : nullptr)) },
         { QStringLiteral("Volume"), 1.0 },
         { QStringLiteral("Position"), qlonglong(player ? player->position() * 1e6 : 0) },
         { QStringLiteral("MinimumRate"), 1.0 },
         { QStringLiteral("MaximumRate"), 1.0 },
         { QStringLiteral("CanGoNext"), player && player->canGoNext() },
         { QStringLiteral("CanGoPrevious"), player && player->canGoPrevious() },
-        { QStringLiteral("CanPlay"), player && player->canPlay() },
-        { QStringLiteral("CanPause"), player && player->canPause() },
-        { QStringLiteral("CanSeek"), false },
+        { QStringLiteral("CanPlay"), player && (player->canPlay() || status == ui::PlaybackStatus::Playing) },
+        { QStringLiteral("CanPause"), player && (player->canPause() || status == ui::PlaybackStatus::Paused) },
+        { QStringLiteral("CanSeek"), player && player->canSeek() },
         { QStringLiteral("CanControl"), true },
     };
 }
@@ -201,6 +245,36 @@ void MprisService::callPlayer(const QString& method)
         player->next();
     else if (method == QLatin1String("Previous"))
         player->previous();
+}
+
+// Seek moves by an offset, SetPosition to a place of the track named; both in microseconds.
+// What MPRIS asks: a place before the start is the start; past the end, Seek goes to the next
+// recording and SetPosition does nothing, as it does for another track or a negative place.
+void MprisService::seek(const QString& method, const QList<QVariant>& arguments)
+{
+    auto player = ui::Application::sharedApplication().mediaPlayer();
+    auto metadata = player ? player->nowPlaying() : nullptr;
+    if (!player || !metadata || !player->canSeek())
+        return;
+    const double length = metadata->lengthSeconds;
+    double target = 0;
+    if (method == QLatin1String("Seek")) {
+        target = player->position() + double(arguments.value(0).toLongLong()) / 1e6;
+        if (target > length) {
+            player->next();
+            return;
+        }
+        target = std::max(0.0, target);
+    } else {
+        const QString track = qvariant_cast<QDBusObjectPath>(arguments.value(0)).path();
+        target = double(arguments.value(1).toLongLong()) / 1e6;
+        if (track != mprisTrackId(metadata->identifier) || target < 0 || target > length)
+            return;
+    }
+    player->seekTo(target);
+    QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, kPlayerInterface, QStringLiteral("Seeked"));
+    signal << qlonglong(target * 1e6);
+    m_bus.send(signal);
 }
 
 bool MprisService::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
@@ -256,9 +330,13 @@ bool MprisService::handleMessage(const QDBusMessage& message, const QDBusConnect
             callPlayer(member);
             return true;
         }
-        // Seeking and opening addresses are not offered (CanSeek is false): doing nothing is
-        // what MPRIS asks of a player that cannot.
-        if (member == QLatin1String("Seek") || member == QLatin1String("SetPosition") || member == QLatin1String("OpenUri"))
+        if (member == QLatin1String("Seek") || member == QLatin1String("SetPosition")) {
+            reply();
+            seek(member, arguments);
+            return true;
+        }
+        // Opening addresses is not offered: doing nothing is what MPRIS asks of a player that cannot.
+        if (member == QLatin1String("OpenUri"))
             return reply();
         return false;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -15,6 +17,8 @@ struct MediaMetadata {
     std::string title;
     double lengthSeconds { 0 };
     std::string category;
+    /// The recording's picture as stored (PNG, JPEG...); none when it has none.
+    std::shared_ptr<const std::vector<std::uint8_t>> artwork;
     friend bool operator==(const MediaMetadata&, const MediaMetadata&) = default;
 };
 
@@ -37,6 +41,8 @@ public:
     virtual bool canPause() const = 0;
     virtual bool canGoNext() const { return false; }
     virtual bool canGoPrevious() const { return false; }
+    /// Whether seekTo() would move the playback now.
+    virtual bool canSeek() const { return false; }
 
     virtual void play() = 0;
     virtual void pause() = 0;
@@ -45,6 +51,9 @@ public:
     virtual void stop() = 0;
     virtual void next() { }
     virtual void previous() { }
+    /// Moves the playback to seconds into the recording, as moving the slider there would
+    /// (paused, the place waits for the next play). Nothing where canSeek() is false.
+    virtual void seekTo(double) { }
 };
 
 } // namespace ui

@@ -125,7 +125,8 @@ void ScrollView::setContentOffset(gfx::Point offset, bool animated)
 
 void ScrollView::scrollRectToVisible(const gfx::Rect& rect, bool animated)
 {
-    const gfx::Rect visible = bounds();
+    // Judged where a running scroll will come to rest, or it would carry the rect away again.
+    const gfx::Rect visible(restingOffset(), bounds().size);
     gfx::Point offset = visible.origin;
     if (rect.maxY() > visible.maxY())
         offset.y = rect.maxY() - visible.height();
@@ -138,6 +139,11 @@ void ScrollView::scrollRectToVisible(const gfx::Rect& rect, bool animated)
     offset = clampedOffset(offset);
     if (offset != visible.origin)
         setContentOffset(offset, animated);
+}
+
+gfx::Point ScrollView::restingOffset() const
+{
+    return m_motion ? gfx::Point(float(m_momentumX.target()), float(m_momentumY.target())) : contentOffset();
 }
 
 void ScrollView::setOffsetFromMotion(gfx::Point offset)
@@ -340,7 +346,7 @@ void ScrollView::scrollWheel(const WheelEvent& event)
         View::scrollWheel(event);
         return;
     }
-    const gfx::Point offset = m_motion ? gfx::Point(float(m_momentumX.target()), float(m_momentumY.target())) : contentOffset();
+    const gfx::Point offset = restingOffset();
     gfx::Point target = offset;
     if (scrollsHorizontally())
         target.x -= event.delta.x;
@@ -358,7 +364,7 @@ void ScrollView::scrollWheel(const WheelEvent& event)
 
 void ScrollView::keyPressed(Key key)
 {
-    const gfx::Point base = m_motion ? gfx::Point(float(m_momentumX.target()), float(m_momentumY.target())) : contentOffset();
+    const gfx::Point base = restingOffset();
     const float page = std::max(kLineStep, bounds().height() - kLineStep);
     gfx::Point target = base;
     switch (key) {

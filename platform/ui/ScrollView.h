@@ -110,6 +110,8 @@ protected:
     /// Whether the content can move along each axis (bigger than the view, or told to bounce).
     bool scrollsVertically() const;
     bool scrollsHorizontally() const;
+    /// Where the content comes to rest: the running scroll's target, else where it is.
+    gfx::Point restingOffset() const;
 
 private:
     void setOffsetFromMotion(gfx::Point offset);

@@ -2,6 +2,7 @@
 
 #include "ui/Appearance.h"
 #include "ui/Button.h"
+#include "ui/Label.h"
 #include "ui/TableViewCell.h"
 #include "ui/TableViewDelegate.h"
 #include "ui/TableViewSectionHeader.h"
@@ -83,6 +84,39 @@ void TableView::rebuildSections()
         m_sections.push_back(std::move(section));
     }
     setContentSize({ bounds().width(), y + (grouped && count > 0 ? kGroupedSectionGap : 0) });
+    layoutEmptyLabel();
+}
+
+void TableView::setEmptyText(const std::string& text)
+{
+    if (!m_emptyLabel) {
+        m_emptyLabel = std::make_shared<Label>(gfx::Rect());
+        m_emptyLabel->setFont(gfx::Font::boldSystemFont(20));
+        m_emptyLabel->setTextColor(gfx::Color(0.5f, 0.5f, 0.5f, 1));
+        m_emptyLabel->setBackgroundColor(gfx::Color(0, 0, 0, 0));
+        m_emptyLabel->setTextAlignment(gfx::TextAlignment::Center);
+        m_emptyLabel->setNumberOfLines(2);
+        m_emptyLabel->setUserInteractionEnabled(false);
+        addSubview(m_emptyLabel);
+    }
+    m_emptyLabel->setText(text);
+    layoutEmptyLabel();
+}
+
+// The text stays in the middle of what shows, also while the empty content bounces.
+void TableView::layoutEmptyLabel()
+{
+    if (!m_emptyLabel)
+        return;
+    bool empty = true;
+    for (const Section& section : m_sections)
+        empty = empty && section.rows == 0;
+    m_emptyLabel->setHidden(!empty || m_emptyLabel->text().empty());
+    const gfx::Rect visible = bounds();
+    constexpr float kSideMargin = 20;
+    constexpr float kHeight = 56;
+    m_emptyLabel->setFrame(gfx::Rect(visible.minX() + kSideMargin, visible.minY() + (visible.height() - kHeight) / 2,
+        std::max(0.0f, visible.width() - 2 * kSideMargin), kHeight));
 }
 
 float TableView::sectionBottom(int section) const
@@ -321,6 +355,7 @@ void TableView::layoutSubviews()
         enqueueCell(cell);
     m_previousCells.clear();
     layoutHeaders();
+    layoutEmptyLabel();
     ScrollView::layoutSubviews();
 }
 
@@ -705,20 +740,50 @@ std::optional<IndexPath> TableView::neighbourRow(const IndexPath& indexPath, int
     return std::nullopt;
 }
 
+std::optional<IndexPath> TableView::keyTargetRow(Key key) const
+{
+    const int sections = numberOfSections();
+    if (sections == 0)
+        return std::nullopt;
+    const auto first = neighbourRow({ 0, -1 }, 1);
+    const auto last = neighbourRow({ sections - 1, numberOfRowsInSection(sections - 1) }, -1);
+    if (key == Key::Home)
+        return first;
+    if (key == Key::End)
+        return last;
+    // With nothing selected the first key takes a row where the user is looking.
+    if (!m_selectedRow) {
+        const auto visible = indexPathsForVisibleRows();
+        if (visible.empty())
+            return key == Key::Up || key == Key::PageUp ? last : first;
+        return key == Key::Up || key == Key::PageUp ? visible.back() : visible.front();
+    }
+    const int step = key == Key::Down || key == Key::PageDown ? 1 : -1;
+    const int count = key == Key::PageUp || key == Key::PageDown ? std::max(1, int(bounds().height() / m_rowHeight) - 1) : 1;
+    std::optional<IndexPath> target = m_selectedRow;
+    for (int i = 0; i < count; ++i) {
+        auto next = neighbourRow(*target, step);
+        if (!next)
+            break;
+        target = next;
+    }
+    return target;
+}
+
 void TableView::keyPressed(Key key)
 {
     auto keep = sharedView();
-    if (key == Key::Up || key == Key::Down) {
-        const int step = key == Key::Down ? 1 : -1;
-        std::optional<IndexPath> target;
-        if (m_selectedRow)
-            target = neighbourRow(*m_selectedRow, step);
-        else if (numberOfSections() > 0)
-            target = step > 0 ? neighbourRow({ 0, -1 }, 1) : neighbourRow({ numberOfSections() - 1, numberOfRowsInSection(numberOfSections() - 1) }, -1);
-        if (target) {
+    if (key == Key::Up || key == Key::Down || key == Key::PageUp || key == Key::PageDown || key == Key::Home || key == Key::End) {
+        if (auto target = keyTargetRow(key)) {
             selectRowAtIndexPath(*target, false);
-            scrollToRowAtIndexPath(*target, true);
+            // A row pages away is jumped to: a scroll through all between would only blur.
+            const gfx::Rect row = rectForRowAtIndexPath(*target);
+            const float y = restingOffset().y;
+            const bool near = row.maxY() > y - 2 * bounds().height() && row.minY() < y + 3 * bounds().height();
+            scrollToRowAtIndexPath(*target, near);
+            return;
         }
+        ScrollView::keyPressed(key);
         return;
     }
     if (key == Key::Return) {

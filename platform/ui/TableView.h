@@ -17,6 +17,7 @@ class Timer;
 
 namespace ui {
 
+class Label;
 class TableViewCell;
 class TableViewDelegate;
 class TableViewSectionHeader;
@@ -95,6 +96,10 @@ public:
     /// selection stays where its row still exists.
     void reloadData();
     int numberOfSections() const { return int(m_sections.size()); }
+    /// A short text shown centred in the view while the table has no rows (none by default).
+    void setEmptyText(const std::string& text);
+    /// The label of the empty text; null until a text is set.
+    const std::shared_ptr<Label>& emptyLabel() const { return m_emptyLabel; }
     /// 0 for a section that does not exist.
     int numberOfRowsInSection(int section) const;
     /// In content coordinates; empty for a row that does not exist.
@@ -140,9 +145,11 @@ public:
     void touchesMoved(const TouchSet& touches, const Event& event) override;
     void touchesEnded(const TouchSet& touches, const Event& event) override;
     void touchesCancelled(const TouchSet& touches, const Event& event) override;
-    /// Up and Down select the row above or below the selected one (the first or the last when
-    /// none is) and scroll it into view; Return chooses the selected row as a tap would (the
-    /// delegate's did-select). Other keys scroll as in a scroll view.
+    /// Up and Down select the row above or below the selected one, Page Up and Page Down the
+    /// row a page away, Home and End the first and the last row, and scroll it into view; with
+    /// no row selected the first key takes the first (or, going up, the last) row in view.
+    /// Return chooses the selected row as a tap would (the delegate's did-select). Other keys,
+    /// and all of them in a table without rows, scroll as in a scroll view.
     void keyPressed(Key key) override;
 
 private:
@@ -193,6 +200,9 @@ private:
     std::optional<IndexPath> m_selectedRow;
     /// The row before or after indexPath across sections, or none at either end.
     std::optional<IndexPath> neighbourRow(const IndexPath& indexPath, int step) const;
+    std::optional<IndexPath> keyTargetRow(Key key) const;
+    void layoutEmptyLabel();
+    std::shared_ptr<Label> m_emptyLabel;
     bool m_allowsSelectionDuringEditing { false };
     bool m_editing { false };
     std::optional<IndexPath> m_confirmationRow;

@@ -38,11 +38,18 @@ void TableViewController::loadView()
 void TableViewController::viewWillAppear(bool animated)
 {
     ViewController::viewWillAppear(animated);
+    auto table = tableView();
+    if (!table)
+        return;
+    // Back from the row's screen the row is no longer chosen; left highlighted, it would mark
+    // whichever row moves into its place.
+    if (m_clearsSelectionOnViewWillAppear)
+        if (auto selected = table->indexPathForSelectedRow())
+            table->deselectRowAtIndexPath(*selected, animated);
     if (m_hasReloaded)
         return;
     m_hasReloaded = true;
-    if (auto table = tableView())
-        table->reloadData();
+    table->reloadData();
 }
 
 void TableViewController::setEditing(bool editing, bool animated)

@@ -118,6 +118,10 @@ public:
     void setAutoresizesSubviews(bool value) { m_autoresizesSubviews = value; }
     int tag() const { return m_tag; }
     void setTag(int tag) { m_tag = tag; }
+    /// What a screen reader says of the view besides its name (why a control is dimmed, say);
+    /// empty by default.
+    const std::string& accessibilityDescription() const { return m_accessibilityDescription; }
+    void setAccessibilityDescription(std::string description) { m_accessibilityDescription = std::move(description); }
     /// This view if its tag is tag, else the first match in its subviews, depth first.
     std::shared_ptr<View> viewWithTag(int tag);
 
@@ -282,6 +286,7 @@ private:
     bool m_needsLayout { true };
     unsigned m_autoresizingMask { ViewAutoresizingNone };
     int m_tag { 0 };
+    std::string m_accessibilityDescription;
     View* m_superview { nullptr };
     Responder* m_nextResponderOverride { nullptr };
     std::vector<std::shared_ptr<View>> m_subviews;

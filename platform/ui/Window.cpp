@@ -315,11 +315,14 @@ void Window::sendText(const std::string& text)
 
 std::shared_ptr<View> Window::keyTarget()
 {
-    if (auto view = m_focusedView.lock(); view && view->window() == this && !view->isHidden())
+    ViewController* shown = ViewController::shownController(*this);
+    std::shared_ptr<View> screen = shown && shown->isViewLoaded() ? shown->view() : nullptr;
+    // A click on a bar (a tab, Back) or on a screen that has gone must not take the keys away
+    // from the screen shown: only a view inside it keeps them.
+    auto view = m_focusedView.lock();
+    if (view && view->window() == this && !view->isHidden() && (!screen || view->isDescendantOfView(screen.get())))
         return view;
-    if (ViewController* shown = ViewController::shownController(*this); shown && shown->isViewLoaded())
-        return shown->view();
-    return nullptr;
+    return screen;
 }
 
 void Window::sendKey(Key key)

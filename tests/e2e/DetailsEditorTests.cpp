@@ -532,6 +532,39 @@ TEST_F(DetailsEditorTest, APickedPhotoShowsEverywhereAndDeletingItIsWrittenByDon
     EXPECT_EQ(screen().recordingImageButton()->backgroundImageForState(ui::ControlStateNormal), ui::imageNamed("recording_symbol_normal.png"));
 }
 
+TEST_F(DetailsEditorTest, EndingTheProgramWithTheEditorUpKeepsWhatItShows)
+{
+    // From the playback screen: a filed memo, its title and comments typed, no Done.
+    launchWithLists();
+    auto memo = makeFiledRecording("Memo", 1.0);
+    open(memo);
+    tapEdit(screen());
+    ASSERT_TRUE(editorIsShown());
+    typeInto(*editor().titleTextField(), " from the walk");
+    typeInto(*editor().commentsTextField(), " and more");
+    tapMarkButton();
+    terminate();
+    auto stored = row(memo->key());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->title, "Memo from the walk");
+    EXPECT_EQ(stored->comments, "Comments on Memo and more");
+    EXPECT_EQ(stored->location, 1);
+
+    // Through the studio's save: the recording is filed with the typed title.
+    setSetting("saveOption", "detailsEditor");
+    relaunch();
+    auto recording = makeRecording(0.5);
+    tap(*studio().smallSaveButton());
+    advance(0.5);
+    ASSERT_TRUE(editorIsShown());
+    typeInto(*editor().titleTextField(), "Typed before the end");
+    terminate();
+    stored = row(recording->key());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->title, "Typed before the end");
+    EXPECT_EQ(stored->location, 1);
+}
+
 TEST_F(DetailsEditorTest, TerminationFinalizesTheEditorOnce)
 {
     launch();

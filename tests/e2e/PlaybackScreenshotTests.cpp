@@ -84,6 +84,8 @@ TEST_F(PlaybackScreenshotTest, DetailsPlayingZoomedTrashAndAPageCurlHalfWay)
     navigationOf(*m_recordings).popViewControllerAnimated(false);
     memo->setLocation(2);
     memo->save();
+    // A handset, whose route button works.
+    device().setHasEarpiece(true);
     choose(*m_trash, memo);
     advance(0.6);
     auto trash = shoot("trash");

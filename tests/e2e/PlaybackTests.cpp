@@ -180,38 +180,60 @@ TEST_F(PlaybackTest, TheRouteSwitchRestartsWhereTheSoundWasAndIsKept)
     const auto sound = soundOf(memo, 3.0);
     open(memo);
     EXPECT_EQ(screen().speakerButton()->titleForState(ui::ControlStateNormal), "Speaker On");
+
+    // No earpiece on this machine: both routes sound the same, so the button only shows the
+    // setting, dimmed, and says why to a screen reader.
+    EXPECT_FALSE(screen().speakerButton()->isEnabled());
+    EXPECT_EQ(screen().speakerButton()->accessibilityDescription(), text("No Earpiece Description"));
     device().clearSpeakerSamples();
     playFor(1.0);
+    tap(*screen().speakerButton());
+    EXPECT_EQ(setting("playMode"), "speaker");
+    EXPECT_EQ(playPauseImage(), image("pause.png"));
+    advance(3);
+    EXPECT_EQ(device().speakerSamples(), sound) << "played on, uninterrupted";
+    EXPECT_EQ(memo->playCount(), 1);
 
-    // No earpiece on this machine: the switch is kept and the sound stays on the speaker.
-    const double position = player().position();
-    const size_t heard = device().speakerSamples().size();
+    // A handset: shown again, the button works, and the earpiece plays from the switch on.
+    device().setHasEarpiece(true);
+    navigationOf(*m_recordings).popViewControllerAnimated(false);
+    open(memo);
+    ASSERT_TRUE(screen().speakerButton()->isEnabled());
+    EXPECT_TRUE(screen().speakerButton()->accessibilityDescription().empty());
+    device().clearSpeakerSamples();
+    playFor(1.0);
+    const double atSwitch = player().position();
+    const size_t onSpeaker = device().speakerSamples().size();
     tap(*screen().speakerButton());
     EXPECT_EQ(setting("playMode"), "earpiece");
     EXPECT_EQ(screen().speakerButton()->titleForState(ui::ControlStateNormal), "Speaker Off");
     EXPECT_EQ(playPauseImage(), image("pause.png"));
     advance(3);
-    EXPECT_EQ(from(device().speakerSamples(), heard), from(sound, packetAt(position)));
-    EXPECT_TRUE(device().earpieceSamples().empty());
-    EXPECT_EQ(memo->playCount(), 2) << "the restart counts";
-
-    // A handset: the earpiece plays from the switch on.
-    device().setHasEarpiece(true);
-    device().clearSpeakerSamples();
-    tap(*screen().speakerButton());
-    EXPECT_EQ(setting("playMode"), "speaker");
-    playFor(1.0);
-    const double atSwitch = player().position();
-    const size_t onSpeaker = device().speakerSamples().size();
-    tap(*screen().speakerButton());
-    advance(3);
     EXPECT_EQ(device().speakerSamples().size(), onSpeaker);
     EXPECT_EQ(device().earpieceSamples(), from(sound, packetAt(atSwitch)));
+    EXPECT_EQ(memo->playCount(), 3) << "the restart counts";
 
-    // Shown again, the screen reads the kept mode.
+    // Paused, a switch marks the place: the next play starts there on the new route.
+    device().clearSpeakerSamples();
+    playFor(1.0);
+    tap(*screen().playPauseButton());
+    const float paused = screen().playbackSlider()->value();
+    tap(*screen().speakerButton());
+    EXPECT_TRUE(screen().playbackPositionAdjustedWhilePaused());
+    EXPECT_EQ(setting("playMode"), "speaker");
+    device().clearEarpieceSamples();
+    tap(*screen().playPauseButton());
+    advance(3);
+    EXPECT_EQ(device().speakerSamples(), from(sound, packetAt(paused))) << "restarted at the place, on the speaker";
+    EXPECT_TRUE(device().earpieceSamples().empty());
+
+    // Shown again, the screen reads the kept mode, dimmed or not.
+    tap(*screen().speakerButton());
+    device().setHasEarpiece(false);
     navigationOf(*m_recordings).popViewControllerAnimated(false);
     open(memo);
     EXPECT_EQ(screen().speakerButton()->titleForState(ui::ControlStateNormal), "Speaker Off");
+    EXPECT_FALSE(screen().speakerButton()->isEnabled());
 }
 
 TEST_F(PlaybackTest, SkipStepsThroughTheListAcrossSectionsAndStopsThePlayer)
@@ -265,6 +287,20 @@ TEST_F(PlaybackTest, DeleteMovesToTheTrashAndRestoreMovesBack)
 {
     launchWithLists();
     auto memo = makeFiledRecording("Memo", 2.0);
+    auto older = makeFiledRecording("Older", 2.0, 1, 60);
+    auto noneSelected = [&](RecordingsTableViewController& list) {
+        window().layoutIfNeeded();
+        EXPECT_FALSE(list.tableView()->indexPathForSelectedRow());
+        for (const auto& cell : list.tableView()->visibleCells())
+            EXPECT_FALSE(cell->isSelected()) << "highlighted: " << cell->textLabel().text();
+    };
+
+    // Back: the chosen row is no longer chosen.
+    open(memo);
+    navigationOf(*m_recordings).popViewControllerAnimated(true);
+    advance(0.6);
+    noneSelected(*m_recordings);
+
     open(memo);
     playFor(0.5);
     tap(*screen().deleteButton());
@@ -273,18 +309,27 @@ TEST_F(PlaybackTest, DeleteMovesToTheTrashAndRestoreMovesBack)
     EXPECT_FALSE(player().isRunning());
     advance(0.6);
     EXPECT_EQ(navigationOf(*m_recordings).topViewController(), m_recordings);
-    EXPECT_EQ(badge(), 0) << "the trash is not counted";
+    EXPECT_EQ(badge(), 1) << "the trash is not counted";
+    // The memo that moved up into the row is not shown as chosen.
+    ASSERT_EQ(m_recordings->recordingForIndexPath({ 0, 0 }), older);
+    noneSelected(*m_recordings);
 
     choose(*m_trash, memo);
     advance(0.6);
     auto& trashScreen = *m_trash->player();
     EXPECT_FALSE(trashScreen.restoreButton()->isHidden());
     EXPECT_TRUE(trashScreen.deleteButton()->isHidden());
+    // Restored while it plays: the sound ends with the screen.
+    tap(*trashScreen.playPauseButton());
+    advance(0.3);
+    ASSERT_TRUE(trashScreen.audioPlayer()->isRunning());
     tap(*trashScreen.restoreButton());
+    EXPECT_FALSE(trashScreen.audioPlayer()->isRunning());
     EXPECT_EQ(memo->location(), 1);
     EXPECT_EQ(row(memo->key())->location, 1);
     advance(0.6);
     EXPECT_EQ(navigationOf(*m_trash).topViewController(), m_trash);
+    noneSelected(*m_trash);
 }
 
 TEST_F(PlaybackTest, BackLeavesTheSoundPlayingAndOnlyAnotherRecordingStopsIt)
@@ -433,6 +478,29 @@ TEST_F(PlaybackTest, MediaControlsAndKeysActOnTheShownScreen)
     EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Stopped);
     EXPECT_EQ(screen().playbackSlider()->value(), 0.0f);
     EXPECT_EQ(controls->position(), 0);
+
+    // Seeking: while it plays the sound moves there; paused, the place waits for the play;
+    // stopped there is nothing to seek in.
+    EXPECT_FALSE(controls->canSeek());
+    device().clearSpeakerSamples();
+    controls->play();
+    advance(0.3);
+    ASSERT_TRUE(controls->canSeek());
+    controls->seekTo(1.5);
+    EXPECT_EQ(screen().playbackSlider()->value(), 1.5f);
+    advance(0.2);
+    EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Playing);
+    EXPECT_NEAR(controls->position(), 1.7, 0.11);
+    controls->pause();
+    controls->seekTo(0.5);
+    EXPECT_EQ(controls->playbackStatus(), ui::PlaybackStatus::Paused);
+    EXPECT_TRUE(screen().playbackPositionAdjustedWhilePaused());
+    controls->play();
+    advance(0.2);
+    EXPECT_NEAR(controls->position(), 0.7, 0.11);
+    controls->stop();
+    controls->seekTo(1.0);
+    EXPECT_EQ(screen().playbackSlider()->value(), 0.0f);
 
     // Next steps down the list as the skip button does; there is nothing after B.
     controls->next();

@@ -46,6 +46,7 @@ struct Row {
     int playCount { 0 };
     double createdDate { 0 };
     int location { 0 };
+    std::string comments;
 };
 
 /// The whole application, headless and in process: the delegate launched as the program
@@ -219,7 +220,7 @@ protected:
         }
         sqlite3_stmt* statement = nullptr;
         sqlite3_prepare_v2(db,
-            "SELECT pk, title, audioFileName, size, category, length, playCount, createdDate, location FROM recordings ORDER BY pk", -1,
+            "SELECT pk, title, audioFileName, size, category, length, playCount, createdDate, location, comments FROM recordings ORDER BY pk", -1,
             &statement, nullptr);
         auto text = [&](int column) {
             const unsigned char* value = sqlite3_column_text(statement, column);
@@ -227,7 +228,7 @@ protected:
         };
         while (statement && sqlite3_step(statement) == SQLITE_ROW) {
             result.push_back({ sqlite3_column_int(statement, 0), text(1), text(2), text(3), text(4), sqlite3_column_double(statement, 5),
-                sqlite3_column_int(statement, 6), sqlite3_column_double(statement, 7), sqlite3_column_int(statement, 8) });
+                sqlite3_column_int(statement, 6), sqlite3_column_double(statement, 7), sqlite3_column_int(statement, 8), text(9) });
         }
         sqlite3_finalize(statement);
         sqlite3_close(db);

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include "foundation/Bundle.h"
+#include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
 #include "foundation/StringTable.h"
 
@@ -76,6 +77,34 @@ TEST_F(BundleTest, LooksUpTheUserLanguageThenEnglishThenTheKey)
     EXPECT_EQ(bundle.localizedString("Playing Prompt"), "Playing %@");
     EXPECT_EQ(bundle.localizedString("No Such Key"), "No Such Key");
     EXPECT_EQ(bundle.localizedString("No Such Key", "fallback"), "fallback");
+}
+
+TEST_F(BundleTest, EnglishWantedBeforeAnotherLanguageWins)
+{
+    writeFileAtomically(m_resources + "/strings/en.mo", makeCatalogue({ { "General", "General" } }));
+    writeFileAtomically(m_resources + "/strings/de.mo", makeCatalogue({ { "General", "Allgemein" } }));
+    setenv("LANGUAGE", "en_GB:de", 1);
+    EXPECT_EQ(Bundle::main().localizedString("General"), "General");
+    EXPECT_EQ(Bundle::main().displayLanguage(), "en");
+
+    setenv("LANGUAGE", "fr:de_AT:en", 1);
+    Bundle::resetMain();
+    EXPECT_EQ(Bundle::main().localizedString("General"), "Allgemein");
+    EXPECT_EQ(Bundle::main().displayLanguage(), "de") << "no French table: the next language";
+}
+
+TEST(FormattingLocale, DatesSpeakTheLanguageOfTheTextsWithTheUsersRegion)
+{
+    EXPECT_EQ(formattingLocale("de", nullptr, nullptr, "de_AT.UTF-8"), "de_AT");
+    EXPECT_EQ(formattingLocale("de", nullptr, nullptr, "en_US.UTF-8"), "de_US") << "German texts, American conventions";
+    EXPECT_EQ(formattingLocale("fr", nullptr, nullptr, "C.UTF-8"), "fr");
+    EXPECT_EQ(formattingLocale("fr", nullptr, nullptr, nullptr), "fr");
+    EXPECT_EQ(formattingLocale("fr", nullptr, "POSIX", "de_DE.UTF-8"), "fr") << "LC_TIME before LANG";
+    EXPECT_EQ(formattingLocale("de", "de_CH.UTF-8@euro", "en_GB", "en_GB"), "de_CH") << "LC_ALL first";
+    EXPECT_EQ(formattingLocale("fr_CA", nullptr, nullptr, "en_US.UTF-8"), "fr_CA") << "the language's own region";
+    EXPECT_EQ(formattingLocale("en", nullptr, "", "en_GB.UTF-8"), "en_GB");
+    EXPECT_EQ(formattingLocale("", nullptr, nullptr, "it_IT.UTF-8"), "it_IT");
+    EXPECT_EQ(formattingLocale("", nullptr, nullptr, "C"), "");
 }
 
 TEST_F(BundleTest, MissingOrBrokenTablesYieldTheKey)

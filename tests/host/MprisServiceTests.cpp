@@ -8,16 +8,22 @@
 
 #include "ui/Application.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <future>
 
@@ -32,10 +38,12 @@ public:
     bool canPlay() const override { return metadata && status != ui::PlaybackStatus::Playing; }
     bool canPause() const override { return status == ui::PlaybackStatus::Playing; }
     bool canGoNext() const override { return true; }
+    bool canSeek() const override { return status != ui::PlaybackStatus::Stopped; }
     void play() override { set(ui::PlaybackStatus::Playing, "play"); }
     void pause() override { set(ui::PlaybackStatus::Paused, "pause"); }
     void stop() override { set(ui::PlaybackStatus::Stopped, "stop"); }
     void next() override { calls.push_back("next"); }
+    void seekTo(double seconds) override { calls.push_back("seek " + std::to_string(int(seconds * 1000))); }
 
     void set(ui::PlaybackStatus newStatus, const std::string& call)
     {
@@ -61,11 +69,19 @@ public slots:
             changes.push_back(changed);
     }
 
+    void seeked(qlonglong position) { seeks.push_back(position); }
+
 public:
     std::vector<QVariantMap> changes;
+    std::vector<qlonglong> seeks;
 };
 
 namespace {
+
+const char* statusText(ui::PlaybackStatus status)
+{
+    return status == ui::PlaybackStatus::Playing ? "playing" : status == ui::PlaybackStatus::Paused ? "paused" : "stopped";
+}
 
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
@@ -82,7 +98,7 @@ protected:
         service = std::make_unique<host::MprisService>(QDBusConnection::sessionBus(), [this] { ++raised; });
         ASSERT_TRUE(service->isRegistered());
         player = std::make_shared<FakePlayer>();
-        player->metadata = std::make_shared<ui::MediaMetadata>(ui::MediaMetadata { 7, "Shopping list", 12.5, "Errands" });
+        player->metadata = std::make_shared<ui::MediaMetadata>(ui::MediaMetadata { 7, "Shopping list", 12.5, "Errands", nullptr });
         ui::Application::sharedApplication().setMediaPlayer(player);
     }
     void TearDown() override
@@ -163,7 +179,112 @@ TEST_F(MprisServiceTest, TransportMethodsReachThePlayerAndTheStatusFollows)
     EXPECT_EQ(player->calls, (std::vector<std::string> { "play", "pause", "play", "pause", "next", "stop" }));
     EXPECT_TRUE(property(kPlayer, QStringLiteral("CanGoNext")).toBool());
     EXPECT_FALSE(property(kPlayer, QStringLiteral("CanGoPrevious")).toBool());
-    EXPECT_FALSE(property(kPlayer, QStringLiteral("CanSeek")).toBool());
+    EXPECT_FALSE(property(kPlayer, QStringLiteral("CanSeek")).toBool()) << "stopped";
+}
+
+TEST_F(MprisServiceTest, CanPlayAndCanPauseHoldInEveryStateARecordingIsThere)
+{
+    // MPRIS's reading: a recording to control, not the button shown. Controls that ask for
+    // CanPlay before Stop, or for CanPause before a toggle, must find them while it plays or
+    // is paused.
+    for (auto state : { ui::PlaybackStatus::Stopped, ui::PlaybackStatus::Playing, ui::PlaybackStatus::Paused }) {
+        player->status = state;
+        EXPECT_TRUE(property(kPlayer, QStringLiteral("CanPlay")).toBool()) << statusText(state);
+        EXPECT_EQ(property(kPlayer, QStringLiteral("CanPause")).toBool(), state != ui::PlaybackStatus::Stopped) << statusText(state);
+    }
+    player->metadata.reset();
+    player->status = ui::PlaybackStatus::Stopped;
+    EXPECT_FALSE(property(kPlayer, QStringLiteral("CanPlay")).toBool()) << "nothing to play";
+    EXPECT_FALSE(property(kPlayer, QStringLiteral("CanPause")).toBool());
+}
+
+TEST_F(MprisServiceTest, TheDesktopsCommandLineControllerCanStopAndSeek)
+{
+    // playerctl, as desktops bind it to keys: it asks the Can… properties before it calls.
+    auto playerctl = [&](const std::string& arguments) {
+        auto pending = std::async(std::launch::async, [=] { return std::system(("playerctl --player=parlivo " + arguments + " >/dev/null 2>&1").c_str()); });
+        while (pending.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        return pending.get();
+    };
+    ASSERT_EQ(std::system("command -v playerctl >/dev/null"), 0) << "playerctl is missing (scripts/packages.txt)";
+    player->status = ui::PlaybackStatus::Playing;
+    EXPECT_EQ(playerctl("position 4"), 0);
+    EXPECT_EQ(playerctl("stop"), 0);
+    EXPECT_EQ(player->calls, (std::vector<std::string> { "seek 4000", "stop" }));
+    EXPECT_EQ(status(), QStringLiteral("Stopped"));
+    player->status = ui::PlaybackStatus::Paused;
+    EXPECT_EQ(playerctl("pause"), 0) << "paused, a pause is still offered";
+}
+
+TEST_F(MprisServiceTest, SeekAndSetPositionMoveThePlaybackAndAreAnnounced)
+{
+    ChangeRecorder recorder;
+    QDBusConnection listener = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("mpris-test-seeked"));
+    ASSERT_TRUE(listener.connect(service->serviceName(), kPath, kPlayer, QStringLiteral("Seeked"), &recorder, SLOT(seeked(qlonglong))));
+    const QString track = QStringLiteral("/org/parlivo/Recording/7");
+    auto setPosition = [&](const QString& id, qlonglong micro) {
+        call(kPlayer, QStringLiteral("SetPosition"), { QVariant::fromValue(QDBusObjectPath(id)), micro });
+    };
+    auto seek = [&](qlonglong micro) { call(kPlayer, QStringLiteral("Seek"), { micro }); };
+
+    // Stopped: nothing to seek in.
+    seek(2000000);
+    setPosition(track, 4000000);
+    EXPECT_TRUE(player->calls.empty());
+
+    player->status = ui::PlaybackStatus::Playing;
+    EXPECT_TRUE(property(kPlayer, QStringLiteral("CanSeek")).toBool());
+    seek(2000000); // from 1.5 s
+    seek(-5000000); // before the start: the start
+    setPosition(track, 4000000);
+    setPosition(QStringLiteral("/org/parlivo/Recording/8"), 4000000); // another recording
+    setPosition(track, -1); // before the start
+    setPosition(track, 13000000); // past the end of 12.5 s
+    seek(20000000); // past the end: the next recording
+    EXPECT_EQ(player->calls, (std::vector<std::string> { "seek 3500", "seek 0", "seek 4000", "next" }));
+    ASSERT_TRUE(processEventsUntil([&] { return recorder.seeks.size() >= 3; }));
+    EXPECT_EQ(recorder.seeks, (std::vector<qlonglong> { 3500000, 0, 4000000 }));
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-test-seeked"));
+}
+
+TEST_F(MprisServiceTest, TheRecordingsPictureIsOfferedAsAPrivateFile)
+{
+    auto metadata = [&] { return qdbus_cast<QVariantMap>(property(kPlayer, QStringLiteral("Metadata"))); };
+    EXPECT_FALSE(metadata().contains(QStringLiteral("mpris:artUrl"))) << "no picture";
+
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(png.begin(), png.end());
+    player->metadata = std::make_shared<ui::MediaMetadata>(ui::MediaMetadata { 7, "Shopping list", 12.5, "Errands", bytes });
+    const QUrl first(metadata().value(QStringLiteral("mpris:artUrl")).toString());
+    ASSERT_TRUE(first.isLocalFile()) << first.toString().toStdString();
+    QFile file(first.toLocalFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), png);
+    EXPECT_EQ(QFileInfo(first.toLocalFile()).suffix(), QStringLiteral("png"));
+    EXPECT_EQ(QFileInfo(QFileInfo(first.toLocalFile()).path()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::ExeGroup | QFile::ExeOther),
+        QFileDevice::Permissions()) << "only the user may look in";
+    EXPECT_EQ(QUrl(metadata().value(QStringLiteral("mpris:artUrl")).toString()), first) << "written once";
+
+    // Another picture: another address, and the old file goes.
+    picture.fill(Qt::blue);
+    png.clear();
+    buffer.seek(0);
+    picture.save(&buffer, "PNG");
+    player->metadata = std::make_shared<ui::MediaMetadata>(
+        ui::MediaMetadata { 7, "Shopping list", 12.5, "Errands", std::make_shared<std::vector<std::uint8_t>>(png.begin(), png.end()) });
+    const QUrl second(metadata().value(QStringLiteral("mpris:artUrl")).toString());
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(QFile::exists(first.toLocalFile()));
+    EXPECT_TRUE(QFile::exists(second.toLocalFile()));
+    // The service's files go with it.
+    service.reset();
+    EXPECT_FALSE(QFile::exists(second.toLocalFile()));
 }
 
 TEST_F(MprisServiceTest, MetadataNamesTheRecording)

@@ -6,6 +6,7 @@
 
 #include "ui/KeyboardHelpView.h"
 #include "ui/NavigationController.h"
+#include "ui/TabBar.h"
 #include "ui/TabBarController.h"
 #include "ui/TableViewCell.h"
 #include "ui/TableViewController.h"
@@ -38,6 +39,22 @@ public:
         auto detail = std::make_shared<ViewController>();
         detail->setTitle(sections[size_t(ip.section)][size_t(ip.row)]);
         navigationController()->pushViewController(detail, false);
+    }
+};
+
+// A long list: one section of many rows, or several.
+class LongList : public TableViewController {
+public:
+    std::vector<int> rowsPerSection { 2000 };
+    int numberOfSectionsInTableView(TableView&) override { return int(rowsPerSection.size()); }
+    int tableViewNumberOfRowsInSection(TableView&, int section) override { return rowsPerSection[size_t(section)]; }
+    std::shared_ptr<TableViewCell> tableViewCellForRowAtIndexPath(TableView& table, const IndexPath& ip) override
+    {
+        auto cell = table.dequeueReusableCellWithIdentifier("Row");
+        if (!cell)
+            cell = std::make_shared<TableViewCell>(gfx::Rect(), "Row");
+        cell->setText(std::to_string(ip.section) + "/" + std::to_string(ip.row));
+        return cell;
     }
 };
 
@@ -117,6 +134,88 @@ TEST_F(KeyboardShortcutTest, ArrowsMoveThroughTheListAndEnterOpensTheRowEscapeCo
     EXPECT_TRUE(window->sendKeyCommand(key(Key::Left, false, true)));
     advance(NavigationController::kTransitionDuration + 0.05);
     EXPECT_EQ(shown(), "List");
+}
+
+TEST_F(KeyboardShortcutTest, AClickOnTheBarsLeavesTheKeysWithTheScreen)
+{
+    auto table = list->tableView();
+    // The tab bar's button was clicked last: the list still takes the keys.
+    auto& bar = *tabs->tabBar();
+    const gfx::Point onTab = bar.convertPointToView(bar.rectForItemAtIndex(0).center(), nullptr);
+    window->sendTouch(1, TouchPhase::Began, onTab);
+    window->sendTouch(1, TouchPhase::Ended, onTab);
+    advance(0.5);
+    window->sendKey(Key::Down);
+    EXPECT_EQ(table->indexPathForSelectedRow(), (IndexPath { 0, 0 }));
+    window->sendKey(Key::Return);
+    EXPECT_EQ(shown(), "a");
+    // Escape reaches the pushed screen too, and goes back.
+    window->sendKey(Key::Escape);
+    advance(NavigationController::kTransitionDuration + 0.05);
+    EXPECT_EQ(shown(), "List");
+}
+
+TEST_F(KeyboardShortcutTest, LongListsJumpAndKeepTheSelectionInView)
+{
+    auto longList = std::make_shared<LongList>();
+    longList->setTitle("Long");
+    tabs->setViewControllers({ std::make_shared<NavigationController>(longList) });
+    advance(0.5);
+    auto table = longList->tableView();
+    window->layoutIfNeeded();
+    auto inView = [&](const IndexPath& row) {
+        const gfx::Rect rect = table->rectForRowAtIndexPath(row);
+        return rect.minY() >= table->contentOffset().y - 0.5f && rect.maxY() <= table->contentOffset().y + table->bounds().height() + 0.5f;
+    };
+    auto settle = [&] {
+        advance(1.0);
+        window->layoutIfNeeded();
+    };
+
+    // Scrolled far by the wheel, with nothing selected: Down takes a row where the user looks.
+    for (int notch = 0; notch < 230; ++notch)
+        window->sendWheel(table->convertPointToView({ 160, table->contentOffset().y + 100 }, nullptr), { 0, -40 }, WheelPhase::None);
+    settle();
+    const auto visible = table->indexPathsForVisibleRows();
+    ASSERT_FALSE(visible.empty());
+    ASSERT_GT(visible.front().row, 100);
+    window->sendKey(Key::Down);
+    ASSERT_TRUE(table->indexPathForSelectedRow());
+    EXPECT_EQ(*table->indexPathForSelectedRow(), visible.front());
+
+    // Page Down moves the selection by a page, and shows it.
+    const int before = table->indexPathForSelectedRow()->row;
+    window->sendKey(Key::PageDown);
+    settle();
+    const int perPage = int(table->bounds().height() / table->rowHeight()) - 1;
+    EXPECT_EQ(table->indexPathForSelectedRow()->row, before + perPage);
+    EXPECT_TRUE(inView(*table->indexPathForSelectedRow()));
+
+    // End: the last row, shown; Down right after (the scroll still running) stays there.
+    window->sendKey(Key::End);
+    window->sendKey(Key::Down);
+    settle();
+    EXPECT_EQ(*table->indexPathForSelectedRow(), (IndexPath { 0, 1999 }));
+    EXPECT_TRUE(inView({ 0, 1999 })) << table->contentOffset().y << " of " << table->contentSize().height;
+    // Up right after Home, while the long scroll runs, still ends in view.
+    window->sendKey(Key::Home);
+    window->sendKey(Key::Down);
+    settle();
+    EXPECT_EQ(*table->indexPathForSelectedRow(), (IndexPath { 0, 1 }));
+    EXPECT_TRUE(inView({ 0, 1 }));
+    window->sendKey(Key::PageUp);
+    EXPECT_EQ(*table->indexPathForSelectedRow(), (IndexPath { 0, 0 })) << "stops at the first row";
+
+    // Across sections, and in a table without rows the keys scroll as before.
+    longList->rowsPerSection = { 3, 0, 5 };
+    table->reloadData();
+    window->sendKey(Key::End);
+    EXPECT_EQ(*table->indexPathForSelectedRow(), (IndexPath { 2, 4 }));
+    longList->rowsPerSection = {};
+    table->reloadData();
+    EXPECT_FALSE(table->indexPathForSelectedRow());
+    window->sendKey(Key::Down);
+    EXPECT_FALSE(table->indexPathForSelectedRow());
 }
 
 TEST_F(KeyboardShortcutTest, ControlAndADigitShowTheTab)

@@ -239,6 +239,25 @@ TEST_F(ScrollViewTest, KeysScrollTheFocusedViewAnimatedAndPassOnWhatItCannotUse)
     EXPECT_EQ(offsetY(), ScrollView::kLineStep);
 }
 
+TEST_F(ScrollViewTest, ARectShownDuringAnAnimatedScrollIsShownWhereTheScrollEnds)
+{
+    // The content heads for the end; a rect in view now but not there must still end in view.
+    scroll->setContentOffset({ 0, 1600 }, true);
+    advance(0.02);
+    const Rect nearTop(0, 300, 320, 44);
+    ASSERT_LT(offsetY(), 300 - 400 + 44 + 200) << "still in view now";
+    scroll->scrollRectToVisible(nearTop, true);
+    advance(2);
+    EXPECT_LE(offsetY(), nearTop.minY());
+    EXPECT_GE(offsetY() + 400, nearTop.maxY());
+    // A rect the scroll is heading for already changes nothing.
+    scroll->setContentOffset({ 0, 1600 }, true);
+    advance(0.02);
+    scroll->scrollRectToVisible(Rect(0, 1900, 320, 44), true);
+    advance(2);
+    EXPECT_EQ(offsetY(), 1600);
+}
+
 TEST_F(ScrollViewTest, IndicatorsShowWhileMovingAndFadeAfterwards)
 {
     const ScrollIndicator& bar = scroll->verticalScrollIndicator();

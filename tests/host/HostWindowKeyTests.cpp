@@ -1,0 +1,86 @@
+// Keys as Qt delivers them to the program's window (offscreen): the media keys of a keyboard,
+// which the desktop leaves to the focused window when nothing else takes them.
+
+#include "host/HostWindow.h"
+#include "host/RunLoopBridge.h"
+
+#include "TestEnvironment.h"
+
+#include "ui/Application.h"
+#include "ui/MediaPlayer.h"
+#include "ui/Window.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+class RecordingPlayer : public ui::MediaPlayer {
+public:
+    ui::PlaybackStatus playbackStatus() const override { return ui::PlaybackStatus::Playing; }
+    std::shared_ptr<const ui::MediaMetadata> nowPlaying() const override { return nullptr; }
+    bool canPlay() const override { return true; }
+    bool canPause() const override { return true; }
+    void play() override { calls.push_back("play"); }
+    void pause() override { calls.push_back("pause"); }
+    void playPause() override { calls.push_back("play-pause"); }
+    void stop() override { calls.push_back("stop"); }
+    void next() override { calls.push_back("next"); }
+    void previous() override { calls.push_back("previous"); }
+    std::vector<std::string> calls;
+};
+
+class HostWindowKeyTest : public testsupport::TestEnvironment {
+protected:
+    void SetUp() override
+    {
+        TestEnvironment::SetUp();
+        ui::Application::resetSharedApplication();
+        application = std::make_unique<QGuiApplication>(argc, argv);
+        window = std::make_shared<ui::Window>();
+        bridge = std::make_unique<host::RunLoopBridge>();
+        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge);
+    }
+    void TearDown() override
+    {
+        hostWindow.reset();
+        bridge.reset();
+        window.reset();
+        application.reset();
+        ui::Application::resetSharedApplication();
+        TestEnvironment::TearDown();
+    }
+    void press(int key)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(hostWindow.get(), &event);
+    }
+
+    int argc { 1 };
+    char name[8] = "parlivo";
+    char* argv[2] = { name, nullptr };
+    std::unique_ptr<QGuiApplication> application;
+    std::shared_ptr<ui::Window> window;
+    std::unique_ptr<host::RunLoopBridge> bridge;
+    std::unique_ptr<host::HostWindow> hostWindow;
+};
+
+} // namespace
+
+TEST_F(HostWindowKeyTest, MediaKeysWorkTheMediaPlayer)
+{
+    // Without a player the keys do nothing, and nothing breaks.
+    press(Qt::Key_MediaTogglePlayPause);
+    auto player = std::make_shared<RecordingPlayer>();
+    ui::Application::sharedApplication().setMediaPlayer(player);
+    for (int key : { Qt::Key_MediaTogglePlayPause, Qt::Key_MediaPlay, Qt::Key_MediaPause, Qt::Key_MediaStop, Qt::Key_MediaNext,
+             Qt::Key_MediaPrevious })
+        press(key);
+    EXPECT_EQ(player->calls, (std::vector<std::string> { "play-pause", "play", "pause", "stop", "next", "previous" }));
+}
