@@ -54,7 +54,7 @@ void CategoryEditorViewController::loadView()
     m_categoryHeaderLabel = std::make_shared<ui::Label>(kHeaderFrame);
     m_categoryHeaderLabel->setBackgroundColor(gfx::Color::clear());
     m_categoryHeaderLabel->setFont(gfx::Font::systemFont(15));
-    m_categoryHeaderLabel->setText(foundation::formatWithString("%@:", text("Category Name")));
+    m_categoryHeaderLabel->setText(foundation::formatWithString(text("Heading Format"), text("Category Name")));
 
     m_categoryTextField = std::make_shared<ui::TextField>(kFieldFrame);
     m_categoryTextField->setBorderStyle(ui::TextBorderStyle::RoundedRect);

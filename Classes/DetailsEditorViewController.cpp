@@ -46,7 +46,7 @@ std::shared_ptr<ui::Label> headerLabel(const gfx::Rect& frame, const char* key)
     auto label = std::make_shared<ui::Label>(frame);
     label->setBackgroundColor(gfx::Color::clear());
     label->setFont(gfx::Font::systemFont(15));
-    label->setText(foundation::formatWithString("%@:", text(key)));
+    label->setText(foundation::formatWithString(text("Heading Format"), text(key)));
     return label;
 }
 

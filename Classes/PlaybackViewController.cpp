@@ -47,8 +47,7 @@ std::string text(const char* key)
 // "%@: %@" with the text for key and value.
 std::string labelled(const char* key, const std::string& value)
 {
-    // The separator is the language's: French sets a space before the colon.
-    return text(key) + text("Label Separator") + value;
+    return foundation::formatWithString(text("Heading Format"), text(key)) + " " + value;
 }
 
 const void* queueObject(const std::shared_ptr<AudioPlayer>& player)
@@ -77,6 +76,7 @@ std::shared_ptr<ui::Button> largeButton(const gfx::Rect& frame, const char* titl
     button->setTitleForState(text(title), ui::ControlStateNormal);
     button->setTitleColorForState(gfx::Color::grey(1.0f, 0.9f), ui::ControlStateNormal);
     button->setFont(gfx::Font::boldSystemFont(15));
+    button->setMinimumFontSize(12);
     button->setBackgroundImageForState(stretchable(background), ui::ControlStateNormal);
     return button;
 }
@@ -145,11 +145,13 @@ void PlaybackViewController::loadView()
         ui::ControlEventTouchUpInside);
 
     m_titleLabel = detailLabel(gfx::Rect(88, 12, 220, 32), gfx::Font::boldSystemFont(16));
+    // An untitled memo's name in French or German is wider than the line at 16 points.
+    m_titleLabel->setMinimumFontSize(12);
     m_categoryLabel = detailLabel(gfx::Rect(88, 40, 220, 24), gfx::Font::systemFont(15));
     m_dateLabel = detailLabel(gfx::Rect(12, 88, 296, 24), gfx::Font::systemFont(15));
     m_lengthLabel = detailLabel(gfx::Rect(12, 112, 296, 24), gfx::Font::systemFont(15));
     m_commentsHeaderLabel = detailLabel(gfx::Rect(12, 136, 296, 24), gfx::Font::systemFont(15));
-    m_commentsHeaderLabel->setText(foundation::formatWithString("%@:", text("Comments")));
+    m_commentsHeaderLabel->setText(foundation::formatWithString(text("Heading Format"), text("Comments")));
     m_commentsLabel = detailLabel(gfx::Rect(12, 156, 296, 60), gfx::Font::systemFont(15));
     m_commentsLabel->setNumberOfLines(0);
     m_commentsLabel->setLineBreakMode(gfx::LineBreakMode::WordWrap);

@@ -64,6 +64,8 @@ std::shared_ptr<Button> ActionSheet::makeButton(int index)
     button->setTitleColorForState(title, ControlStateNormal);
     button->setTitleShadowColorForState(shadow, ControlStateNormal);
     button->setFont(gfx::Font::boldSystemFont(19));
+    // A long title in some languages is set smaller rather than cut.
+    button->setMinimumFontSize(14);
     return button;
 }
 

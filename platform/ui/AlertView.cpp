@@ -69,6 +69,8 @@ std::shared_ptr<Button> AlertView::makeButton(int index)
     button->setTitleForState(buttonTitleAtIndex(index), ControlStateNormal);
     button->setTitleShadowColorForState(gfx::Color::grey(0, 0.5f), ControlStateNormal);
     button->setFont(gfx::Font::boldSystemFont(18));
+    // A long title in some languages is set smaller rather than cut.
+    button->setMinimumFontSize(13);
     return button;
 }
 

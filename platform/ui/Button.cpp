@@ -171,6 +171,35 @@ void Button::setAdjustsImageWhenHighlighted(bool adjusts)
     setNeedsDisplay();
 }
 
+void Button::setMinimumFontSize(float size)
+{
+    size = std::max(size, 0.0f);
+    if (size == m_minimumFontSize)
+        return;
+    m_minimumFontSize = size;
+    setNeedsDisplay();
+}
+
+gfx::Font Button::fittedFont() const
+{
+    const std::string title = currentTitle();
+    const gfx::Rect content = contentRectForBounds(bounds());
+    const auto image = currentImage();
+    // A title set smaller keeps clear of the button's edges, where a background's rim is: 5
+    // points, less on a small button.
+    const float area = m_titleInsets.inset(content).width() - (image ? image->size().width : 0);
+    const float room = std::max(area - 2 * std::min(5.0f, content.width() * 0.04f), 0.0f);
+    gfx::Font font = m_font;
+    if (m_minimumFontSize <= 0 || title.empty())
+        return font;
+    constexpr float kStep = 0.5f;
+    for (float size = m_font.pointSize(); size - kStep >= m_minimumFontSize && font.widthOfText(title) > room;) {
+        size -= kStep;
+        font = m_font.isBold() ? gfx::Font::boldSystemFont(size) : gfx::Font::systemFont(size);
+    }
+    return font;
+}
+
 gfx::Size Button::titleSize() const
 {
     std::string title = currentTitle();
@@ -260,9 +289,15 @@ void Button::drawRect(gfx::Context& context, const gfx::Rect&)
     }
     if (std::string title = currentTitle(); !title.empty()) {
         gfx::Rect titleRect = titleRectForContentRect(content);
+        const gfx::Font font = fittedFont();
+        if (font.pointSize() != m_font.pointSize()) {
+            // The smaller line stays centred where the title's line was.
+            const float height = std::ceil(font.lineHeight());
+            titleRect = gfx::Rect(titleRect.x(), std::round(titleRect.midY() - height * 0.5f), titleRect.width(), height);
+        }
         if (auto shadow = lookUp(m_titleShadowColors, state()))
-            context.drawText(title, titleRect.offsetBy(0, -1), m_font, *shadow, gfx::TextAlignment::Center, gfx::LineBreakMode::TailTruncation, 1);
-        context.drawText(title, titleRect, m_font, currentTitleColor(), gfx::TextAlignment::Center, gfx::LineBreakMode::TailTruncation, 1);
+            context.drawText(title, titleRect.offsetBy(0, -1), font, *shadow, gfx::TextAlignment::Center, gfx::LineBreakMode::TailTruncation, 1);
+        context.drawText(title, titleRect, font, currentTitleColor(), gfx::TextAlignment::Center, gfx::LineBreakMode::TailTruncation, 1);
     }
     if (m_showsTouch && isHighlighted()) {
         // A soft white glow: stacked translucent discs make a radial fall-off.

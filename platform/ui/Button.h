@@ -71,6 +71,12 @@ public:
 
     gfx::Font font() const { return m_font; }
     void setFont(const gfx::Font& font);
+    /// Above 0, a title too wide for the button is drawn smaller, down to this size, before it
+    /// is cut short (0, the default: never smaller).
+    float minimumFontSize() const { return m_minimumFontSize; }
+    void setMinimumFontSize(float size);
+    /// The font the current title is drawn in at the button's size: font(), or smaller as above.
+    gfx::Font fittedFont() const;
     EdgeInsets titleEdgeInsets() const { return m_titleInsets; }
     void setTitleEdgeInsets(const EdgeInsets& insets);
     EdgeInsets imageEdgeInsets() const { return m_imageInsets; }
@@ -108,6 +114,7 @@ private:
     std::map<unsigned, std::shared_ptr<gfx::Image>> m_images;
     std::map<unsigned, std::shared_ptr<gfx::Image>> m_backgroundImages;
     gfx::Font m_font { gfx::Font::boldSystemFont(15) };
+    float m_minimumFontSize { 0 };
     EdgeInsets m_titleInsets;
     EdgeInsets m_imageInsets;
     EdgeInsets m_contentInsets;

@@ -97,6 +97,16 @@ void Label::setLineBreakMode(gfx::LineBreakMode mode)
     setNeedsDisplay();
 }
 
+void Label::setMinimumFontSize(float size)
+{
+    size = std::max(size, 0.0f);
+    if (size == m_minimumFontSize)
+        return;
+    m_minimumFontSize = size;
+    m_textRectCache.reset();
+    setNeedsDisplay();
+}
+
 void Label::setEnabled(bool enabled)
 {
     if (enabled == m_enabled)
@@ -113,25 +123,40 @@ gfx::Rect Label::textRectForBounds(const gfx::Rect& b) const
 const Label::TextLayout& Label::textLayoutForSize(gfx::Size size) const
 {
     if (!m_textRectCache || m_textRectCache->boundsSize != size) {
-        const gfx::Rect rect = measureTextRect(gfx::Rect({}, size));
-        m_textRectCache = TextLayout { size, rect, m_font.layoutText(m_text, rect.width(), m_lineBreakMode, linesForHeight(size.height)) };
+        const gfx::Font font = fontForWidth(size.width);
+        const gfx::Rect rect = measureTextRect(gfx::Rect({}, size), font);
+        m_textRectCache = TextLayout { size, font, rect, font.layoutText(m_text, rect.width(), m_lineBreakMode, linesForHeight(size.height, font)) };
     }
     return *m_textRectCache;
 }
 
-int Label::linesForHeight(float height) const
+gfx::Font Label::fontForWidth(float width) const
+{
+    if (m_minimumFontSize <= 0 || m_numberOfLines != 1 || m_font.widthOfText(m_text) <= width)
+        return m_font;
+    constexpr float kStep = 0.5f;
+    float size = m_font.pointSize();
+    gfx::Font font = m_font;
+    while (size - kStep >= m_minimumFontSize && font.widthOfText(m_text) > width) {
+        size -= kStep;
+        font = m_font.isBold() ? gfx::Font::boldSystemFont(size) : gfx::Font::systemFont(size);
+    }
+    return font;
+}
+
+int Label::linesForHeight(float height, const gfx::Font& font) const
 {
     // Only whole lines that fit are shown when the label limits nothing itself.
     if (m_numberOfLines == 0)
-        return std::max(1, int(std::floor(height / m_font.lineHeight())));
+        return std::max(1, int(std::floor(height / font.lineHeight())));
     return m_numberOfLines;
 }
 
-gfx::Rect Label::measureTextRect(const gfx::Rect& b) const
+gfx::Rect Label::measureTextRect(const gfx::Rect& b, const gfx::Font& font) const
 {
-    const int lines = linesForHeight(b.height());
-    gfx::Size size = m_font.sizeOfText(m_text, b.width(), m_lineBreakMode, lines);
-    float height = std::min(size.height, std::max(b.height(), m_font.lineHeight()));
+    const int lines = linesForHeight(b.height(), font);
+    gfx::Size size = font.sizeOfText(m_text, b.width(), m_lineBreakMode, lines);
+    float height = std::min(size.height, std::max(b.height(), font.lineHeight()));
     return gfx::Rect(b.x(), b.y() + std::round((b.height() - height) * 0.5f), b.width(), height);
 }
 
@@ -145,8 +170,8 @@ void Label::drawRect(gfx::Context& context, const gfx::Rect&)
     if (!m_enabled)
         color = color.withAlphaFactor(0.45f);
     if (m_shadowColor)
-        context.drawTextLines(layout.lines, textRect.offsetBy(m_shadowOffset.width, m_shadowOffset.height), m_font, *m_shadowColor, m_alignment, m_lineBreakMode);
-    context.drawTextLines(layout.lines, textRect, m_font, color, m_alignment, m_lineBreakMode);
+        context.drawTextLines(layout.lines, textRect.offsetBy(m_shadowOffset.width, m_shadowOffset.height), layout.font, *m_shadowColor, m_alignment, m_lineBreakMode);
+    context.drawTextLines(layout.lines, textRect, layout.font, color, m_alignment, m_lineBreakMode);
 }
 
 gfx::Size Label::sizeThatFits(gfx::Size size) const

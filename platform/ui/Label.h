@@ -41,6 +41,12 @@ public:
     void setNumberOfLines(int lines);
     gfx::LineBreakMode lineBreakMode() const { return m_lineBreakMode; }
     void setLineBreakMode(gfx::LineBreakMode mode);
+    /// Above 0, a one-line text too wide for the label is set smaller, down to this size,
+    /// before it is cut short (0, the default: never smaller).
+    float minimumFontSize() const { return m_minimumFontSize; }
+    void setMinimumFontSize(float size);
+    /// The font the text is drawn in at the label's size: font(), or smaller as above.
+    gfx::Font fittedFont() const { return textLayoutForSize(bounds().size).font; }
     bool isEnabled() const { return m_enabled; }
     /// A disabled label draws its text greyed.
     void setEnabled(bool enabled);
@@ -62,7 +68,9 @@ private:
     gfx::LineBreakMode m_lineBreakMode { gfx::LineBreakMode::TailTruncation };
     int m_numberOfLines { 1 };
     bool m_highlighted { false };
-    gfx::Rect measureTextRect(const gfx::Rect& bounds) const;
+    gfx::Rect measureTextRect(const gfx::Rect& bounds, const gfx::Font& font) const;
+    gfx::Font fontForWidth(float width) const;
+    float m_minimumFontSize { 0 };
 
     bool m_enabled { true };
     /// The text rectangle and the lines drawn in it, for the last bounds' size asked (text
@@ -70,11 +78,12 @@ private:
     /// frame). Cleared when text or layout changes.
     struct TextLayout {
         gfx::Size boundsSize;
+        gfx::Font font;
         gfx::Rect textRect;
         std::vector<gfx::TextLine> lines;
     };
     const TextLayout& textLayoutForSize(gfx::Size size) const;
-    int linesForHeight(float height) const;
+    int linesForHeight(float height, const gfx::Font& font) const;
     mutable std::optional<TextLayout> m_textRectCache;
 };
 

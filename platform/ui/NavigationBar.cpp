@@ -13,7 +13,9 @@ namespace {
 
 constexpr float kEdge = 5;
 constexpr float kLongestBackTitle = 90;
-const gfx::Font kTitleFont = gfx::Font::boldSystemFont(20);
+constexpr float kTitleFontSize = 20;
+constexpr float kSmallestTitleFontSize = 14;
+const gfx::Font kTitleFont = gfx::Font::boldSystemFont(kTitleFontSize);
 
 } // namespace
 
@@ -167,8 +169,14 @@ void NavigationBar::layoutSubviews()
         m_right->setFrame(gfx::Rect(b.width() - kEdge - size.width, std::round((b.height() - size.height) * 0.5f), size.width, size.height));
         right = b.width() - kEdge - size.width - 6;
     }
-    // The title is centred on the bar when it fits between the buttons, else in the room left.
-    float width = topItem() ? std::ceil(kTitleFont.widthOfText(topItem()->title())) : 0;
+    // The title is centred on the bar when it fits between the buttons, else in the room left;
+    // a long one is set smaller before it is cut.
+    const std::string title = topItem() ? topItem()->title() : std::string();
+    const float room = std::max(right - left, 0.0f);
+    m_titleFont = kTitleFont;
+    for (float size = kTitleFontSize; size >= kSmallestTitleFontSize && std::ceil(m_titleFont.widthOfText(title)) > room; size -= 1)
+        m_titleFont = gfx::Font::boldSystemFont(size);
+    float width = std::ceil(m_titleFont.widthOfText(title));
     float x = std::round((b.width() - width) * 0.5f);
     if (x < left || x + width > right) {
         x = left;
@@ -182,7 +190,7 @@ void NavigationBar::drawRect(gfx::Context& context, const gfx::Rect&)
 {
     drawBarBackground(context, bounds(), m_barStyle);
     if (auto top = topItem())
-        drawCentredText(context, top->title(), m_titleRect, kTitleFont, gfx::Color::white(), gfx::Color::grey(0, 0.6f));
+        drawCentredText(context, top->title(), m_titleRect, m_titleFont, gfx::Color::white(), gfx::Color::grey(0, 0.6f));
 }
 
 } // namespace ui

@@ -44,6 +44,10 @@ public:
     void layoutSubviews() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, kHeight }; }
+    /// Where the top item's title is drawn, and in which font: bold 20, smaller (down to 14)
+    /// when the title would not fit between the buttons, cut short only below that.
+    const gfx::Rect& titleRect() const { return m_titleRect; }
+    const gfx::Font& titleFont() const { return m_titleFont; }
 
     static constexpr float kHeight = 44;
 
@@ -57,6 +61,7 @@ private:
     std::shared_ptr<BarButtonView> m_left;
     std::shared_ptr<BarButtonView> m_right;
     gfx::Rect m_titleRect;
+    gfx::Font m_titleFont { gfx::Font::boldSystemFont(20) };
     std::function<void()> m_backAction;
 };
 

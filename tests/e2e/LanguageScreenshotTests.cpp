@@ -12,13 +12,18 @@
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
 #include "Recording.h"
+#include "RecordingTableViewCell.h"
 #include "RecordingLibrary.h"
 #include "TrashBinViewController.h"
 
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
+#include "ui/ActionSheet.h"
 #include "ui/BarButtonView.h"
+#include "ui/Button.h"
+#include "ui/NavigationBar.h"
+#include "ui/TextField.h"
 #include "ui/Label.h"
 #include "ui/Toolbar.h"
 #include "ui/NavigationController.h"
@@ -35,6 +40,8 @@ namespace {
 
 class LanguageScreenshotTest : public StudioTest, public ::testing::WithParamInterface<const char*> {
 protected:
+    static constexpr float kSpare = 0.94f;
+    static constexpr float kButtonEdge = 5;
     void SetUp() override
     {
         StudioTest::SetUp();
@@ -55,14 +62,18 @@ protected:
         writeScreenshot(name + "_" + GetParam());
     }
 
-    // Every shown label whose text does not fit, with what it says.
+    // Every shown label whose text does not fit, with what it says. A button's title (clear of
+    // its edges) or a placeholder must fit with a little to spare: at other scales its width
+    // rounds otherwise.
+    // A list row cuts a long memo title by design: the row's title is left out.
     static void collectCutOff(const ui::View& view, std::vector<std::string>& cutOff)
     {
         if (view.isHidden() || view.alpha() <= 0)
             return;
-        if (auto* label = dynamic_cast<const ui::Label*>(&view); label && !label->text().empty()) {
+        const auto* row = dynamic_cast<const RecordingTableViewCell*>(view.superview() ? view.superview()->superview() : nullptr);
+        if (auto* label = dynamic_cast<const ui::Label*>(&view); label && !label->text().empty() && !(row && row->titleLabel().get() == label)) {
             const float width = label->bounds().width();
-            const gfx::Font font = label->font();
+            const gfx::Font font = label->fittedFont();
             const bool wraps = label->lineBreakMode() == gfx::LineBreakMode::WordWrap || label->lineBreakMode() == gfx::LineBreakMode::CharacterWrap;
             bool fits = true;
             if (wraps) {
@@ -76,6 +87,24 @@ protected:
                 fits = font.widthOfText(label->text()) <= width + 0.5f;
             if (!fits)
                 cutOff.push_back(label->text());
+        }
+        // Buttons, placeholders and the navigation bar draw their texts themselves.
+        if (auto* button = dynamic_cast<const ui::Button*>(&view); button && !button->currentTitle().empty()) {
+            const float content = button->contentRectForBounds(button->bounds()).width();
+            const float room = content - 2 * std::min(kButtonEdge, content * 0.04f);
+            if (button->fittedFont().widthOfText(button->currentTitle()) > room)
+                cutOff.push_back(button->currentTitle());
+        }
+        if (auto* field = dynamic_cast<const ui::TextField*>(&view); field && field->text().empty() && !field->placeholder().empty()) {
+            if (field->font().widthOfText(field->placeholder()) > field->textRectForBounds(field->bounds()).width() * kSpare)
+                cutOff.push_back(field->placeholder());
+        }
+        // A memo's own title may be cut in the bar: the screen shows it whole below.
+        if (auto* navigation = dynamic_cast<const ui::NavigationBar*>(&view); navigation && navigation->topItem()) {
+            const std::string& title = navigation->topItem()->title();
+            if (navigation->titleFont().widthOfText(title) > navigation->titleRect().width() + 0.5f
+                && title.rfind(foundation::localizedString("Untitled Recording"), 0) != 0)
+                cutOff.push_back(title);
         }
         if (auto* bar = dynamic_cast<const ui::TabBar*>(&view)) {
             for (size_t i = 0; i < bar->items().size(); ++i) {
@@ -131,8 +160,9 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
         recording->setCreatedDate(1790769600);
         recording->save();
     };
-    file("Memo", 1);
-    file("Old memo", 2);
+    // Titles as the program gives them: the untitled name with a number.
+    file(text("Untitled Recording") + " 12", 1);
+    file(text("Untitled Recording") + " 13", 2);
 
     auto& tabs = *delegate().tabBarController();
     tabs.setSelectedIndex(1);
@@ -164,6 +194,25 @@ TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)
         editor.markAsPlayedButton()->setTitle(foundation::localizedString(key));
         EXPECT_LT(editor.toolBar()->viewForItem(editor.markAsPlayedButton().get())->sizeThatFits({}).width, 150) << key;
     }
+    // The photo menu, with a pictures folder and a photo to delete: its longest buttons.
+    const std::string pictures = rootDirectory() + "/Pictures";
+    foundation::createDirectory(pictures);
+    setenv("XDG_PICTURES_DIR", pictures.c_str(), 1);
+    editor.currentRecording()->setImage(Recording::imageDataForPhoto(*gfx::Image::withBitmap(gfx::Bitmap::create(64, 64, gfx::PixelFormat::RGBAPremultiplied))));
+    editor.recordingImageButtonPressed();
+    advance(0.6);
+    ASSERT_TRUE(editor.photoMenu());
+    unsetenv("XDG_PICTURES_DIR");
+    EXPECT_EQ(editor.photoMenu()->numberOfButtons(), 3);
+    shoot("editor_photo_menu");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    editor.photoMenu()->dismissWithClickedButtonIndex(editor.photoMenu()->cancelButtonIndex(), false);
+    advance(0.6);
+    // The fields' placeholders, shown when they are empty.
+    editor.titleTextField()->setText("");
+    editor.commentsTextField()->setText("");
+    shoot("editor_placeholders");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "the placeholders";
     editor.doneButtonPressed();
     advance(0.6);
 
