@@ -291,12 +291,23 @@ TEST_F(PlaybackTest, DeleteMovesToTheTrashAndRestoreMovesBack)
     auto noneSelected = [&](RecordingsTableViewController& list) {
         window().layoutIfNeeded();
         EXPECT_FALSE(list.tableView()->indexPathForSelectedRow());
-        for (const auto& cell : list.tableView()->visibleCells())
+        for (const auto& cell : list.tableView()->visibleCells()) {
             EXPECT_FALSE(cell->isSelected()) << "highlighted: " << cell->textLabel().text();
+            if (auto row = std::dynamic_pointer_cast<RecordingTableViewCell>(cell)) {
+                EXPECT_FALSE(row->titleLabel()->isHighlighted());
+            }
+        }
     };
 
+    // The chosen row shows the selection's look, white text included, while its screen slides in.
+    choose(*m_recordings, memo);
+    advance(0.2);
+    ASSERT_TRUE(cellOf(*m_recordings, memo));
+    EXPECT_TRUE(cellOf(*m_recordings, memo)->isSelected());
+    for (const auto& label : { cellOf(*m_recordings, memo)->titleLabel(), cellOf(*m_recordings, memo)->dateLabel() })
+        EXPECT_TRUE(label->isHighlighted());
+    advance(0.4);
     // Back: the chosen row is no longer chosen.
-    open(memo);
     navigationOf(*m_recordings).popViewControllerAnimated(true);
     advance(0.6);
     noneSelected(*m_recordings);

@@ -120,6 +120,22 @@ TEST_F(ShutdownTest, WithTheSmallButtonsTheRecordingIsKept)
     expectRowMatchesItsFile(recorded);
 }
 
+TEST_F(ShutdownTest, RecordingAgainKeepsTheEarlierTakeWhenTheProgramEndsBeforeTheNewOneStarts)
+{
+    launch();
+    const auto recorded = held();
+    record(0.5);
+    stopRecording();
+    // Record again: the carousel turns back to the stop button, nothing recorded yet.
+    tap(*studio().smallRecordButton());
+    advance(0.3);
+    ASSERT_EQ(studio().state(), StudioStateRecordRequested);
+    terminate();
+    ASSERT_TRUE(row(recorded.key)) << "the earlier take is kept";
+    EXPECT_EQ(row(recorded.key)->location, 1);
+    expectRowMatchesItsFile(recorded);
+}
+
 TEST_F(ShutdownTest, RightAfterASaveTheSavedRecordingStays)
 {
     setSetting("saveOption", "autoSave");

@@ -2,10 +2,13 @@
 
 #include "ui/ActionSheet.h"
 #include "ui/AlertView.h"
+#include "ui/BarButtonItem.h"
+#include "ui/BarButtonView.h"
 #include "ui/Button.h"
 #include "ui/Keyboard.h"
 #include "ui/Slider.h"
 #include "ui/TextField.h"
+#include "ui/Toolbar.h"
 
 #include "foundation/NotificationCenter.h"
 
@@ -328,4 +331,28 @@ TEST_F(ControlTest, ASliderLowerThanItsThumbRedrawsTheWholeThumb)
     // The thumb with its shadow reaches above and below the slider's 20 points.
     const Rect thumb = slider->convertRectToView(slider->thumbRectForBounds(slider->bounds(), 0), nullptr).insetBy(0, -1);
     EXPECT_EQ(window->dirtyRect()->united(thumb), *window->dirtyRect());
+}
+
+TEST_F(ControlTest, ADisabledBarItemShowsDimmedAndDoesNothingUntilEnabled)
+{
+    auto bar = std::make_shared<Toolbar>(Rect(0, 436, 320, 44));
+    window->addSubview(bar);
+    int pressed = 0;
+    auto item = BarButtonItem::withTitle("Edit", BarButtonItemStyle::Bordered, [&](BarButtonItem&) { ++pressed; });
+    item->setEnabled(false);
+    bar->setItems({ item });
+    window->layoutIfNeeded();
+    BarButtonView* view = bar->viewForItem(item.get());
+    ASSERT_TRUE(view);
+    EXPECT_FALSE(view->isEnabled());
+    tap(view->convertPointToView(view->bounds().center(), nullptr));
+    EXPECT_EQ(pressed, 0);
+
+    item->setEnabled(true);
+    window->layoutIfNeeded();
+    view = bar->viewForItem(item.get());
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(view->isEnabled());
+    tap(view->convertPointToView(view->bounds().center(), nullptr));
+    EXPECT_EQ(pressed, 1);
 }
