@@ -119,6 +119,7 @@ public:
         m_started = m_lastCallback = Clock::now();
         m_credit = m_lateness = 0;
         m_pulled = m_handed = 0;
+        m_silenceAfter = 0;
         m_dropped = 0;
         m_dropReported = false;
     }
@@ -204,6 +205,8 @@ public:
             m_read = (m_read + got) % m_data.size();
             m_size -= got;
             m_pulled += static_cast<std::int64_t>(got);
+            if (m_size == 0)
+                m_silenceAfter += count - got;
         }
         m_condition.notify_all();
     }
@@ -241,14 +244,18 @@ public:
                 m_data[(m_read + m_size + i) % m_data.size()] = samples[done + i];
             m_size += room;
             done += room;
+            m_silenceAfter = 0;
         }
         return done;
     }
-    // Waits until the callback has taken everything written.
+    // Waits until the device has played everything written: the callback took it, then as
+    // much silence as the stream buffers, which pushed the last sample out. A device's own
+    // drain at its stop cannot be relied on for that: ALSA's pulse plugin drops its tail.
     bool drain()
     {
         std::unique_lock lock(m_mutex);
-        return waitLocked(lock, [&] { return m_size == 0; }, false);
+        const std::size_t tail = samplesFor(m_latency + kCallbackPeriod);
+        return waitLocked(lock, [&] { return m_size == 0 && m_silenceAfter >= tail; }, false);
     }
 
 private:
@@ -344,6 +351,8 @@ private:
     double m_lateness { 0 };
     std::int64_t m_pulled { 0 };
     std::int64_t m_handed { 0 };
+    // Silence the callback played since the last sound written.
+    std::size_t m_silenceAfter { 0 };
     std::int64_t m_dropped { 0 };
     bool m_dropReported { false };
 };
