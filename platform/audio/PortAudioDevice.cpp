@@ -107,7 +107,7 @@ public:
     void configure(double latency)
     {
         std::lock_guard lock(m_mutex);
-        m_latency = std::max(latency, 0.0);
+        m_latency = latency >= 0 ? std::min(latency, kLongestInputRing) : 0.0;
         m_data.assign(std::max(samplesFor(kRingSeconds), samplesFor(4 * m_latency)), 0);
     }
     void reset()
