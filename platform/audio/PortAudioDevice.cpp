@@ -1,10 +1,12 @@
 #include "audio/PortAudioDevice.h"
 
 #include "foundation/Log.h"
+#include "foundation/StringFormat.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -49,20 +51,64 @@ private:
     int m_saved { -1 };
 };
 
-// A device that has not called back for this long is taken as lost.
-constexpr auto kSilentDeviceTimeout = std::chrono::seconds(1);
+using Clock = std::chrono::steady_clock;
+
+Clock::duration toDuration(double seconds)
+{
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+double secondsBetween(Clock::time_point from, Clock::time_point to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
+
+// Streams ask for a few tens of milliseconds of buffering in callbacks of about 10 ms, whatever
+// the device's defaults say (PortAudio's "high" default latency can be far longer).
+constexpr double kSuggestedLatency = 0.04;
+constexpr double kCallbackPeriod = 0.01;
+
+// A device is lost when its callbacks stop for this long beyond the buffering it has shown.
+constexpr double kGoneAfter = 1.0;
+// A sound server may first finish a block it began before the stream joined: PulseAudio's
+// idle sinks and sources run blocks of up to two seconds, so the callbacks after those that
+// filled the stream's buffer can come that late. A stream's silence counts only after that.
+constexpr double kServerBlock = 2.0;
+// Sound a device moved ahead of the clock covers the silence after it. The credit runs out a
+// little faster than the clock, so a card whose clock runs fast never builds it up.
+constexpr double kCreditDrain = 1.01;
+// The ring holds at least a second, and several times what the stream buffers. The input side
+// grows, up to this, to take what a server delivers at once.
+constexpr double kRingSeconds = 1.0;
+constexpr double kLongestInputRing = 10.0;
+// Captured sound is handed over no faster than the clock, give or take what a card's clock may
+// drift: a server that delivers ahead of time (a source rendering whole blocks at once) hands
+// over sound of moments after a stop, which the stop does not keep.
+constexpr double kClockDrift = 0.005;
+constexpr double kClockSlack = 0.01;
 
 // Samples between PortAudio's callback and a queue's audio thread. The callback side never
-// waits: it drops input that does not fit and plays silence for output that is missing or
-// paused. The audio-thread side waits for data or room, but never longer than a second after
-// the last callback: a device that stops calling back is lost.
+// waits: it plays silence for output that is missing or paused, and drops only input beyond
+// the longest ring. The audio-thread side waits for data or room, but not for a device that
+// has gone quiet: silence longer than what the device has shown it buffers (its reported
+// latency, what it delivered ahead, the latest it ever called back) plus a second is a loss.
 class Ring {
 public:
-    using Clock = std::chrono::steady_clock;
+    enum class Side { Input, Output };
 
-    explicit Ring(std::size_t capacity)
-        : m_data(capacity)
+    // samplesPerSecond: the stream's frame rate times its channels.
+    Ring(Side side, double samplesPerSecond)
+        : m_input(side == Side::Input)
+        , m_samplesPerSecond(std::max(samplesPerSecond, 1.0))
+        , m_data(samplesFor(kRingSeconds))
     {
+    }
+    // Once the stream is open, before it first starts: what it buffers, in seconds.
+    void configure(double latency)
+    {
+        std::lock_guard lock(m_mutex);
+        m_latency = latency >= 0 ? std::min(latency, kLongestInputRing) : 0.0;
+        m_data.assign(std::max(samplesFor(kRingSeconds), samplesFor(4 * m_latency)), 0);
     }
     void reset()
     {
@@ -70,8 +116,12 @@ public:
         m_read = m_size = 0;
         m_interrupted = m_ended = m_paused = false;
         m_failure.clear();
-        m_lastCallback = Clock::now();
-        m_pulled = 0;
+        m_started = m_lastCallback = Clock::now();
+        m_credit = m_lateness = 0;
+        m_pulled = m_handed = 0;
+        m_silenceAfter = 0;
+        m_dropped = 0;
+        m_dropReported = false;
     }
     void interrupt()
     {
@@ -81,11 +131,14 @@ public:
         }
         m_condition.notify_all();
     }
-    // Capture has ended: reads take what is left without waiting.
-    void end()
+    // Capture ended at time at: reads take what is left without waiting, up to what the clock
+    // allowed by then.
+    void end(Clock::time_point at)
     {
         {
             std::lock_guard lock(m_mutex);
+            if (m_input && !m_ended && m_failure.empty())
+                m_size = releasableLocked(at);
             m_ended = true;
         }
         m_condition.notify_all();
@@ -114,17 +167,29 @@ public:
         std::lock_guard lock(m_mutex);
         return m_pulled;
     }
+    // Input dropped because it did not fit, counted once: later calls give 0.
+    std::int64_t takeDropped()
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_dropReported || m_dropped == 0)
+            return 0;
+        m_dropReported = true;
+        return m_dropped;
+    }
 
     // Callback side.
     void push(const std::int16_t* samples, std::size_t count)
     {
         {
             std::lock_guard lock(m_mutex);
-            m_lastCallback = Clock::now();
-            count = std::min(count, m_data.size() - m_size);
-            for (std::size_t i = 0; i < count; ++i)
+            noteCallbackLocked(count);
+            if (m_size + count > m_data.size())
+                growLocked(m_size + count);
+            std::size_t fits = std::min(count, m_data.size() - m_size);
+            for (std::size_t i = 0; i < fits; ++i)
                 m_data[(m_read + m_size + i) % m_data.size()] = samples[i];
-            m_size += count;
+            m_size += fits;
+            m_dropped += static_cast<std::int64_t>(count - fits);
         }
         m_condition.notify_all();
     }
@@ -132,7 +197,7 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            m_lastCallback = Clock::now();
+            noteCallbackLocked(count);
             std::size_t got = m_paused ? 0 : std::min(count, m_size);
             for (std::size_t i = 0; i < got; ++i)
                 samples[i] = m_data[(m_read + i) % m_data.size()];
@@ -140,6 +205,8 @@ public:
             m_read = (m_read + got) % m_data.size();
             m_size -= got;
             m_pulled += static_cast<std::int64_t>(got);
+            if (m_size == 0)
+                m_silenceAfter += count - got;
         }
         m_condition.notify_all();
     }
@@ -151,13 +218,16 @@ public:
         std::size_t done = 0;
         while (done < count) {
             // Sound captured before a failure is still handed over.
-            if (!waitLocked(lock, [&] { return m_size > 0 || m_ended; }, true) || m_size == 0)
+            if (!waitLocked(lock, [&] { return releasableLocked(Clock::now()) > 0 || m_ended; }, true))
                 break;
-            std::size_t got = std::min(count - done, m_size);
+            std::size_t got = std::min(count - done, releasableLocked(Clock::now()));
+            if (got == 0)
+                break;
             for (std::size_t i = 0; i < got; ++i)
                 samples[done + i] = m_data[(m_read + i) % m_data.size()];
             m_read = (m_read + got) % m_data.size();
             m_size -= got;
+            m_handed += static_cast<std::int64_t>(got);
             done += got;
         }
         return done;
@@ -174,18 +244,69 @@ public:
                 m_data[(m_read + m_size + i) % m_data.size()] = samples[done + i];
             m_size += room;
             done += room;
+            m_silenceAfter = 0;
         }
         return done;
     }
-    // Waits until the callback has taken everything written.
+    // Waits until the device has played everything written: the callback took it, then as
+    // much silence as the stream buffers, which pushed the last sample out. A device's own
+    // drain at its stop cannot be relied on for that: ALSA's pulse plugin drops its tail.
     bool drain()
     {
         std::unique_lock lock(m_mutex);
-        return waitLocked(lock, [&] { return m_size == 0; }, false);
+        const std::size_t tail = samplesFor(m_latency + kCallbackPeriod);
+        return waitLocked(lock, [&] { return m_size == 0 && m_silenceAfter >= tail; }, false);
     }
 
 private:
-    // Waits for ready(); false when interrupted, failed, or the callbacks stopped coming.
+    std::size_t samplesFor(double seconds) const { return static_cast<std::size_t>(std::ceil(seconds * m_samplesPerSecond)); }
+
+    // What the device has shown of its buffering: how late this callback came beyond the
+    // sound the earlier ones moved, and the sound this one moves.
+    void noteCallbackLocked(std::size_t count)
+    {
+        const Clock::time_point now = Clock::now();
+        const double gap = secondsBetween(m_lastCallback, now);
+        m_lateness = std::max(m_lateness, gap - m_credit);
+        m_credit = std::min(std::max(m_credit - gap * kCreditDrain, 0.0) + static_cast<double>(count) / m_samplesPerSecond, kLongestInputRing);
+        m_lastCallback = now;
+    }
+    // The moment after which the device's silence means it is gone.
+    Clock::time_point deadlineLocked() const
+    {
+        const double allowance = kGoneAfter + m_latency + m_lateness;
+        return std::max(m_lastCallback + toDuration(m_credit + allowance), m_started + toDuration(kServerBlock + allowance));
+    }
+    // Input the audio thread may take at time now: everything once capture ended or failed,
+    // otherwise no more than the clock since the start allows.
+    std::size_t releasableLocked(Clock::time_point now) const
+    {
+        if (!m_input || m_ended || !m_failure.empty())
+            return m_size;
+        double allowed = (secondsBetween(m_started, now) * (1 + kClockDrift) + kClockSlack) * m_samplesPerSecond - static_cast<double>(m_handed);
+        return allowed <= 0 ? 0 : std::min(m_size, static_cast<std::size_t>(allowed));
+    }
+    // When the clock allows one more sample of input than was handed over.
+    Clock::time_point nextReleaseLocked() const
+    {
+        double seconds = (static_cast<double>(m_handed + 1) / m_samplesPerSecond - kClockSlack) / (1 + kClockDrift);
+        return m_started + toDuration(seconds);
+    }
+    // Grows the input side to hold needed samples, up to the longest ring. It happens in the
+    // callback, rarely (a server's first large delivery): cheaper than losing the sound.
+    void growLocked(std::size_t needed)
+    {
+        const std::size_t limit = samplesFor(kLongestInputRing);
+        if (!m_input || m_data.size() >= limit)
+            return;
+        std::vector<std::int16_t> grown(std::min(limit, std::max(needed, 2 * m_data.size())));
+        for (std::size_t i = 0; i < m_size; ++i)
+            grown[i] = m_data[(m_read + i) % m_data.size()];
+        m_data.swap(grown);
+        m_read = 0;
+    }
+
+    // Waits for ready(); false when interrupted, failed, or the device went quiet.
     // readyFirst: a failed ring still gives what is ready.
     template<typename Ready>
     bool waitLocked(std::unique_lock<std::mutex>& lock, Ready ready, bool readyFirst)
@@ -199,14 +320,20 @@ private:
                 return false;
             if (ready())
                 return true;
-            if (Clock::now() >= m_lastCallback + kSilentDeviceTimeout) {
-                m_failure = "no callback from the device for a second";
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point deadline = deadlineLocked();
+            if (now >= deadline) {
+                m_failure = foundation::format("no callback from the device for %.1f s", secondsBetween(m_lastCallback, now));
                 return false;
             }
-            m_condition.wait_until(lock, m_lastCallback + kSilentDeviceTimeout);
+            // Input held back by the clock is due before the deadline.
+            const bool held = m_input && m_size > 0 && !m_ended;
+            m_condition.wait_until(lock, held ? std::min(deadline, nextReleaseLocked()) : deadline);
         }
     }
 
+    const bool m_input;
+    const double m_samplesPerSecond;
     mutable std::mutex m_mutex;
     std::condition_variable m_condition;
     std::vector<std::int16_t> m_data;
@@ -216,8 +343,18 @@ private:
     bool m_ended { false };
     bool m_paused { false };
     std::string m_failure;
+    double m_latency { 0 };
+    Clock::time_point m_started { Clock::now() };
     Clock::time_point m_lastCallback { Clock::now() };
+    // Seconds of sound the device moved ahead of m_lastCallback, and the latest it came.
+    double m_credit { 0 };
+    double m_lateness { 0 };
     std::int64_t m_pulled { 0 };
+    std::int64_t m_handed { 0 };
+    // Silence the callback played since the last sound written.
+    std::size_t m_silenceAfter { 0 };
+    std::int64_t m_dropped { 0 };
+    bool m_dropReported { false };
 };
 
 std::string errorText(PaError error)
@@ -259,10 +396,11 @@ namespace {
 
 class PortAudioStream {
 public:
-    PortAudioStream(std::shared_ptr<PortAudioDevice> device, const StreamBasicDescription& format)
+    PortAudioStream(std::shared_ptr<PortAudioDevice> device, const StreamBasicDescription& format, bool input)
         : m_count(std::move(device))
+        , m_input(input)
         , m_channels(format.mChannelsPerFrame)
-        , m_ring(static_cast<std::size_t>(std::max(format.mSampleRate, 1.0)) * format.mChannelsPerFrame)
+        , m_ring(input ? Ring::Side::Input : Ring::Side::Output, format.mSampleRate * format.mChannelsPerFrame)
     {
     }
     ~PortAudioStream()
@@ -273,28 +411,28 @@ public:
             Pa_CloseStream(m_stream);
         }
     }
-    // Output goes to the default device unless another one is named.
-    Status open(const StreamBasicDescription& format, bool input, std::string* reason, PaDeviceIndex output = paNoDevice)
+    // Opens on device (the default one of its side when none is named), asking for a few tens
+    // of milliseconds of buffering; the ring is sized for what the stream then reports.
+    Status open(const StreamBasicDescription& format, std::string* reason, PaDeviceIndex device = paNoDevice)
     {
         QuietStandardError quiet;
-        PaDeviceIndex index = input ? Pa_GetDefaultInputDevice() : output != paNoDevice ? output : Pa_GetDefaultOutputDevice();
-        PaError error = paNoError;
-        if (!input && output != paNoDevice) {
-            const PaDeviceInfo* info = Pa_GetDeviceInfo(output);
-            PaStreamParameters parameters { output, static_cast<int>(m_channels), paInt16, info ? info->defaultLowOutputLatency : 0, nullptr };
-            error = Pa_OpenStream(&m_stream, nullptr, &parameters, format.mSampleRate, paFramesPerBufferUnspecified, paNoFlag,
-                &PortAudioStream::outputCallback, this);
-        } else {
-            error = Pa_OpenDefaultStream(&m_stream, input ? static_cast<int>(m_channels) : 0, input ? 0 : static_cast<int>(m_channels),
-                paInt16, format.mSampleRate, paFramesPerBufferUnspecified,
-                input ? &PortAudioStream::inputCallback : &PortAudioStream::outputCallback, this);
-        }
+        if (device == paNoDevice)
+            device = m_input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+        const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+        const double lowest = info ? (m_input ? info->defaultLowInputLatency : info->defaultLowOutputLatency) : 0;
+        PaStreamParameters parameters { device, static_cast<int>(m_channels), paInt16, std::max(kSuggestedLatency, lowest), nullptr };
+        const auto framesPerBuffer = static_cast<unsigned long>(std::max(64.0, std::round(format.mSampleRate * kCallbackPeriod)));
+        PaError error = Pa_OpenStream(&m_stream, m_input ? &parameters : nullptr, m_input ? nullptr : &parameters, format.mSampleRate,
+            framesPerBuffer, paNoFlag, m_input ? &PortAudioStream::inputCallback : &PortAudioStream::outputCallback, this);
         if (error != paNoError) {
             m_stream = nullptr;
             if (reason)
-                *reason = "'" + deviceName(index) + "': " + errorText(error);
+                *reason = "'" + deviceName(device) + "': " + errorText(error);
             return kQueueDeviceError;
         }
+        const PaStreamInfo* stream = Pa_GetStreamInfo(m_stream);
+        const double latency = stream ? (m_input ? stream->inputLatency : stream->outputLatency) : 0;
+        m_ring.configure(latency + static_cast<double>(framesPerBuffer) / format.mSampleRate);
         Pa_SetStreamFinishedCallback(m_stream, &PortAudioStream::finishedCallback);
         return noErr;
     }
@@ -311,10 +449,11 @@ public:
         }
         return noErr;
     }
-    // Input: no more callbacks, and what was captured stays readable. Output: playOut lets
-    // the device play what it holds; otherwise it is dropped.
+    // Input: no more callbacks, and what was captured up to now stays readable. Output:
+    // playOut lets the device play what it holds; otherwise it is dropped.
     void stop(bool playOut)
     {
+        const Clock::time_point now = Clock::now();
         m_stopping = true;
         if (Pa_IsStreamActive(m_stream) == 1) {
             QuietStandardError quiet;
@@ -323,7 +462,7 @@ public:
             else
                 Pa_AbortStream(m_stream);
         }
-        m_ring.end();
+        m_ring.end(now);
     }
     Ring& ring() { return m_ring; }
 
@@ -352,6 +491,7 @@ private:
     }
 
     PortAudioDevice::StreamCount m_count;
+    const bool m_input;
     std::uint32_t m_channels;
     Ring m_ring;
     PaStream* m_stream { nullptr };
@@ -370,7 +510,11 @@ public:
     void stop() override { m_stream->stop(false); }
     std::size_t read(std::int16_t* samples, std::size_t frames) override
     {
-        return m_stream->ring().read(samples, frames * m_channels) / m_channels;
+        std::size_t got = m_stream->ring().read(samples, frames * m_channels) / m_channels;
+        if (std::int64_t dropped = m_stream->ring().takeDropped())
+            foundation::logf("Dropped %lld samples of the microphone of PortAudio: it delivered more than %g s at once",
+                static_cast<long long>(dropped), kLongestInputRing);
+        return got;
     }
     void interrupt() override { m_stream->ring().interrupt(); }
     std::string failure() const override { return m_stream->ring().failure(); }
@@ -507,9 +651,9 @@ std::unique_ptr<Stream> openPortAudioStream(std::shared_ptr<PortAudioDevice> dev
     Status status = isLinearPCM16(format) ? noErr : kQueueUnsupportedFormatError;
     if (status != noErr && reason)
         *reason = "not 16-bit linear PCM";
-    auto stream = std::make_unique<PortAudioStream>(std::move(device), format);
+    auto stream = std::make_unique<PortAudioStream>(std::move(device), format, input);
     if (status == noErr)
-        status = stream->open(format, input, reason, output);
+        status = stream->open(format, reason, output);
     if (error)
         *error = status;
     if (status != noErr)

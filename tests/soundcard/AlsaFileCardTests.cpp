@@ -1,6 +1,9 @@
 // Real PortAudio on ALSA's "file" plugin over "null": everything the program plays is written
 // to a raw file, read back here. The null device takes sound as fast as it is given, so these
-// tests check what reaches the card, not its timing (the stand-in card's tests do that).
+// tests check what reaches the card, not its timing (the stand-in card's tests do that). The
+// capture side is a plain "null": the file plugin writes what it captures to its file as well,
+// so a microphone opened on it (the recording that follows the beep) would start the file
+// afresh and leave the beep looking silent.
 
 #include "AudioEngineTest.h"
 
@@ -39,12 +42,16 @@ protected:
         m_output = documentsPath() + "/card.raw";
         std::string config = documentsPath() + "/asound.conf";
         std::ofstream(config) << "pcm.!default {\n"
-                                 "    type file\n"
-                                 "    slave.pcm { type null }\n"
-                                 "    file \""
+                                 "    type asym\n"
+                                 "    playback.pcm {\n"
+                                 "        type file\n"
+                                 "        slave.pcm { type null }\n"
+                                 "        file \""
                               << m_output
                               << "\"\n"
-                                 "    format \"raw\"\n"
+                                 "        format \"raw\"\n"
+                                 "    }\n"
+                                 "    capture.pcm { type null }\n"
                                  "}\n";
         setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
         setenv("JACK_NO_START_SERVER", "1", 1);
@@ -85,8 +92,8 @@ public:
 
 TEST_F(AlsaFileCardTest, EverySampleOfTheSoundEffectsReachesTheCard)
 {
-    // Each play opens a stream, and the plugin starts its file afresh.
-    for (const char* name : { "beep", "save" }) {
+    // In the studio's order; each play opens a stream, and the plugin starts its file afresh.
+    for (const char* name : { "beep", "save", "crumple" }) {
         auto path = foundation::Bundle::main().pathForResource(name, "caf");
         auto sound = SoundEffect::soundEffectWithContentsOfFile(path);
         ASSERT_NE(sound, nullptr) << name;
@@ -96,6 +103,7 @@ TEST_F(AlsaFileCardTest, EverySampleOfTheSoundEffectsReachesTheCard)
         ASSERT_TRUE(runUntil([&] { return delegate->count == 1; }, 10.0)) << name;
         auto expected = readCAF(*path)->samples;
         std::erase(expected, std::int16_t { 0 });
+        ASSERT_GT(expected.size(), 4000u) << name;
         EXPECT_EQ(cardSound(), expected) << name << " was played whole before its completion";
     }
 }

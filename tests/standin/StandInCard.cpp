@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -24,6 +25,9 @@ struct Card {
     std::atomic<bool> present { true };
     std::atomic<int> initializations { 0 };
     std::atomic<std::uint64_t> failures { 0 };
+    double piece { 0 };
+    bool ahead { false };
+    double firstDelay { 0 };
 };
 
 Card& card()
@@ -51,14 +55,29 @@ struct Stream {
     std::condition_variable condition;
     bool stopRequested { false };
     std::atomic<bool> active { false };
+    unsigned long period { kPeriod };
+    PaStreamInfo info {};
+    double piece { 0 };
+    bool ahead { false };
+    double firstDelay { 0 };
+
+    // When the callback of period n (from 1) is due, in seconds after the start.
+    double dueAt(std::uint64_t n) const
+    {
+        const double length = double(period) / rate;
+        double due = double(n) * length;
+        if (piece > 0)
+            due = ahead ? std::floor(double(n - 1) * length / piece + 1e-9) * piece : std::ceil(due / piece - 1e-9) * piece;
+        return n > 1 ? due + firstDelay : due;
+    }
 
     void run(std::uint64_t failuresAtStart)
     {
         using Clock = std::chrono::steady_clock;
-        std::vector<std::int16_t> samples(kPeriod * static_cast<std::size_t>(channels));
+        std::vector<std::int16_t> samples(period * static_cast<std::size_t>(channels));
         auto origin = Clock::now();
-        for (std::uint64_t period = 1;; ++period) {
-            auto due = origin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(period * kPeriod) / rate));
+        for (std::uint64_t n = 1;; ++n) {
+            auto due = origin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(dueAt(n)));
             {
                 std::unique_lock lock(mutex);
                 if (condition.wait_until(lock, due, [&] { return stopRequested; }))
@@ -72,17 +91,17 @@ struct Stream {
             if (input) {
                 {
                     std::lock_guard lock(card().mutex);
-                    for (unsigned long f = 0; f < kPeriod; ++f) {
+                    for (unsigned long f = 0; f < period; ++f) {
                         std::int16_t value = card().microphone ? card().microphone(card().captured + static_cast<std::int64_t>(f)) : 0;
                         for (int c = 0; c < channels; ++c)
                             samples[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = value;
                     }
-                    card().captured += kPeriod;
+                    card().captured += static_cast<std::int64_t>(period);
                 }
-                result = callback(samples.data(), nullptr, kPeriod, nullptr, 0, userData);
+                result = callback(samples.data(), nullptr, period, nullptr, 0, userData);
             } else {
                 std::fill(samples.begin(), samples.end(), 0);
-                result = callback(nullptr, samples.data(), kPeriod, nullptr, 0, userData);
+                result = callback(nullptr, samples.data(), period, nullptr, 0, userData);
                 std::lock_guard lock(card().mutex);
                 auto& sink = earpiece ? card().playedOnEarpiece : card().played;
                 sink.insert(sink.end(), samples.begin(), samples.end());
@@ -108,6 +127,22 @@ void StandInCard::reset()
     card().stalled = false;
     card().present = true;
     card().initializations = 0;
+    card().piece = 0;
+    card().ahead = false;
+    card().firstDelay = 0;
+}
+
+void StandInCard::callBackInPieces(double seconds, bool ahead)
+{
+    std::lock_guard lock(card().mutex);
+    card().piece = seconds;
+    card().ahead = ahead;
+}
+
+void StandInCard::delayAfterFirstCallback(double seconds)
+{
+    std::lock_guard lock(card().mutex);
+    card().firstDelay = seconds;
 }
 
 void StandInCard::refuseStreams(PaError error)
@@ -226,8 +261,8 @@ const PaDeviceInfo* Pa_GetDeviceInfo(PaDeviceIndex device)
 
 namespace standin {
 
-PaError openStream(PaStream** stream, bool input, int channels, PaDeviceIndex device, double sampleRate, PaStreamCallback* streamCallback,
-    void* userData)
+PaError openStream(PaStream** stream, bool input, int channels, PaDeviceIndex device, double sampleRate, unsigned long framesPerBuffer,
+    double latency, PaStreamCallback* streamCallback, void* userData)
 {
     {
         std::lock_guard lock(card().mutex);
@@ -245,27 +280,37 @@ PaError openStream(PaStream** stream, bool input, int channels, PaDeviceIndex de
     opened->rate = sampleRate;
     opened->callback = streamCallback;
     opened->userData = userData;
+    if (framesPerBuffer != paFramesPerBufferUnspecified)
+        opened->period = framesPerBuffer;
+    opened->info.structVersion = 1;
+    opened->info.sampleRate = sampleRate;
+    {
+        std::lock_guard lock(card().mutex);
+        opened->piece = card().piece;
+        opened->ahead = card().ahead;
+        opened->firstDelay = card().firstDelay;
+    }
+    // An output device cannot take more at once than it buffers.
+    (input ? opened->info.inputLatency : opened->info.outputLatency) = input ? latency : std::max(latency, opened->piece);
     *stream = opened;
     return paNoError;
 }
 
 } // namespace standin
 
-PaError Pa_OpenDefaultStream(PaStream** stream, int numInputChannels, int numOutputChannels, PaSampleFormat, double sampleRate,
-    unsigned long, PaStreamCallback* streamCallback, void* userData)
-{
-    const bool input = numInputChannels > 0;
-    return standin::openStream(stream, input, input ? numInputChannels : numOutputChannels, input ? 0 : 1, sampleRate, streamCallback, userData);
-}
-
 PaError Pa_OpenStream(PaStream** stream, const PaStreamParameters* inputParameters, const PaStreamParameters* outputParameters,
-    double sampleRate, unsigned long, PaStreamFlags, PaStreamCallback* streamCallback, void* userData)
+    double sampleRate, unsigned long framesPerBuffer, PaStreamFlags, PaStreamCallback* streamCallback, void* userData)
 {
     const PaStreamParameters* parameters = inputParameters ? inputParameters : outputParameters;
-    if (!parameters)
+    if (!parameters || parameters->device == paNoDevice)
         return paInvalidDevice;
-    return standin::openStream(stream, inputParameters != nullptr, parameters->channelCount, parameters->device, sampleRate, streamCallback,
-        userData);
+    return standin::openStream(stream, inputParameters != nullptr, parameters->channelCount, parameters->device, sampleRate, framesPerBuffer,
+        parameters->suggestedLatency, streamCallback, userData);
+}
+
+const PaStreamInfo* Pa_GetStreamInfo(PaStream* stream)
+{
+    return &static_cast<Stream*>(stream)->info;
 }
 
 PaError Pa_SetStreamFinishedCallback(PaStream* stream, PaStreamFinishedCallback* callback)
