@@ -26,6 +26,7 @@
 #include "ui/Label.h"
 #include "ui/Slider.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -38,8 +39,10 @@ constexpr float kPlaybackPanelRise = 60;
 constexpr float kTitlePanelRise = 226;
 constexpr double kPanelSlideDuration = 0.6;
 constexpr double kTitlePanelSlideDuration = 0.3;
-// How often a recording whose row a full disk refused is written again.
-constexpr double kFileRetryInterval = 2.0;
+// When a recording whose row a full disk refused is written again: after 2 s, then after
+// twice as long each time, at most every 30 s.
+constexpr double kFirstFileRetryDelay = 2.0;
+constexpr double kLastFileRetryDelay = 30.0;
 
 // Alert button indices.
 constexpr int kAlertYes = 1;
@@ -792,19 +795,31 @@ void RecordingStudioViewController::finishRecordingAfterWriteFailure()
 void RecordingStudioViewController::fileWhenPossible(const std::shared_ptr<Recording>& recording)
 {
     m_unfiledRecording = recording;
+    m_fileRetryDelay = kFirstFileRetryDelay;
+    scheduleFileRetry();
+}
+
+void RecordingStudioViewController::scheduleFileRetry()
+{
     if (m_fileRetryTimer)
+        m_fileRetryTimer->invalidate();
+    m_fileRetryTimer = foundation::RunLoop::main().scheduleTimer(m_fileRetryDelay, false, [this](foundation::Timer&) { retryFiling(); });
+}
+
+void RecordingStudioViewController::retryFiling()
+{
+    m_fileRetryTimer.reset();
+    // Written meanwhile (a save, a delete) or gone: nothing left to do.
+    auto unfiled = m_unfiledRecording.lock();
+    if (unfiled && unfiled->isDirty() && unfiled->location() != 0)
+        unfiled->save();
+    if (!unfiled || !unfiled->isDirty() || unfiled->location() == 0) {
+        m_unfiledRecording.reset();
         return;
-    m_fileRetryTimer = foundation::RunLoop::main().scheduleTimer(kFileRetryInterval, true, [this](foundation::Timer& timer) {
-        // Written meanwhile (a save, a delete, the retry itself) or gone: nothing left to do.
-        auto unfiled = m_unfiledRecording.lock();
-        if (unfiled && unfiled->isDirty() && unfiled->location() != 0)
-            unfiled->save();
-        if (!unfiled || !unfiled->isDirty() || unfiled->location() == 0) {
-            timer.invalidate();
-            m_fileRetryTimer.reset();
-            m_unfiledRecording.reset();
-        }
-    });
+    }
+    // Each refused write is logged: a disk that stays full is asked less and less often.
+    m_fileRetryDelay = std::min(m_fileRetryDelay * 2, kLastFileRetryDelay);
+    scheduleFileRetry();
 }
 
 void RecordingStudioViewController::showRecordingFailedAlert()

@@ -389,9 +389,12 @@ private:
     void showRecordingFailedAlert();
     /// An alert with the texts of the two keys and an OK button.
     void showAlert(const char* titleKey, const char* messageKey);
-    /// Writes recording again every few seconds until its row is written (a full disk
-    /// refused it), so that it reaches the lists without a Save or a restart.
+    /// Writes recording again after a few seconds, and less often the longer it takes, until
+    /// its row is written (a full disk refused it), so that it reaches the lists without a Save
+    /// or a restart.
     void fileWhenPossible(const std::shared_ptr<Recording>& recording);
+    void scheduleFileRetry();
+    void retryFiling();
     /// An alert with the title key's text and the message key's text as a format filled with
     /// the current recording's title.
     void showAlertNamingRecording(const char* titleKey, const char* messageKey);
@@ -447,6 +450,7 @@ private:
     std::weak_ptr<ui::AlertView> m_alert;
     std::shared_ptr<foundation::Timer> m_fileRetryTimer;
     std::weak_ptr<Recording> m_unfiledRecording;
+    double m_fileRetryDelay { 0 };
 
     std::shared_ptr<SoundEffect> m_beepSound;
     std::shared_ptr<SoundEffect> m_crumpleSound;
