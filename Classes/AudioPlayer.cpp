@@ -3,16 +3,39 @@
 #include "HelperMethods.h"
 
 #include "audio/Session.h"
+#include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 #include "foundation/UserDefaults.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
 constexpr std::uint32_t kMaxBufferSize = 0x10000;
 constexpr std::uint32_t kMinBufferSize = 0x1000;
+
+// Why a recording's file does not play, in words for the log.
+std::string playbackFailureReason(audio::Status status, const std::optional<std::string>& path)
+{
+    struct stat info {};
+    switch (status) {
+    case audio::kFileNotFoundError:
+        return path ? "it is missing" : "it is not a valid audio file name";
+    case audio::kFileInvalidFileError:
+        if (path && ::lstat(path->c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
+            return S_ISDIR(info.st_mode) ? "a folder stands at its path" : "something other than a file stands at its path";
+        return "it is not a readable recording";
+    case audio::kFilePermissionsError:
+        return "it may not be read";
+    case audio::kFileUnsupportedDataFormatError:
+    case audio::kQueueUnsupportedFormatError:
+        return "its sound is of a format that cannot be played";
+    default:
+        return "no sound output could be opened for it";
+    }
+}
 
 } // namespace
 
@@ -43,14 +66,18 @@ void AudioPlayer::playFromFileStartingAtPosition(const std::string& audioFileNam
     setupAudioQueueBuffers(startSeconds);
     if (queueObject())
         queueObject()->start();
+    if (m_playbackFailure != audio::noErr)
+        foundation::logf("Cannot play the audio file \"%s\": %s.", audioFileName.c_str(),
+            playbackFailureReason(m_playbackFailure, audioFileURL()).c_str());
 }
 
 void AudioPlayer::openPlaybackFile()
 {
     std::shared_ptr<audio::File> file;
     audio::StreamBasicDescription format;
+    m_playbackFailure = audio::kFileNotFoundError;
     if (audioFileURL())
-        audio::File::open(*audioFileURL(), audio::FilePermission::Read, audio::kFileCAFType, &file);
+        m_playbackFailure = audio::File::open(*audioFileURL(), audio::FilePermission::Read, audio::kFileCAFType, &file);
     if (file)
         file->getProperty(audio::FileProperty::DataFormat, format);
     setAudioFileID(file);
@@ -61,8 +88,14 @@ void AudioPlayer::setupPlaybackAudioQueueObject()
 {
     std::shared_ptr<audio::Queue> queue;
     // "earpiece" plays there where the device has one; elsewhere both modes use the speaker.
-    audio::Queue::newOutput(audioFormat(), [this](audio::Queue& q, audio::Buffer* buffer) { playbackCallback(&q, buffer); },
-        &foundation::RunLoop::main(), &queue, speakerMode() ? audio::OutputRoute::Default : audio::OutputRoute::Earpiece);
+    // Without a file there is nothing to play, and no queue is asked of the device.
+    if (audioFileID()) {
+        audio::Status made = audio::Queue::newOutput(audioFormat(),
+            [this](audio::Queue& q, audio::Buffer* buffer) { playbackCallback(&q, buffer); }, &foundation::RunLoop::main(), &queue,
+            speakerMode() ? audio::OutputRoute::Default : audio::OutputRoute::Earpiece);
+        if (made != audio::noErr)
+            m_playbackFailure = made;
+    }
     setQueueObject(queue);
     audioQueueWillStart();
     if (!queueObject())

@@ -17,9 +17,15 @@ public:
     AudioPlayer() = default;
     ~AudioPlayer() override;
 
-    /// Plays the named file from startSeconds. A file that cannot be opened leaves an empty
-    /// format and nothing plays; a start at or past the end posts will-stop at once.
+    /// Plays the named file from startSeconds. A file that cannot be opened (missing, not a
+    /// recording, or not a regular file: a named pipe there is never waited on) leaves an
+    /// empty format and nothing plays, with a log line; so does a sound the device refuses. A
+    /// start at or past the end posts will-stop at once.
     void playFromFileStartingAtPosition(const std::string& audioFileName, double startSeconds);
+    /// Why the last start made no queue: the file's status (kFileNotFoundError,
+    /// kFileInvalidFileError, ...) or the queue's when the device refused the sound; noErr
+    /// when it plays.
+    audio::Status playbackFailure() const { return m_playbackFailure; }
     /// Marks the stop as the user's, then stops as the base does.
     void stop() override;
     /// Seconds: the sound heard so far from the start position, to within one device period
@@ -60,4 +66,5 @@ private:
     bool m_donePlayingFile { false };
     bool m_stopping { false };
     std::int64_t m_firstPacket { 0 };
+    audio::Status m_playbackFailure { audio::noErr };
 };

@@ -8,6 +8,7 @@
 #include "foundation/StringFormat.h"
 #include "foundation/UserDefaults.h"
 
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -33,8 +34,32 @@ std::string fileFailure(audio::Status status, const audio::StreamBasicDescriptio
     case audio::kFileInvalidFileError:
         return "not a readable audio file";
     default:
-        return foundation::format("error %d", static_cast<int>(status));
+        return foundation::format("the file could not be written (error %d)", static_cast<int>(status));
     }
+}
+
+// What stands at a recording's path when it is not a regular file: a link or a special file
+// is never written through. Empty when a regular file or nothing is there.
+std::string foreignEntry(const std::string& path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    if (S_ISLNK(info.st_mode))
+        return "a link stands at its path";
+    if (S_ISDIR(info.st_mode))
+        return "a folder stands at its path";
+    return "something other than a file stands at its path";
+}
+
+// The reason for a file that could not be opened or made, in words for the log.
+std::string openFailure(audio::Status status, const std::string& path, const audio::StreamBasicDescription& format)
+{
+    if (status == audio::kFileInvalidFileError) {
+        if (auto entry = foreignEntry(path); !entry.empty())
+            return entry;
+    }
+    return fileFailure(status, format);
 }
 
 // Appended samples land in the file as they are only in a mono file of 16-bit samples.
@@ -61,6 +86,9 @@ bool AudioRecorder::canAppendToFile(const std::string& audioFileName)
     auto path = HelperMethods::audioFileURL(audioFileName);
     if (!path)
         return false;
+    // Appending through a link would write outside the documents folder.
+    if (!foreignEntry(*path).empty())
+        return false;
     repairBeforeAppending(*path, audioFileName);
     std::shared_ptr<audio::File> file;
     audio::Status status = audio::File::open(*path, audio::FilePermission::Read, audio::kFileCAFType, &file);
@@ -83,6 +111,7 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
     closeAudioFile();
     m_recordMode = mode;
     m_writeFailed = false;
+    m_writeFailure = audio::noErr;
 
     std::uint32_t category = audio::kSessionCategoryRecordAudio;
     audio::Session::shared().setProperty(audio::SessionProperty::AudioCategory, sizeof category, &category);
@@ -168,7 +197,8 @@ void AudioRecorder::setupRecording(RecordMode mode)
         } else if (status != audio::kFileNotFoundError) {
             // Replacing a file that is there but cannot take our samples would lose its sound.
             foundation::logf("Cannot append to the audio file \"%s\" (%s); it is kept as it is.", audioFileName().c_str(),
-                status == audio::kFileUnsupportedDataFormatError ? "it holds sound of another format" : fileFailure(status, audioFormat()).c_str());
+                status == audio::kFileUnsupportedDataFormatError ? "it holds sound of another format"
+                                                                 : openFailure(status, *audioFileURL(), audioFormat()).c_str());
             file.reset();
             kept = true;
         }
@@ -179,7 +209,8 @@ void AudioRecorder::setupRecording(RecordMode mode)
         if (audioFileURL())
             status = audio::File::create(*audioFileURL(), audio::kFileCAFType, audioFormat(), audio::kFileFlagsEraseFile, &file);
         if (!file && queueObject())
-            foundation::logf("Cannot record into the audio file \"%s\": %s", audioFileName().c_str(), fileFailure(status, audioFormat()).c_str());
+            foundation::logf("Cannot record into the audio file \"%s\": %s", audioFileName().c_str(),
+                audioFileURL() ? openFailure(status, *audioFileURL(), audioFormat()).c_str() : fileFailure(status, audioFormat()).c_str());
     }
     m_packetsAtLastSync = startingPacketNumber();
     setAudioFileID(file);
@@ -210,6 +241,10 @@ void AudioRecorder::copyEncoderMagicCookieToFileFromQueue(audio::File* file, aud
 void AudioRecorder::recordingCallback(audio::Queue& queue, audio::Buffer* buffer, std::uint32_t numPackets,
     const audio::PacketDescription* packetDescriptions)
 {
+    // After a failed write nothing more goes in, not even what the stop hands over: sound
+    // after a gap would no longer follow what came before it.
+    if (m_writeFailed)
+        numPackets = 0;
     if (numPackets > 0) {
         // What could not be written is not recorded time: n becomes the packets written.
         if (const auto& file = audioFileID()) {
@@ -235,9 +270,11 @@ void AudioRecorder::recordingCallback(audio::Queue& queue, audio::Buffer* buffer
 // Service thread: the stop itself belongs to the main thread, where the studio hears of it.
 void AudioRecorder::writeDidFail(audio::Status status)
 {
-    if (m_writeFailed.exchange(true))
+    // Only this thread sets them while the queue runs; the reason is there before the flag.
+    if (m_writeFailed)
         return;
     m_writeFailure = status;
+    m_writeFailed = true;
     foundation::RunLoop::main().post([weak = weak_from_this()] {
         if (auto self = std::static_pointer_cast<AudioRecorder>(weak.lock()))
             self->stopAfterWriteFailure();

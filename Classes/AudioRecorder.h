@@ -40,11 +40,14 @@ public:
     std::int32_t bufferSize() const { return m_bufferSize; }
     /// Whether recording may append to the named file. A header that a killed writer left
     /// stale or open-ended is mended first. A missing file may be appended to (it is created);
-    /// one that is not a readable mono file of 16-bit little-endian samples may not.
+    /// one that is not a readable mono file of 16-bit little-endian samples may not, nor a
+    /// link or anything but a regular file at the path (nothing is written through a link).
     static bool canAppendToFile(const std::string& audioFileName);
     /// Whether a write into the file failed (a full disk) during the current recording. The
     /// recorder then stops itself on the main run loop, keeping what was written.
     bool writeFailed() const { return m_writeFailed.load(); }
+    /// Why the write failed (kFileDiskFullError for a full disk); noErr while none did.
+    audio::Status writeFailure() const { return m_writeFailure.load(); }
 
     void setupAudioFormat();
     void setupRecording(RecordMode mode);

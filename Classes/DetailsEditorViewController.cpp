@@ -215,7 +215,8 @@ void DetailsEditorViewController::showPhoto()
     RecordingImage bytes = m_currentRecording->image();
     if (bytes != m_shownPhotoBytes) {
         m_shownPhotoBytes = bytes;
-        m_shownPhoto = bytes ? gfx::Image::fromPNGData(*bytes) : nullptr;
+        // At most the zoomed photo's pixels, whatever size it was stored at.
+        m_shownPhoto = Recording::photoImage(bytes);
     }
     // Bytes that do not decode show as no photo; they stay stored, so the menu still offers
     // to delete them.

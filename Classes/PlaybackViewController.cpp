@@ -15,6 +15,7 @@
 #include "foundation/RunLoop.h"
 #include "foundation/StringFormat.h"
 #include "graphics/Image.h"
+#include "ui/AlertView.h"
 #include "ui/Appearance.h"
 #include "ui/Application.h"
 #include "ui/BarButtonItem.h"
@@ -242,9 +243,14 @@ void PlaybackViewController::refreshDisplayedRecording()
         return;
     Recording& recording = *m_currentRecording;
 
-    std::shared_ptr<gfx::Image> photo;
-    if (RecordingImage png = recording.image())
-        photo = gfx::Image::fromPNGData(*png);
+    // At most the zoomed photo's pixels, whatever size it was stored at; shown again, the
+    // screen keeps the picture it decoded.
+    RecordingImage bytes = recording.image();
+    if (bytes != m_photoBytes) {
+        m_photoBytes = bytes;
+        m_photo = Recording::photoImage(bytes);
+    }
+    const std::shared_ptr<gfx::Image>& photo = m_photo;
     m_recordingImageButton->setBackgroundImageForState(photo ? photo : ui::imageNamed("recording_symbol_normal.png"), ui::ControlStateNormal);
     m_recordingImageButton->setShowsTouchWhenHighlighted(photo != nullptr);
 
@@ -297,7 +303,24 @@ void PlaybackViewController::playFrom(double seconds)
     m_audioPlayer->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), seconds);
     m_playbackPositionAdjustedWhilePaused = false;
     // A file that cannot be played makes no queue: the button must not claim it plays.
-    showPlayPauseImage(m_audioPlayer->queueObject() ? "pause.png" : "play.png");
+    const bool plays = m_audioPlayer->queueObject() != nullptr;
+    showPlayPauseImage(plays ? "pause.png" : "play.png");
+    if (!plays)
+        showCannotPlayAlert();
+}
+
+void PlaybackViewController::showCannotPlayAlert()
+{
+    // One alert at a time, however often play is pressed meanwhile.
+    if (auto shown = m_alert.lock(); shown && shown->isVisible())
+        return;
+    // The sound output refusing it is no fault of the memo's file.
+    const bool device = m_audioPlayer->playbackFailure() == audio::kQueueDeviceError;
+    auto alert = std::make_shared<ui::AlertView>(text("Playback Failed Prompt Title"),
+        foundation::formatWithString(text(device ? "Playback Unavailable Prompt" : "Playback Failed Prompt"), m_currentRecording->title()),
+        nullptr, text("OK"));
+    m_alert = alert;
+    alert->show();
 }
 
 void PlaybackViewController::playCurrentRecordingFromBeginning()

@@ -4,13 +4,19 @@
 #include "ui/MediaPlayer.h"
 #include "ui/ViewController.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class AudioPlayer;
 class ControlPanelView;
 class Recording;
 class RecordingDataSource;
+
+namespace gfx {
+class Image;
+}
 
 namespace foundation {
 class Notification;
@@ -18,6 +24,7 @@ class Timer;
 }
 
 namespace ui {
+class AlertView;
 class Button;
 class Label;
 class Slider;
@@ -131,8 +138,10 @@ private:
     void playerDidStart(const foundation::Notification&);
     void playerDidStop(const foundation::Notification&);
     void transitionDidStop(const std::string& animationID, bool finished, void* context);
-    /// Starts the player at seconds and shows what the button now does.
+    /// Starts the player at seconds and shows what the button now does; a memo that does not
+    /// play says so in an alert.
     void playFrom(double seconds);
+    void showCannotPlayAlert();
     bool stepTo(const std::shared_ptr<Recording>& recording, ui::ViewAnimationTransition transition);
     void showSpeakerMode(bool speaker);
     void showPlayPauseImage(const char* image);
@@ -160,7 +169,11 @@ private:
     std::shared_ptr<ui::Button> m_playPauseButton;
     std::shared_ptr<ui::Button> m_skipForwardButton;
     std::shared_ptr<ui::Button> m_skipBackButton;
+    /// The photo last shown and its decoded picture.
+    std::shared_ptr<const std::vector<std::uint8_t>> m_photoBytes;
+    std::shared_ptr<gfx::Image> m_photo;
     bool m_playbackPositionAdjustedWhilePaused { false };
     std::shared_ptr<foundation::Timer> m_timer;
     gfx::AffineTransform m_scaledImageTransform;
+    std::weak_ptr<ui::AlertView> m_alert;
 };

@@ -155,6 +155,13 @@ RecordingImage Recording::imageDataForPhoto(const gfx::Image& photo)
     return std::make_shared<const std::vector<std::uint8_t>>(std::move(png));
 }
 
+std::shared_ptr<gfx::Image> Recording::photoImage(const RecordingImage& bytes, int maxPixelSide)
+{
+    if (!bytes || bytes->empty())
+        return nullptr;
+    return gfx::Image::fromDataFitting(*bytes, std::clamp(maxPixelSide, 1, kMaxPhotoPixelSide), gfx::Image::Fit::Inside);
+}
+
 void Recording::loadImage()
 {
     if (!prepareCached(m_database, image_load_statement, "SELECT image FROM recordings WHERE pk=?",

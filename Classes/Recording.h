@@ -90,6 +90,11 @@ public:
     /// The largest photo any screen shows: the playback screen's zoomed photo, 320 points
     /// wide, at 2x. A larger one would only make every row with a photo heavier.
     static constexpr int kMaxPhotoPixelSide = 640;
+    /// A stored photo as a picture whose longer side has at most maxPixelSide pixels (and never
+    /// more than kMaxPhotoPixelSide): decoded straight at that size whatever size it was stored
+    /// at, so a photo stored large costs only what is shown. Null for no photo or bytes that do
+    /// not decode.
+    static std::shared_ptr<gfx::Image> photoImage(const RecordingImage& bytes, int maxPixelSide = kMaxPhotoPixelSide);
 
     /// Writes the row when the record is dirty and filed (location 1 or 2); an unfiled record
     /// is never written and stays dirty. An empty title first becomes the library's next free

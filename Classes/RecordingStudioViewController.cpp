@@ -26,6 +26,7 @@
 #include "ui/Label.h"
 #include "ui/Slider.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -38,6 +39,10 @@ constexpr float kPlaybackPanelRise = 60;
 constexpr float kTitlePanelRise = 226;
 constexpr double kPanelSlideDuration = 0.6;
 constexpr double kTitlePanelSlideDuration = 0.3;
+// When a recording whose row a full disk refused is written again: after 2 s, then after
+// twice as long each time, at most every 30 s.
+constexpr double kFirstFileRetryDelay = 2.0;
+constexpr double kLastFileRetryDelay = 30.0;
 
 // Alert button indices.
 constexpr int kAlertYes = 1;
@@ -151,6 +156,8 @@ RecordingStudioViewController::~RecordingStudioViewController()
     foundation::NotificationCenter::defaultCenter().removeObserver(this);
     stopRecordTimer();
     stopPlaybackTimer();
+    if (m_fileRetryTimer)
+        m_fileRetryTimer->invalidate();
     if (m_titleTextField)
         m_titleTextField->setDelegate(nullptr);
     if (auto alert = m_alert.lock())
@@ -774,7 +781,45 @@ void RecordingStudioViewController::finishRecordingAfterWriteFailure()
         m_currentRecording->setLocation(kLocationMyRecordings);
         m_currentRecording->save();
     }
-    showAlert("Recording Stopped Prompt Title", "Recording Stopped Prompt");
+    const bool diskFull = m_recorder && m_recorder->writeFailure() == audio::kFileDiskFullError;
+    // The alert says the memo is in My Recordings only once its row says so; a full disk may
+    // refuse the row too, and then the memo is filed as soon as the database takes it.
+    if (m_currentRecording && m_currentRecording->isDirty()) {
+        fileWhenPossible(m_currentRecording);
+        showAlert("Recording Stopped Prompt Title", diskFull ? "Recording Not Filed Disk Full Prompt" : "Recording Not Filed Prompt");
+    } else {
+        showAlert("Recording Stopped Prompt Title", diskFull ? "Recording Stopped Disk Full Prompt" : "Recording Stopped Prompt");
+    }
+}
+
+void RecordingStudioViewController::fileWhenPossible(const std::shared_ptr<Recording>& recording)
+{
+    m_unfiledRecording = recording;
+    m_fileRetryDelay = kFirstFileRetryDelay;
+    scheduleFileRetry();
+}
+
+void RecordingStudioViewController::scheduleFileRetry()
+{
+    if (m_fileRetryTimer)
+        m_fileRetryTimer->invalidate();
+    m_fileRetryTimer = foundation::RunLoop::main().scheduleTimer(m_fileRetryDelay, false, [this](foundation::Timer&) { retryFiling(); });
+}
+
+void RecordingStudioViewController::retryFiling()
+{
+    m_fileRetryTimer.reset();
+    // Written meanwhile (a save, a delete) or gone: nothing left to do.
+    auto unfiled = m_unfiledRecording.lock();
+    if (unfiled && unfiled->isDirty() && unfiled->location() != 0)
+        unfiled->save();
+    if (!unfiled || !unfiled->isDirty() || unfiled->location() == 0) {
+        m_unfiledRecording.reset();
+        return;
+    }
+    // Each refused write is logged: a disk that stays full is asked less and less often.
+    m_fileRetryDelay = std::min(m_fileRetryDelay * 2, kLastFileRetryDelay);
+    scheduleFileRetry();
 }
 
 void RecordingStudioViewController::showRecordingFailedAlert()
@@ -785,6 +830,13 @@ void RecordingStudioViewController::showRecordingFailedAlert()
 void RecordingStudioViewController::showAlert(const char* titleKey, const char* messageKey)
 {
     auto alert = std::make_shared<ui::AlertView>(text(titleKey), text(messageKey), nullptr, text("OK"));
+    alert->show();
+}
+
+void RecordingStudioViewController::showAlertNamingRecording(const char* titleKey, const char* messageKey)
+{
+    const std::string title = m_currentRecording ? m_currentRecording->title() : std::string();
+    auto alert = std::make_shared<ui::AlertView>(text(titleKey), foundation::formatWithString(text(messageKey), title), nullptr, text("OK"));
     alert->show();
 }
 
@@ -838,8 +890,13 @@ void RecordingStudioViewController::playFrom(double seconds)
         makePlayer();
     // Every start plays; a place marked while paused is used up by it.
     m_playbackPositionAdjustedWhilePaused = false;
-    if (m_currentRecording)
-        m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), seconds);
+    if (!m_currentRecording)
+        return;
+    m_player->playFromFileStartingAtPosition(m_currentRecording->audioFileName(), seconds);
+    // No queue: the file is gone or damaged (the player logged why), or the output refused it.
+    if (!m_player->queueObject())
+        showAlertNamingRecording("Playback Failed Prompt Title",
+            m_player->playbackFailure() == audio::kQueueDeviceError ? "Playback Unavailable Prompt" : "Playback Failed Prompt");
 }
 
 void RecordingStudioViewController::pauseOrResumePlayback()
@@ -849,6 +906,11 @@ void RecordingStudioViewController::pauseOrResumePlayback()
             playFrom(double(m_playbackSlider->value()));
         else
             m_player->resume();
+        // A restart that does not play gives no did-stop: go back at once.
+        if (!playerActive()) {
+            finishPlayback();
+            return;
+        }
         setPlayingPrompt();
         setImage(*m_playPauseButton, "pause.png");
     } else {
@@ -869,8 +931,11 @@ void RecordingStudioViewController::beginSeek()
 void RecordingStudioViewController::endSeek()
 {
     // Paused, the new place waits for the next play press.
-    if (!m_playbackPositionAdjustedWhilePaused)
-        playFrom(double(m_playbackSlider->value()));
+    if (m_playbackPositionAdjustedWhilePaused)
+        return;
+    playFrom(double(m_playbackSlider->value()));
+    if (!playerActive())
+        finishPlayback();
 }
 
 void RecordingStudioViewController::stopPlayer()

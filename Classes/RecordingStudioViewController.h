@@ -380,7 +380,8 @@ private:
     /// Turns the carousel to view; a turn that has to move marks the carousel turning until
     /// its end is reported.
     void turnTo(const std::shared_ptr<ui::View>& view, CarouselRotationStyle style);
-    /// Plays the current recording from seconds in the studio's player (made when needed).
+    /// Plays the current recording from seconds in the studio's player (made when needed); a
+    /// recording whose file does not play says so in an alert naming it.
     void playFrom(double seconds);
     /// The recorder that the studio starts or continues; made when an interruption released it.
     AudioRecorder& ensureRecorder();
@@ -390,6 +391,15 @@ private:
     void showRecordingFailedAlert();
     /// An alert with the texts of the two keys and an OK button.
     void showAlert(const char* titleKey, const char* messageKey);
+    /// Writes recording again after a few seconds, and less often the longer it takes, until
+    /// its row is written (a full disk refused it), so that it reaches the lists without a Save
+    /// or a restart.
+    void fileWhenPossible(const std::shared_ptr<Recording>& recording);
+    void scheduleFileRetry();
+    void retryFiling();
+    /// An alert with the title key's text and the message key's text as a format filled with
+    /// the current recording's title.
+    void showAlertNamingRecording(const char* titleKey, const char* messageKey);
     /// Writes the current recording after its location was set; when the write failed the
     /// recording gets its previous location back (and keeps its title), the user is told, and
     /// the answer is false.
@@ -440,6 +450,9 @@ private:
     std::shared_ptr<ui::Label> m_remainingTimeLabel;
     /// The interrupted-recording alert while it is shown (it keeps itself alive).
     std::weak_ptr<ui::AlertView> m_alert;
+    std::shared_ptr<foundation::Timer> m_fileRetryTimer;
+    std::weak_ptr<Recording> m_unfiledRecording;
+    double m_fileRetryDelay { 0 };
 
     std::shared_ptr<SoundEffect> m_beepSound;
     std::shared_ptr<SoundEffect> m_crumpleSound;

@@ -6,6 +6,9 @@
 #include "foundation/UserDefaults.h"
 #include "ui/ImageView.h"
 #include "ui/Label.h"
+#include "ui/Screen.h"
+
+#include <cmath>
 
 namespace {
 
@@ -31,6 +34,8 @@ std::shared_ptr<ui::Label> makeLabel(const gfx::Rect& frame, const gfx::Font& fo
 
 const gfx::Color kBlue = gfx::Color::rgba(0, 0, 1);
 
+constexpr float kPhotoSide = 44;
+
 } // namespace
 
 RecordingTableViewCell::RecordingTableViewCell(const gfx::Rect& frame, const std::string& reuseIdentifier, ui::TableViewStyle style, bool showCategory)
@@ -47,7 +52,7 @@ RecordingTableViewCell::RecordingTableViewCell(const gfx::Rect& frame, const std
     m_categoryLabel = makeLabel({ 30, categoryY, w, 14 }, gfx::Font::systemFont(12), gfx::Color::black(), gfx::TextAlignment::Left);
     m_lengthLabel = makeLabel({ w + 25, 14, 70, 14 }, gfx::Font::systemFont(12), kBlue, gfx::TextAlignment::Right);
     m_dateLabel = makeLabel({ w + 25, 28, 70, 14 }, gfx::Font::systemFont(12), kBlue, gfx::TextAlignment::Right);
-    m_imageView = std::make_shared<ui::ImageView>(gfx::Rect { w + 100, 6, 44, 44 });
+    m_imageView = std::make_shared<ui::ImageView>(gfx::Rect { w + 100, 6, kPhotoSide, kPhotoSide });
 
     auto& content = contentView();
     content.addSubview(m_lengthLabel);
@@ -82,7 +87,9 @@ void RecordingTableViewCell::refreshImage()
     // Every reload refills the rows in view: a photo already decoded here is not decoded again.
     if (bytes != m_photoBytes) {
         m_photoBytes = bytes;
-        m_photo = bytes ? gfx::Image::fromPNGData(*bytes) : nullptr;
+        // At the row's pixels, whatever size the photo was stored at: a list of large
+        // photos must not hold each one whole.
+        m_photo = Recording::photoImage(bytes, int(std::ceil(kPhotoSide * ui::Screen::mainScreen().scale())));
     }
     m_imageView->setImage(m_photo ? m_photo : ui::imageNamed("recording_symbol_small.png"));
 }

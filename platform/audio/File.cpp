@@ -6,7 +6,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace audio {
@@ -38,9 +40,53 @@ Status statusForErrno(int error)
     case EFBIG:
     case EDQUOT:
         return kFileDiskFullError;
+    // A link at the path (opened without following it) or something other than a file there.
+    case ELOOP:
+    case EISDIR:
+    case ENXIO:
+        return kFileInvalidFileError;
     default:
         return kFileUnspecifiedError;
     }
+}
+
+// Why a write of wanted more bytes stopped short when errno does not say: libsndfile's own
+// calls after the failed write() may have replaced it. A file at the process's size limit or a
+// file system without the room are a full disk, as the user knows it.
+Status statusForShortWrite(int fd, std::size_t wanted)
+{
+    struct stat info {};
+    rlimit limit {};
+    if (::fstat(fd, &info) == 0 && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY
+        && static_cast<rlim_t>(info.st_size) + wanted > limit.rlim_cur)
+        return kFileDiskFullError;
+    struct statvfs disk {};
+    if (::fstatvfs(fd, &disk) == 0 && static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < wanted)
+        return kFileDiskFullError;
+    return kFileUnspecifiedError;
+}
+
+// Opens path without ever blocking (a named pipe there would wait for a writer for ever) and
+// only when it is a regular file; writing never follows a link, so nothing outside the
+// folder is written through one. Answers the descriptor, or -1 with *status set.
+int openRegularFile(const std::string& path, int flags, Status* status)
+{
+    const bool writing = (flags & O_ACCMODE) != O_RDONLY;
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | (writing ? O_NOFOLLOW : 0), 0600);
+    if (fd < 0) {
+        *status = statusForErrno(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        *status = kFileInvalidFileError;
+        return -1;
+    }
+    // Regular files never block; the flag only mattered for the open itself.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    *status = noErr;
+    return fd;
 }
 
 std::uint64_t bigEndian(const unsigned char* bytes, int count)
@@ -110,10 +156,16 @@ Status File::create(const std::string& path, std::uint32_t fileType, const Strea
     if (!isLinearPCM16(format) || format.mSampleRate != std::floor(format.mSampleRate))
         return kFileUnsupportedDataFormatError;
 
-    int openFlags = O_RDWR | O_CREAT | O_CLOEXEC | ((flags & kFileFlagsEraseFile) ? O_TRUNC : O_EXCL);
-    int fd = ::open(path.c_str(), openFlags, 0600);
+    // Emptied only once it is known to be a regular file of its own, not a link or a pipe.
+    Status opened = noErr;
+    int fd = openRegularFile(path, O_RDWR | O_CREAT | ((flags & kFileFlagsEraseFile) ? 0 : O_EXCL), &opened);
     if (fd < 0)
-        return statusForErrno(errno);
+        return opened;
+    if (::ftruncate(fd, 0) != 0) {
+        Status status = statusForErrno(errno);
+        ::close(fd);
+        return status;
+    }
 
     SF_INFO info {};
     info.samplerate = static_cast<int>(format.mSampleRate);
@@ -145,9 +197,10 @@ Status File::open(const std::string& path, FilePermission permission, std::uint3
         return kFileUnspecifiedError;
     outFile->reset();
     int mode = permission == FilePermission::Read ? SFM_READ : SFM_RDWR;
-    int fd = ::open(path.c_str(), (mode == SFM_READ ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    Status opened = noErr;
+    int fd = openRegularFile(path, mode == SFM_READ ? O_RDONLY : O_RDWR, &opened);
     if (fd < 0)
-        return statusForErrno(errno);
+        return opened;
 
     SF_INFO info {};
     SNDFILE* sndfile = sf_open_fd(fd, mode, &info, SF_FALSE);
@@ -466,12 +519,20 @@ Status File::writePackets(bool, std::uint32_t numBytes, const PacketDescription*
     const int error = errno;
     if (written < 0)
         written = 0;
-    m_writePosition = startingPacket + written;
-    m_packetCount = std::max(m_packetCount, m_writePosition);
+    m_packetCount = std::max(m_packetCount, startingPacket + written);
     *ioNumPackets = static_cast<std::uint32_t>(written);
-    if (written == static_cast<sf_count_t>(wanted))
+    if (written == static_cast<sf_count_t>(wanted)) {
+        m_writePosition = startingPacket + written;
         return noErr;
-    return error ? statusForErrno(error) : kFileUnspecifiedError;
+    }
+    // After a failed write libsndfile rewrites the header and leaves the descriptor at the
+    // start of the sound, not after it: the next write must seek, or it would overwrite the
+    // first samples.
+    m_writePosition = -1;
+    Status status = error ? statusForErrno(error) : kFileUnspecifiedError;
+    if (status == kFileUnspecifiedError)
+        status = statusForShortWrite(m_handle->fd, std::size_t(wanted - written) * m_format.mBytesPerPacket);
+    return status;
 }
 
 } // namespace audio

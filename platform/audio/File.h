@@ -47,11 +47,15 @@ class File {
 public:
     /// Creates path (owner-only) with the given format, which must be 16-bit little-endian
     /// linear PCM at a whole-number rate: anything else gives kFileUnsupportedDataFormatError.
-    /// Without kFileFlagsEraseFile an existing file gives kFileExistsError.
+    /// Without kFileFlagsEraseFile an existing file gives kFileExistsError; with it a regular
+    /// file there is emptied, and a link, a directory, a pipe or any other non-file at the path
+    /// gives kFileInvalidFileError and is left alone (a link is never followed).
     static Status create(const std::string& path, std::uint32_t fileType, const StreamBasicDescription& format,
         std::uint32_t flags, std::shared_ptr<File>* outFile);
     /// Opens an existing file. A missing file gives kFileNotFoundError, one that libsndfile
-    /// cannot read kFileInvalidFileError. The type hint is accepted and not needed.
+    /// cannot read kFileInvalidFileError, and so does anything but a regular file at the path
+    /// (a directory, a named pipe, which is never waited on), or for writing a link, which is
+    /// not followed. The type hint is accepted and not needed.
     static Status open(const std::string& path, FilePermission permission, std::uint32_t fileTypeHint,
         std::shared_ptr<File>* outFile);
     /// Mends the header a killed writer may leave behind: a data chunk whose size is unknown
@@ -105,7 +109,9 @@ public:
     Status readPackets(bool useCache, std::uint32_t* outNumBytes, PacketDescription* outPacketDescriptions,
         std::int64_t startingPacket, std::uint32_t* ioNumPackets, void* buffer);
     /// Writes *ioNumPackets packets (numBytes bytes) at startingPacket, which may be at most the
-    /// current packet count; sets *ioNumPackets to the packets written.
+    /// current packet count; sets *ioNumPackets to the packets written. A write that finds no
+    /// room (no space, a quota, the process's file size limit) gives kFileDiskFullError and
+    /// keeps the packets before it where they are, the part written included.
     Status writePackets(bool useCache, std::uint32_t numBytes, const PacketDescription* packetDescriptions,
         std::int64_t startingPacket, std::uint32_t* ioNumPackets, const void* buffer);
 

@@ -4,12 +4,17 @@
 #include "foundation/Log.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
+#include <png.h>
+
 #include <algorithm>
+#include <csetjmp>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -73,36 +78,208 @@ std::shared_ptr<Image> Image::fromFile(const std::string& path, float scale)
     return withBitmap(bitmapFromQImage(decoded), scale);
 }
 
-std::shared_ptr<Image> Image::fromFileFitting(const std::string& path, int maxPixelSize, Fit fit, ReadFailure* failure)
+namespace {
+
+// Qt decodes a PNG whole before it scales it, which for a large picture costs width × height ×
+// 4 bytes however small it is shown. This reads one row at a time with libpng and averages
+// each pixel of the result over its box of the picture, so only a row and the result are held.
+// Interlaced files come in passes over the whole picture and are left to Qt (handled false).
+class StreamingPNGReader {
+public:
+    StreamingPNGReader(QIODevice& device, int width, int height)
+        : m_device(device)
+        , m_width(width)
+        , m_height(height)
+    {
+    }
+
+    /// The picture at the size given; null when the bytes do not decode.
+    QImage read(bool* handled)
+    {
+        *handled = true;
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, [](png_structp, png_const_charp) { });
+        png_infop info = png ? png_create_info_struct(png) : nullptr;
+        if (!info) {
+            png_destroy_read_struct(&png, nullptr, nullptr);
+            return {};
+        }
+        // Nothing the longjmp could leave half-changed lives in this frame: the state is this
+        // object's.
+        if (setjmp(png_jmpbuf(png))) {
+            png_destroy_read_struct(&png, &info, nullptr);
+            return {};
+        }
+        png_set_read_fn(png, this, &StreamingPNGReader::readBytes);
+        if (!decode(png, info, handled))
+            m_result = QImage();
+        png_destroy_read_struct(&png, &info, nullptr);
+        return m_result;
+    }
+
+private:
+    static void readBytes(png_structp png, png_bytep out, png_size_t count)
+    {
+        auto* self = static_cast<StreamingPNGReader*>(png_get_io_ptr(png));
+        if (self->m_device.read(reinterpret_cast<char*>(out), qint64(count)) != qint64(count))
+            png_error(png, "cut short");
+    }
+
+    bool decode(png_structp png, png_infop info, bool* handled)
+    {
+        png_read_info(png, info);
+        const auto sourceWidth = int(png_get_image_width(png, info));
+        const auto sourceHeight = int(png_get_image_height(png, info));
+        if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+            *handled = false;
+            return false;
+        }
+        if (sourceWidth < m_width || sourceHeight < m_height || m_width < 1 || m_height < 1)
+            return false;
+        // Every layout becomes 8-bit RGBA.
+        png_set_expand(png);
+        png_set_strip_16(png);
+        png_set_gray_to_rgb(png);
+        png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+        png_read_update_info(png, info);
+        if (png_get_rowbytes(png, info) != size_t(sourceWidth) * 4)
+            return false;
+
+        m_result = QImage(m_width, m_height, QImage::Format_RGBA8888_Premultiplied);
+        if (m_result.isNull())
+            return false;
+        m_row.resize(size_t(sourceWidth) * 4);
+        m_sums.assign(size_t(m_width) * 4, 0);
+        m_columnStart.resize(size_t(m_width) + 1);
+        for (int x = 0; x <= m_width; ++x)
+            m_columnStart[size_t(x)] = int(std::int64_t(x) * sourceWidth / m_width);
+
+        int outputRow = 0;
+        int rowsSummed = 0;
+        for (int y = 0; y < sourceHeight; ++y) {
+            png_read_row(png, m_row.data(), nullptr);
+            sumRow();
+            ++rowsSummed;
+            const int nextStart = int(std::int64_t(outputRow + 1) * sourceHeight / m_height);
+            if (y + 1 == nextStart) {
+                writeRow(outputRow++, rowsSummed);
+                rowsSummed = 0;
+            }
+        }
+        return outputRow == m_height;
+    }
+
+    // Adds the row's premultiplied pixels to the sums of the result's pixels they fall in.
+    void sumRow()
+    {
+        for (int x = 0; x < m_width; ++x) {
+            std::uint64_t* sum = &m_sums[size_t(x) * 4];
+            for (int source = m_columnStart[size_t(x)]; source < m_columnStart[size_t(x) + 1]; ++source) {
+                const std::uint8_t* pixel = &m_row[size_t(source) * 4];
+                const unsigned alpha = pixel[3];
+                sum[0] += (pixel[0] * alpha + 127) / 255;
+                sum[1] += (pixel[1] * alpha + 127) / 255;
+                sum[2] += (pixel[2] * alpha + 127) / 255;
+                sum[3] += alpha;
+            }
+        }
+    }
+
+    void writeRow(int y, int rowsSummed)
+    {
+        uchar* out = m_result.scanLine(y);
+        for (int x = 0; x < m_width; ++x) {
+            const std::uint64_t count = std::uint64_t(m_columnStart[size_t(x) + 1] - m_columnStart[size_t(x)]) * std::uint64_t(rowsSummed);
+            std::uint64_t* sum = &m_sums[size_t(x) * 4];
+            for (int channel = 0; channel < 4; ++channel) {
+                out[x * 4 + channel] = count ? uchar((sum[channel] + count / 2) / count) : 0;
+                sum[channel] = 0;
+            }
+        }
+    }
+
+    QIODevice& m_device;
+    const int m_width;
+    const int m_height;
+    QImage m_result;
+    std::vector<std::uint8_t> m_row;
+    std::vector<std::uint64_t> m_sums;
+    std::vector<int> m_columnStart;
+};
+
+// Reads a picture at a bounded size: the header tells the size, a picture too big to hold is
+// refused before it is decoded, and a larger one is decoded straight at the smaller size (PNG
+// row by row, JPEG by its blocks), else scaled after decoding. open gives the picture's bytes
+// from their start, once for the header and once more for a PNG read row by row.
+std::shared_ptr<Image> readFitting(const std::function<std::unique_ptr<QIODevice>()>& open, int maxPixelSize, Image::Fit fit,
+    Image::ReadFailure* failure)
 {
-    auto fail = [failure](ReadFailure why) -> std::shared_ptr<Image> {
+    auto fail = [failure](Image::ReadFailure why) -> std::shared_ptr<Image> {
         if (failure)
             *failure = why;
         return nullptr;
     };
     if (failure)
-        *failure = ReadFailure::None;
-    QImageReader reader(QString::fromStdString(path));
+        *failure = Image::ReadFailure::None;
+    std::unique_ptr<QIODevice> device = open();
+    if (!device)
+        return fail(Image::ReadFailure::Unreadable);
+    QImageReader reader(device.get());
     reader.setAutoTransform(true);
-    // The header tells the size; a picture too big to hold is refused before it is decoded.
     const QSize size = reader.size();
     if (!reader.canRead() || !size.isValid() || size.isEmpty())
-        return fail(ReadFailure::Unreadable);
-    if (static_cast<long long>(size.width()) * size.height() > kMaxDecodedPixels)
-        return fail(ReadFailure::TooLarge);
-    const int side = fit == Fit::Inside ? std::max(size.width(), size.height()) : std::min(size.width(), size.height());
+        return fail(Image::ReadFailure::Unreadable);
+    if (static_cast<long long>(size.width()) * size.height() > Image::kMaxDecodedPixels)
+        return fail(Image::ReadFailure::TooLarge);
+    const int side = fit == Image::Fit::Inside ? std::max(size.width(), size.height()) : std::min(size.width(), size.height());
+    QImage decoded;
     if (maxPixelSize > 0 && side > maxPixelSize) {
         const double factor = double(maxPixelSize) / side;
-        // Formats that can (JPEG) decode at the smaller size directly; the rest are scaled after.
-        reader.setScaledSize(QSize(std::max(int(std::lround(size.width() * factor)), 1), std::max(int(std::lround(size.height() * factor)), 1)));
+        const QSize scaled(std::max(int(std::lround(size.width() * factor)), 1), std::max(int(std::lround(size.height() * factor)), 1));
+        bool handled = false;
+        if (reader.format() == "png") {
+            if (auto again = open())
+                decoded = StreamingPNGReader(*again, scaled.width(), scaled.height()).read(&handled);
+        }
+        if (handled && decoded.isNull())
+            return fail(Image::ReadFailure::Unreadable);
+        if (!handled)
+            reader.setScaledSize(scaled);
     }
-    QImage decoded = reader.read();
     if (decoded.isNull())
-        return fail(ReadFailure::Unreadable);
+        decoded = reader.read();
+    if (decoded.isNull())
+        return fail(Image::ReadFailure::Unreadable);
     auto bitmap = bitmapFromQImage(decoded);
     if (!bitmap)
-        return fail(ReadFailure::TooLarge);
-    return withBitmap(std::move(bitmap), 1);
+        return fail(Image::ReadFailure::TooLarge);
+    return Image::withBitmap(std::move(bitmap), 1);
+}
+
+} // namespace
+
+std::shared_ptr<Image> Image::fromFileFitting(const std::string& path, int maxPixelSize, Fit fit, ReadFailure* failure)
+{
+    return readFitting(
+        [&]() -> std::unique_ptr<QIODevice> {
+            auto file = std::make_unique<QFile>(QString::fromStdString(path));
+            if (!file->open(QIODevice::ReadOnly))
+                return nullptr;
+            return file;
+        },
+        maxPixelSize, fit, failure);
+}
+
+std::shared_ptr<Image> Image::fromDataFitting(const std::vector<std::uint8_t>& data, int maxPixelSize, Fit fit, ReadFailure* failure)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+    return readFitting(
+        [&]() -> std::unique_ptr<QIODevice> {
+            auto buffer = std::make_unique<QBuffer>();
+            buffer->setData(bytes);
+            buffer->open(QIODevice::ReadOnly);
+            return buffer;
+        },
+        maxPixelSize, fit, failure);
 }
 
 std::shared_ptr<Image> Image::fromPNGData(const std::vector<std::uint8_t>& data, float scale)

@@ -35,6 +35,12 @@ public:
     /// (TooLarge), which are found from its header before anything is decoded. Safe on any
     /// thread; logs nothing, as the caller shows the failure.
     static std::shared_ptr<Image> fromFileFitting(const std::string& path, int maxPixelSize, Fit fit, ReadFailure* failure = nullptr);
+    /// The same for a picture held in memory (a photo stored in the database): decoded at most
+    /// at maxPixelSize by fit, so a picture stored larger than it is shown costs only what is
+    /// shown; PNG and JPEG are decoded straight at that size, without the whole picture ever
+    /// being held.
+    static std::shared_ptr<Image> fromDataFitting(const std::vector<std::uint8_t>& data, int maxPixelSize, Fit fit,
+        ReadFailure* failure = nullptr);
     /// An image decoded from PNG bytes (or those of any format the toolkit reads); null when
     /// they are not a picture.
     static std::shared_ptr<Image> fromPNGData(const std::vector<std::uint8_t>& data, float scale = 1);

@@ -1,5 +1,9 @@
 #include "host/InstanceChannel.h"
 
+#include "foundation/Log.h"
+#include "foundation/RunLoop.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -18,14 +22,14 @@ namespace {
 
 constexpr const char* kRequest = "raise\n";
 constexpr const char* kAnswer = "raised\n";
-// A client that connects and says nothing must not hold the window's thread for long.
-constexpr double kServerReadTimeout = 1.0;
+// Longer than any request or answer: a client that sends more is not one of ours.
+constexpr std::size_t kMaxLine = 16;
 
 bool makeAddress(const std::string& path, sockaddr_un& address)
 {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    if (path.empty() || path.size() >= sizeof address.sun_path)
         return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     return true;
@@ -45,7 +49,7 @@ std::string readLine(int fd)
 {
     std::string line;
     char c;
-    while (line.size() < 16) {
+    while (line.size() < kMaxLine) {
         ssize_t n = read(fd, &c, 1);
         if (n < 0 && errno == EINTR)
             continue;
@@ -99,7 +103,7 @@ std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path
     mode_t previous = umask(0077);
     int bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     umask(previous);
-    if (bound != 0 || ::listen(fd, 4) != 0) {
+    if (bound != 0 || ::listen(fd, 16) != 0) {
         fail(error, std::strerror(errno));
         close(fd);
         return nullptr;
@@ -116,6 +120,10 @@ InstanceChannel::InstanceChannel(std::string path, int fd, std::function<void()>
 
 InstanceChannel::~InstanceChannel()
 {
+    if (m_pollTimer)
+        m_pollTimer->invalidate();
+    for (const Client& client : m_clients)
+        close(client.fd);
     close(m_fd);
     unlink(m_path.c_str());
 }
@@ -123,27 +131,73 @@ InstanceChannel::~InstanceChannel()
 void InstanceChannel::handlePendingRequests()
 {
     for (;;) {
-        int client = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        // Non-blocking, so a client that says nothing cannot hold the window's thread.
+        int client = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (client < 0) {
             if (errno == EINTR)
                 continue;
-            return;
+            break;
         }
-        setTimeouts(client, kServerReadTimeout);
-        if (readLine(client) == kRequest) {
-            if (m_raise)
-                m_raise();
-            writeAll(client, kAnswer);
+        if (m_clients.size() >= kMaxWaitingClients) {
+            close(m_clients.front().fd);
+            m_clients.erase(m_clients.begin());
         }
-        close(client);
+        m_clients.push_back({ client, {}, foundation::RunLoop::main().now() + kClientTimeout });
     }
+    const double now = foundation::RunLoop::main().now();
+    std::erase_if(m_clients, [&](Client& client) {
+        if (!serve(client, now))
+            return false;
+        close(client.fd);
+        return true;
+    });
+    watchWaitingClients();
+}
+
+bool InstanceChannel::serve(Client& client, double now)
+{
+    char bytes[kMaxLine];
+    for (;;) {
+        ssize_t n = read(client.fd, bytes, sizeof bytes);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return now >= client.deadline;
+        if (n <= 0)
+            return true;
+        client.received.append(bytes, size_t(n));
+        if (auto end = client.received.find('\n'); end != std::string::npos) {
+            if (client.received.compare(0, end + 1, kRequest) == 0) {
+                if (m_raise)
+                    m_raise();
+                writeAll(client.fd, kAnswer);
+            }
+            return true;
+        }
+        if (client.received.size() >= kMaxLine)
+            return true;
+    }
+}
+
+// A client's request may come after its connection: the waiting ones are read again on the
+// run loop until they have said it or their time is up.
+void InstanceChannel::watchWaitingClients()
+{
+    if (m_clients.empty()) {
+        if (m_pollTimer)
+            m_pollTimer->invalidate();
+        m_pollTimer.reset();
+        return;
+    }
+    if (!m_pollTimer)
+        m_pollTimer = foundation::RunLoop::main().scheduleTimer(kClientPollInterval, true, [this](foundation::Timer&) { handlePendingRequests(); });
 }
 
 bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error)
 {
     sockaddr_un address;
     if (!makeAddress(path, address)) {
-        fail(error, "its socket path is too long");
+        fail(error, path.empty() ? "there is no private folder for its socket" : "its socket path is too long");
         return false;
     }
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -167,22 +221,60 @@ bool requestRaise(const std::string& path, double timeoutSeconds, std::string* e
     return raised;
 }
 
+namespace {
+
+// Whether path is a folder of this user's that nobody else may add names to: not a link,
+// owned by the user, and not writable by group or others (mustBePrivate: not enterable by
+// them either, as a runtime directory is).
+bool ownFolder(const std::string& path, bool mustBePrivate)
+{
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid())
+        return false;
+    return (info.st_mode & (mustBePrivate ? 0077 : 0022)) == 0;
+}
+
+// $XDG_RUNTIME_DIR, or else parlivo-<uid> in the temporary folder, made owner-only when it is
+// not there; empty when neither is a private folder of this user's.
+std::string privateFolder()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && ownFolder(runtime, true))
+        return runtime;
+    const char* temporary = std::getenv("TMPDIR");
+    std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
+    std::string folder = base + "/parlivo-" + std::to_string(geteuid());
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // Made by us, or found: a folder someone else made first, or one with a link in its
+    // place, is never used.
+    if (!ownFolder(folder, true)) {
+        foundation::logf("The folder %s is not private to this user; a second start will not find this one.", folder.c_str());
+        return {};
+    }
+    return folder;
+}
+
+} // namespace
+
 std::string instanceSocketPath(const std::string& documentsDirectory)
 {
     std::string beside = documentsDirectory + "/parlivodb.sql.socket";
-    if (beside.size() < sizeof(sockaddr_un::sun_path))
+    if (beside.size() < sizeof(sockaddr_un::sun_path) && ownFolder(documentsDirectory, false))
         return beside;
+    std::string folder = privateFolder();
+    if (folder.empty())
+        return {};
     // FNV-1a: the same directory gives the same name in every process.
     std::uint64_t hash = 1469598103934665603ull;
     for (unsigned char c : documentsDirectory) {
         hash ^= c;
         hash *= 1099511628211ull;
     }
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string directory = runtime && runtime[0] ? runtime : "/tmp";
     char name[40];
     std::snprintf(name, sizeof name, "/parlivo-%016llx.socket", static_cast<unsigned long long>(hash));
-    return directory + name;
+    std::string path = folder + name;
+    return path.size() < sizeof(sockaddr_un::sun_path) ? path : std::string();
 }
 
 } // namespace host

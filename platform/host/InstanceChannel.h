@@ -3,6 +3,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+namespace foundation {
+class Timer;
+}
 
 namespace host {
 
@@ -13,7 +18,9 @@ namespace host {
 ///
 /// Only the holder of the instance lock listens, so a socket file found at the path belongs to
 /// a process that has ended and is replaced. Main thread: the host calls
-/// handlePendingRequests when the socket is readable.
+/// handlePendingRequests when the socket is readable. Nothing here ever waits for a client:
+/// one that has not said its line yet is looked at again on the main run loop until it has,
+/// and dropped after kClientTimeout seconds of the loop's clock.
 class InstanceChannel {
 public:
     /// Listens at path, calling raise for each request. None when the socket cannot be made;
@@ -25,18 +32,38 @@ public:
     InstanceChannel(const InstanceChannel&) = delete;
     InstanceChannel& operator=(const InstanceChannel&) = delete;
 
-    /// Answers every request waiting now, without waiting for more. A client that connects but
-    /// says nothing is given up after a second; anything but "raise" is answered with nothing.
+    /// How long a client may take to send its request.
+    static constexpr double kClientTimeout = 1.0;
+    /// How often clients that have not finished their request are read again.
+    static constexpr double kClientPollInterval = 0.02;
+    /// At most this many clients wait at a time; a further one pushes out the oldest.
+    static constexpr std::size_t kMaxWaitingClients = 8;
+
+    /// Takes every connection waiting now and answers every client whose request has come,
+    /// without waiting for more. Anything but "raise" is answered with nothing.
     void handlePendingRequests();
     /// The listening socket, for the host's watch of it.
     int fileDescriptor() const { return m_fd; }
+    /// Clients connected that have not finished their request yet.
+    std::size_t waitingClientCount() const { return m_clients.size(); }
 
 private:
+    struct Client {
+        int fd { -1 };
+        std::string received;
+        double deadline { 0 };
+    };
+
     InstanceChannel(std::string path, int fd, std::function<void()> raise);
+    /// Reads what the client has sent; true when it is done with (answered or given up).
+    bool serve(Client& client, double now);
+    void watchWaitingClients();
 
     std::string m_path;
     int m_fd { -1 };
     std::function<void()> m_raise;
+    std::vector<Client> m_clients;
+    std::shared_ptr<foundation::Timer> m_pollTimer;
 };
 
 /// Asks the program listening at path to bring its window to the front, waiting at most
@@ -45,7 +72,12 @@ private:
 bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error = nullptr);
 
 /// The socket path for a documents directory: beside its lock when that path fits a local
-/// socket address, else a name made from the directory in the user's runtime directory.
+/// socket address and only the user can add files to the directory; else a name made from the
+/// directory in a folder only the user can enter: $XDG_RUNTIME_DIR when it is one, otherwise
+/// "parlivo-<uid>" in $TMPDIR (or /tmp), made with mode 0700. A folder that is a link, is
+/// another user's or lets others in is not used; empty when no private folder can be had, so
+/// that no name another user could take first is ever listened on or asked. Every start on
+/// the same directory gets the same path.
 std::string instanceSocketPath(const std::string& documentsDirectory);
 
 } // namespace host

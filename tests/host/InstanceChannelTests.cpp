@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <future>
 #include <sys/socket.h>
@@ -29,6 +32,40 @@ protected:
         return request.get();
     }
     std::string path() const { return instanceSocketPath(foundation::documentsDirectory()); }
+
+    /// A client connected to path that has sent words (none: it says nothing).
+    static int connectClient(const std::string& path, const char* words = "")
+    {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        if (*words) {
+            EXPECT_EQ(write(fd, words, std::strlen(words)), ssize_t(std::strlen(words)));
+        }
+        return fd;
+    }
+
+    /// Whether the server still holds the client's connection open (reading would wait).
+    static bool stillConnected(int fd)
+    {
+        char byte;
+        return recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+
+    static mode_t modeOf(const std::string& path)
+    {
+        struct stat info {};
+        return lstat(path.c_str(), &info) == 0 ? info.st_mode : 0;
+    }
+
+    void TearDown() override
+    {
+        unsetenv("XDG_RUNTIME_DIR");
+        unsetenv("TMPDIR");
+        testsupport::TestEnvironment::TearDown();
+    }
 };
 
 } // namespace
@@ -95,12 +132,109 @@ TEST_F(InstanceChannelTest, LeftoverSocketFileIsReplacedAndOddClientsAreNotRaise
     EXPECT_EQ(raised, 1);
 }
 
-TEST_F(InstanceChannelTest, DeepDocumentsDirectoryGetsASocketInTheRuntimeDirectory)
+TEST_F(InstanceChannelTest, AClientThatSaysNothingHoldsNoOneUpAndIsDroppedInTime)
+{
+    int raised = 0;
+    auto channel = InstanceChannel::listen(path(), [&] { ++raised; });
+    ASSERT_TRUE(channel);
+    int silent = connectClient(path());
+    channel->handlePendingRequests();
+    EXPECT_TRUE(stillConnected(silent)) << "the window's thread did not wait for it";
+    EXPECT_EQ(channel->waitingClientCount(), 1u);
+
+    // A real second start meanwhile is answered, and so is one whose line comes in two parts.
+    EXPECT_TRUE(raiseThrough(*channel));
+    int halting = connectClient(path(), "rai");
+    channel->handlePendingRequests();
+    ASSERT_EQ(write(halting, "se\n", 3), 3);
+    advance(InstanceChannel::kClientPollInterval);
+    char answer[16] = {};
+    EXPECT_EQ(read(halting, answer, sizeof answer), 7);
+    EXPECT_STREQ(answer, "raised\n");
+    EXPECT_EQ(raised, 2);
+    close(halting);
+
+    advance(InstanceChannel::kClientTimeout);
+    EXPECT_FALSE(stillConnected(silent)) << "given up once its time was over";
+    EXPECT_EQ(channel->waitingClientCount(), 0u);
+    close(silent);
+
+    // Many silent clients cannot pile up.
+    std::vector<int> crowd;
+    for (std::size_t i = 0; i < InstanceChannel::kMaxWaitingClients + 3; ++i)
+        crowd.push_back(connectClient(path()));
+    channel->handlePendingRequests();
+    EXPECT_EQ(channel->waitingClientCount(), InstanceChannel::kMaxWaitingClients);
+    EXPECT_FALSE(stillConnected(crowd.front()));
+    EXPECT_TRUE(stillConnected(crowd.back()));
+    for (int fd : crowd)
+        close(fd);
+    EXPECT_TRUE(raiseThrough(*channel));
+}
+
+TEST_F(InstanceChannelTest, DeepDocumentsDirectoryGetsASocketInAFolderOnlyTheUserCanEnter)
 {
     const std::string deep = documentsPath() + "/" + std::string(120, 'd');
-    const std::string path = instanceSocketPath(deep);
+    ASSERT_TRUE(foundation::createDirectory(deep));
+
+    // The runtime directory, when it is private.
+    const std::string runtime = rootDirectory() + "/runtime";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    std::string path = instanceSocketPath(deep);
+    EXPECT_EQ(path.rfind(runtime + "/parlivo-", 0), 0u) << path;
     EXPECT_LT(path.size(), sizeof(sockaddr_un::sun_path));
     EXPECT_EQ(path, instanceSocketPath(deep)) << "the same for every process";
     EXPECT_NE(path, instanceSocketPath(deep + "x"));
     EXPECT_EQ(path.rfind(".socket"), path.size() - 7);
+
+    // Without one (or with one others may enter), a folder of the user's own in the
+    // temporary folder, never a name right in it.
+    chmod(runtime.c_str(), 0755);
+    const std::string temporary = rootDirectory() + "/tmp";
+    ASSERT_EQ(mkdir(temporary.c_str(), 01777), 0);
+    chmod(temporary.c_str(), 01777);
+    setenv("TMPDIR", temporary.c_str(), 1);
+    const std::string folder = temporary + "/parlivo-" + std::to_string(geteuid());
+    path = instanceSocketPath(deep);
+    EXPECT_EQ(path.rfind(folder + "/parlivo-", 0), 0u) << path;
+    EXPECT_EQ(modeOf(folder) & 07777, 0700u);
+    EXPECT_EQ(instanceSocketPath(deep), path) << "a second start finds the same socket";
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(instanceSocketPath(deep), path);
+
+    int raised = 0;
+    auto channel = InstanceChannel::listen(path, [&] { ++raised; });
+    ASSERT_TRUE(channel);
+    auto request = std::async(std::launch::async, [&] { return requestRaise(path, 5); });
+    while (request.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+        channel->handlePendingRequests();
+    EXPECT_TRUE(request.get());
+    channel.reset();
+
+    // A folder of that name that others may enter, or a link put there first, is not used.
+    chmod(folder.c_str(), 0777);
+    EXPECT_EQ(instanceSocketPath(deep), "");
+    rmdir(folder.c_str());
+    const std::string elsewhere = rootDirectory() + "/taken";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(elsewhere.c_str(), folder.c_str()), 0);
+    EXPECT_EQ(instanceSocketPath(deep), "");
+    std::string error;
+    EXPECT_FALSE(requestRaise(instanceSocketPath(deep), 1, &error));
+    EXPECT_NE(error.find("no private folder"), std::string::npos) << error;
+    EXPECT_FALSE(InstanceChannel::listen(instanceSocketPath(deep), [] { }));
+}
+
+TEST_F(InstanceChannelTest, ADocumentsFolderOthersCanWriteToKeepsNoSocket)
+{
+    const std::string shared = documentsPath() + "/shared";
+    ASSERT_TRUE(foundation::createDirectory(shared));
+    chmod(shared.c_str(), 0777);
+    const std::string runtime = rootDirectory() + "/runtime";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    EXPECT_EQ(instanceSocketPath(shared).rfind(runtime + "/", 0), 0u) << "another user could take the name beside it first";
+    chmod(shared.c_str(), 0700);
+    EXPECT_EQ(instanceSocketPath(shared), shared + "/parlivodb.sql.socket");
 }

@@ -2,6 +2,7 @@
 // a real one does; these tests take real time (a few seconds each).
 
 #include "AudioEngineTest.h"
+#include "FileSizeLimit.h"
 #include "StandInCard.h"
 
 #include "AudioPlayer.h"
@@ -16,8 +17,10 @@
 #include "foundation/UUID.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sys/stat.h>
+#include <thread>
 
 using standin::StandInCard;
 using testsupport::readCAF;
@@ -158,6 +161,34 @@ TEST_F(StandInCardTest, EveryFrameCapturedBeforeAStopOrPauseIsInTheFile)
     ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, &recorder); }, 2.0));
     EXPECT_EQ(readCAF(path(m_name))->samples, microphoneSamples(static_cast<std::size_t>(captured)))
         << "both parts, nothing lost at the pause or the stop";
+}
+
+TEST_F(StandInCardTest, ADiskFillingWhileRecordingKeepsEverySampleWrittenInOrder)
+{
+    // Shared: the recorder stops itself through a task that holds it weakly.
+    auto recorder = std::make_shared<AudioRecorder>();
+    foundation::LogCapture log;
+    {
+        // Room for the header and about a second of sound.
+        testsupport::FileSizeLimit full(50000);
+        recorder->recordToFileWithRecordMode(m_name, RecordModeNew);
+        ASSERT_TRUE(recorder->isRunning());
+        // The main thread is busy for a moment when the write fails, as a window's may be:
+        // the card captures on meanwhile, and the stop hands that part of a buffer over.
+        // libsndfile had left the file at the start of the sound, so it landed there.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!recorder->writeFailed() && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(recorder->writeFailed());
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ASSERT_TRUE(runUntil([&] { return posted(PRLVNotificationAudioQueueDidStop, recorder.get()); }, 3.0));
+    }
+    EXPECT_EQ(recorder->writeFailure(), audio::kFileDiskFullError);
+    EXPECT_TRUE(log.containsFragment("the disk is full")) << "the reason, not an error number";
+    auto contents = readCAF(path(m_name));
+    ASSERT_TRUE(contents.has_value()) << "the header is valid";
+    EXPECT_EQ(contents->samples.size(), (50000u - 4096u) / 2);
+    EXPECT_EQ(contents->samples, microphoneSamples(contents->samples.size()));
 }
 
 TEST_F(StandInCardTest, ARefusedStreamIsLoggedAndNothingWaitsForIt)
