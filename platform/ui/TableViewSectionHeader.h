@@ -14,6 +14,7 @@ class TableViewSectionHeader : public View {
 public:
     explicit TableViewSectionHeader(bool grouped);
 
+    bool isGrouped() const { return m_grouped; }
     const std::string& title() const { return m_title; }
     void setTitle(const std::string& title);
 

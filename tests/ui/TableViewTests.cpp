@@ -4,6 +4,7 @@
 
 #include "ui/BarButtonItem.h"
 #include "ui/TableView.h"
+#include "ui/TableViewSectionHeader.h"
 #include "ui/TableViewCell.h"
 #include "ui/TableViewController.h"
 #include "ui/TableViewDelegate.h"
@@ -182,6 +183,10 @@ TEST_F(TableViewTest, PlainHeadersStickUntilTheNextSectionPushesThemAway)
     // Near the end of its section the header is pushed up with the last row.
     scrollTo(header + 20 * h - 10);
     EXPECT_EQ(table->rectForHeaderInSection(0).minY(), header + 20 * h - header);
+    for (const auto& subview : table->subviews())
+        if (auto* shown = dynamic_cast<TableViewSectionHeader*>(subview.get())) {
+            EXPECT_FALSE(shown->isGrouped());
+        }
     // The untitled section passes under nothing; the next title sticks in its turn.
     scrollTo(header + 40 * h + 50);
     EXPECT_EQ(table->rectForHeaderInSection(2).minY(), header + 40 * h + 50);
@@ -204,6 +209,16 @@ TEST_F(TableViewTest, GroupedSectionsAreInsetBoxesWhoseHeadersDoNotStick)
     scrollTo(30);
     EXPECT_EQ(table->rectForHeaderInSection(0).minY(), 0);
     EXPECT_EQ(table->backgroundColor(), groupTableViewBackgroundColor());
+    // Its header is drawn in the grouped look (dark text on the background), not as a bar.
+    scrollTo(0);
+    window->layoutIfNeeded();
+    int headers = 0;
+    for (const auto& subview : table->subviews())
+        if (auto* header = dynamic_cast<TableViewSectionHeader*>(subview.get()); header && !header->isHidden()) {
+            EXPECT_TRUE(header->isGrouped());
+            ++headers;
+        }
+    EXPECT_EQ(headers, 1);
 }
 
 TEST_F(TableViewTest, ATapSelectsAfterAShortHighlightAndADragSelectsNothing)

@@ -228,6 +228,26 @@ TEST_F(ViewTest, WindowDrawsItsTreeAndTheStatusBar)
     EXPECT_GT(light, 20);
 }
 
+TEST_F(ViewTest, ARepaintUnderATranslucentViewStartsFromTheBlackScreen)
+{
+    // The frame buffer holds the last frame (red here); a repaint of part of it under a view
+    // that is see-through must not let that show: the screen below every window is black.
+    auto window = std::make_shared<Window>();
+    auto veil = coloured(Rect(0, 20, 320, 460), gfx::Color::white());
+    veil->setAlpha(0.5f);
+    window->addSubview(veil);
+    auto context = gfx::BitmapContext::create(320, 480, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+    context->fillRect(Rect(0, 0, 320, 480), gfx::Color::rgba(1, 0, 0));
+    window->drawScreen(*context, Rect(0, 100, 320, 100));
+    const gfx::Pixel grey = context->bitmap().pixelAt(160, 150);
+    EXPECT_EQ(grey.red, grey.green) << "white over black, not over the old red";
+    EXPECT_NEAR(grey.red, 128, 3);
+    // An opaque view covering the area needs no black first, and still shows whole.
+    veil->setAlpha(1);
+    window->drawScreen(*context, Rect(0, 100, 320, 100));
+    EXPECT_EQ(context->bitmap().pixelAt(160, 150), (gfx::Pixel { 255, 255, 255, 255 }));
+}
+
 TEST_F(ViewTest, ImagesByNameFollowTheScreenScale)
 {
     auto twice = imageNamed("status_battery.png");
