@@ -177,6 +177,15 @@ std::optional<double> modificationDate(const std::string& path)
     return static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
 }
 
+std::optional<ItemAttributes> attributesOfItem(const std::string& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return ItemAttributes { S_ISREG(info.st_mode), static_cast<std::uint64_t>(info.st_size),
+        static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9 };
+}
+
 std::vector<std::string> contentsOfDirectory(const std::string& path)
 {
     std::vector<std::string> names;

@@ -68,6 +68,9 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
         const char* name;
         std::function<void()> damage;
         const char* reason;
+        // The memos as the library lists them afterwards: what a readable file still says of
+        // them (the foreign columns' case), or untitled from their audio files.
+        std::vector<std::string> memos { "Untitled Recording|1|1", "Untitled Recording 1|1|0.5" };
     };
     const std::vector<Case> cases = {
         { "unexpected columns",
@@ -78,9 +81,7 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
                 exec("ALTER TABLE recordings ADD COLUMN rating INTEGER");
                 closeRaw();
             },
-            "unexpected columns in the recordings table" },
-        { "zero bytes", [] { ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), "")); },
-            "no recordings table" },
+            "unexpected columns in the recordings table", { "Talk|1|1", "Walk|2|0.5" } },
         { "no tables",
             [this] {
                 exec("CREATE TABLE other (x)");
@@ -116,7 +117,7 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
         makeAudioFile(kUUID3, 100); // not a recording: stays, unfiled
         foundation::LogCapture log;
 
-        EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|1", "Untitled Recording 1|1|0.5" }));
+        EXPECT_EQ(filedAudio(), c.memos);
         EXPECT_EQ(library().definedCategories(), defaultCategoryNames());
         EXPECT_TRUE(log.containsFragment(std::string("cannot be used (") + c.reason + "); kept as '"));
         EXPECT_TRUE(log.contains("Filed 2 of 3 audio files that no recording referred to."));
@@ -137,6 +138,18 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
         EXPECT_EQ(asideDatabases().size(), 1u);
         restart();
     }
+}
+
+TEST_F(StoreRepairTest, ADatabaseOfZeroBytesIsReplacedAndNotKeptAside)
+{
+    // What SQLite leaves when it opens a missing database: nothing to keep.
+    ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), ""));
+    makeRecordingFile(kUUID1, 22050);
+    foundation::LogCapture log;
+    EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|1" }));
+    EXPECT_TRUE(asideDatabases().empty());
+    EXPECT_FALSE(log.containsFragment("cannot be used"));
+    EXPECT_TRUE(library().startupReport().asidePath.empty());
 }
 
 TEST_F(StoreRepairTest, AsideDatabaseKeepsEveryRowOfTheForeignTable)
