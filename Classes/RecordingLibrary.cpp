@@ -1377,8 +1377,16 @@ void RecordingLibrary::loadCategories()
     }
     m_definedCategories = std::move(names);
     if (m_definedCategories.empty()) {
-        for (const char* key : { "General", "To Do", "Reminders", "Shopping List", "Lectures", "Meetings", "Fun", "Other" })
-            addCategory(foundation::localizedString(key));
+        const auto defaults = { "General", "To Do", "Reminders", "Shopping List", "Lectures", "Meetings", "Fun", "Other" };
+        // A library that cannot be written shows the defaults without storing them.
+        if (m_startupReport.problem == StorageProblem::ReadOnly) {
+            for (const char* key : defaults)
+                m_definedCategories.push_back(foundation::localizedString(key));
+            std::sort(m_definedCategories.begin(), m_definedCategories.end());
+        } else {
+            for (const char* key : defaults)
+                addCategory(foundation::localizedString(key));
+        }
     }
     postCategoriesChanged();
 }

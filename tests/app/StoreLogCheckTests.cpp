@@ -21,14 +21,14 @@ class StoreLogCheckTest : public StoreTest {
 protected:
     /// A connection of its own to a database at path (made from the template when missing),
     /// in write-ahead-log mode, as the program keeps it.
-    sqlite3* openDatabaseAt(const std::string& path)
+    sqlite3* openDatabaseAt(const std::string& path, bool flushed = true)
     {
         if (!foundation::fileExists(path)) {
             EXPECT_TRUE(foundation::copyItem(foundation::Bundle::main().resourcePath() + "/parlivodb.sql", path));
         }
         sqlite3* database = nullptr;
         EXPECT_EQ(sqlite3_open(path.c_str(), &database), SQLITE_OK);
-        run(database, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
+        run(database, flushed ? "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL" : "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF");
         return database;
     }
     static void run(sqlite3* database, const std::string& sql)
@@ -183,21 +183,24 @@ TEST_F(StoreLogCheckTest, TheBytesOfALogTellADatabaseItWasNotWrittenAgainst)
 // reader held its place, started again after checkpoints) is always taken as the file's own.
 TEST_F(StoreLogCheckTest, EveryPairAKilledRunLeavesIsTakenForItsOwn)
 {
+    // The log's frames are the same whether or not each commit is flushed to the disk.
     const std::string path = rootDirectory() + "/live.sql";
-    sqlite3* database = openDatabaseAt(path);
+    sqlite3* database = openDatabaseAt(path, false);
     sqlite3* reader = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &reader), SQLITE_OK);
     std::mt19937 random(7);
     auto chance = [&](int percent) { return std::uniform_int_distribution<int>(0, 99)(random) < percent; };
     const std::string directory = foundation::documentsDirectory();
     const std::string copy = directory + "/parlivodb.sql";
+    makeRecordingFile(kUUID1, 10);
+    const std::string audio = bytes(directory + "/" + kUUID1 + ".caf");
     std::vector<std::string> names;
     bool reading = false;
     int checked = 0;
     for (int step = 0; step < 400; ++step) {
         if (names.size() < 3 || chance(40)) {
             names.push_back(foundation::makeUUIDString());
-            makeRecordingFile(names.back(), 10);
+            std::ofstream(directory + "/" + names.back() + ".caf", std::ios::binary) << audio;
             run(database, "INSERT INTO recordings (title, audioFileName, location, createdDate, image) VALUES ('t', '" + names.back() + "', 1, 1, randomblob("
                     + std::to_string(std::uniform_int_distribution<int>(0, 9000)(random)) + "))");
         } else if (chance(50)) {
@@ -222,7 +225,7 @@ TEST_F(StoreLogCheckTest, EveryPairAKilledRunLeavesIsTakenForItsOwn)
         if (chance(4)) {
             // The program's next run: a connection of its own reads page 1 afresh.
             sqlite3_close(database);
-            database = openDatabaseAt(path);
+            database = openDatabaseAt(path, false);
         }
         if (chance(8))
             sqlite3_wal_checkpoint_v2(database, nullptr, chance(50) ? SQLITE_CHECKPOINT_PASSIVE : SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
@@ -251,6 +254,7 @@ TEST_F(StoreLogCheckTest, MemosOfADamagedDatabaseGetBackWhatItsReadableRowsSay)
     constexpr int kRows = 200;
     exec("INSERT INTO categories (category) VALUES ('Walks')");
     std::map<std::string, std::string> original;
+    exec("BEGIN");
     for (int i = 0; i < kRows; ++i) {
         const std::string name = foundation::format("%08d-0000-4000-8000-000000000000", i);
         const std::string title = foundation::format("Memo %03d ", i) + std::string(180, 'm');
@@ -260,8 +264,14 @@ TEST_F(StoreLogCheckTest, MemosOfADamagedDatabaseGetBackWhatItsReadableRowsSay)
             + (i % 2 ? "'Walks'" : "NULL") + ", " + std::to_string(i % 4) + ", " + (i % 10 == 3 ? "x'89504e470d0a1a0a0102'" : "NULL") + ")");
         original[name] = title + "|" + std::to_string(location) + "|about " + std::to_string(i) + "|" + (i % 2 ? "Walks" : "General") + "|"
             + std::to_string(i % 4) + "|" + std::to_string(1000 + i) + "|" + (i % 10 == 3 ? "photo" : "");
-        makeRecordingFile(name, 441);
+        // One recording written, copies of it for the others (without a flush each).
+        if (i == 0)
+            makeRecordingFile(name, 441);
+        else
+            std::ofstream(foundation::documentsDirectory() + "/" + name + ".caf", std::ios::binary)
+                << bytes(foundation::documentsDirectory() + "/00000000-0000-4000-8000-000000000000.caf");
     }
+    exec("COMMIT");
     const int pages = std::stoi(query("PRAGMA page_count").value_or("0"));
     closeRaw();
     ASSERT_GT(pages, 12);
