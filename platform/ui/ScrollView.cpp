@@ -340,7 +340,7 @@ void ScrollView::scrollWheel(const WheelEvent& event)
         View::scrollWheel(event);
         return;
     }
-    const gfx::Point offset = m_motion ? gfx::Point(float(m_momentumX.target()), float(m_momentumY.target())) : contentOffset();
+    const gfx::Point offset = m_motion ? gfx::Point { float(m_momentumX.target()), float(m_momentumY.target()) } : contentOffset();
     gfx::Point target = offset;
     if (scrollsHorizontally())
         target.x -= event.delta.x;
@@ -358,7 +358,7 @@ void ScrollView::scrollWheel(const WheelEvent& event)
 
 void ScrollView::keyPressed(Key key)
 {
-    const gfx::Point base = m_motion ? gfx::Point(float(m_momentumX.target()), float(m_momentumY.target())) : contentOffset();
+    const gfx::Point base = m_motion ? gfx::Point { float(m_momentumX.target()), float(m_momentumY.target()) } : contentOffset();
     const float page = std::max(kLineStep, bounds().height() - kLineStep);
     gfx::Point target = base;
     switch (key) {
