@@ -554,6 +554,9 @@ public:
     {
         for (const auto& name : asideNames) {
             const std::string path = directory + "/" + name;
+            // Opened, a database of zero bytes would lose its log (SQLite deletes it).
+            if (foundation::fileSize(path).value_or(0) == 0)
+                continue;
             const bool indexed = foundation::attributesOfItem(path + "-shm").has_value();
             for (bool immutable : { false, true }) {
                 if (immutable && !foundation::attributesOfItem(path + "-wal"))
@@ -762,8 +765,13 @@ RecordingLibrary::FileCheck RecordingLibrary::checkDatabaseFiles(const std::stri
         return { Verdict::Empty, "" };
     const auto log = foundation::attributesOfItem(path + "-wal");
     const bool logged = log && log->regular && log->size > 0;
-    if (foundation::fileSize(path) == std::uint64_t(0) && !logged)
+    if (foundation::fileSize(path) == std::uint64_t(0)) {
+        // SQLite deletes the log of a database of no pages when it opens it, even for
+        // reading: such a pair is never opened, only kept aside.
+        if (logged)
+            return { Verdict::Unusable, "a log beside a database of zero bytes" };
         return { Verdict::Empty, "" };
+    }
     if (logged) {
         if (auto mismatch = logMismatch(path, path + "-wal"))
             return { Verdict::Unusable, "its log does not belong to it: " + *mismatch };

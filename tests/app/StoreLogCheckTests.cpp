@@ -320,3 +320,21 @@ TEST_F(StoreLogCheckTest, MemosOfADamagedDatabaseGetBackWhatItsReadableRowsSay)
     EXPECT_NE(std::find(categories.begin(), categories.end(), "Walks"), categories.end());
     EXPECT_EQ(count("recordings", "location=2"), std::stoll(query("SELECT count(*) FROM recordings WHERE location=2 AND title LIKE 'Memo%'").value_or("-1")));
 }
+
+TEST_F(StoreLogCheckTest, ALogBesideADatabaseOfZeroBytesIsKeptAsideNotDeleted)
+{
+    // SQLite deletes such a log when it opens the database, even only to read it.
+    const std::string other = rootDirectory() + "/other.sql";
+    sqlite3* database = openDatabaseAt(other);
+    run(database, "INSERT INTO recordings (title, audioFileName, location) VALUES ('In the log', '" + std::string(kUUID1) + "', 1)");
+    const std::string log = bytes(other + "-wal");
+    sqlite3_close(database);
+    placePair(databasePath(), "", log);
+    makeRecordingFile(kUUID1, 2205);
+
+    EXPECT_EQ(library().recordings().size(), 1u);
+    auto aside = asideNames();
+    ASSERT_EQ(aside.size(), 2u);
+    EXPECT_EQ(bytes(foundation::documentsDirectory() + "/" + aside[0]), "");
+    EXPECT_EQ(bytes(foundation::documentsDirectory() + "/" + aside[1]), log);
+}
