@@ -34,6 +34,8 @@ namespace {
 constexpr const char* kDatabaseName = "parlivodb.sql";
 // Between the database's name and the time stamp of a copy set aside.
 constexpr const char* kAsideInfix = ".unusable-";
+// The header of every database file has this many bytes.
+constexpr std::uint64_t kSmallestDatabase = 100;
 // How long start-up waits for another program's lock on the database.
 double startupBusyWait = 8;
 
@@ -554,8 +556,8 @@ public:
     {
         for (const auto& name : asideNames) {
             const std::string path = directory + "/" + name;
-            // Opened, a database of zero bytes would lose its log (SQLite deletes it).
-            if (foundation::fileSize(path).value_or(0) == 0)
+            // Opened, a file too short for a database would lose its log (SQLite deletes it).
+            if (foundation::fileSize(path).value_or(0) < kSmallestDatabase)
                 continue;
             const bool indexed = foundation::attributesOfItem(path + "-shm").has_value();
             for (bool immutable : { false, true }) {
@@ -741,10 +743,10 @@ std::optional<std::string> RecordingLibrary::logMismatch(const std::string& data
     if (summary->pageSize != header->pageSize)
         return foundation::format("its pages are of %u bytes, the database's of %u", summary->pageSize, header->pageSize);
     if (summary->firstPageOneCounter) {
-        // Page 1 goes to the log with the change counter of the newest page 1 plus one; the
-        // log starts only once the file has every earlier frame, and checkpoints copy frames
-        // of the log into it. So the file's counter lies between the first frame's less one
-        // and the last frame's.
+        // Page 1 goes to the log with the change counter its writer last read from page 1,
+        // plus one; a log starts again only once the file holds every earlier frame, and
+        // checkpoints copy its frames into the file. So the file's counter lies between the
+        // first such frame's less one and the last one's.
         const std::uint32_t low = *summary->firstPageOneCounter - 1;
         if (header->changeCounter - low > summary->lastPageOneCounter - low)
             return foundation::format("the database's change counter %u is not among the log's %u to %u", header->changeCounter,
@@ -765,13 +767,14 @@ RecordingLibrary::FileCheck RecordingLibrary::checkDatabaseFiles(const std::stri
         return { Verdict::Empty, "" };
     const auto log = foundation::attributesOfItem(path + "-wal");
     const bool logged = log && log->regular && log->size > 0;
-    if (foundation::fileSize(path) == std::uint64_t(0)) {
-        // SQLite deletes the log of a database of no pages when it opens it, even for
-        // reading: such a pair is never opened, only kept aside.
-        if (logged)
-            return { Verdict::Unusable, "a log beside a database of zero bytes" };
+    const auto size = foundation::fileSize(path);
+    if (size == std::uint64_t(0) && !logged)
         return { Verdict::Empty, "" };
-    }
+    // SQLite deletes the log of a database it finds to have no pages when it opens it, even
+    // for reading: a log beside a file too short for a database header is never opened, only
+    // kept aside.
+    if (size && *size < kSmallestDatabase && logged)
+        return { Verdict::Unusable, "a log beside a file too short for a database" };
     if (logged) {
         if (auto mismatch = logMismatch(path, path + "-wal"))
             return { Verdict::Unusable, "its log does not belong to it: " + *mismatch };
