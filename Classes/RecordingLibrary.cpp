@@ -1118,11 +1118,13 @@ std::vector<std::shared_ptr<Recording>> RecordingLibrary::recordingsChangedSince
 {
     // A second's margin: the file's time and the database's are not taken by the same write.
     std::vector<std::shared_ptr<Recording>> changed;
+    const std::string directory = foundation::documentsDirectory() + "/";
     for (const auto& recording : m_recordings) {
         if (!recording->isLoaded() || (recording->location() != 1 && recording->location() != 2)
             || !foundation::isUUIDString(recording->audioFileName()))
             continue;
-        auto attributes = foundation::attributesOfItem(*HelperMethods::getFullAudioFilePath(recording->audioFileName()));
+        // The path as HelperMethods makes it, without asking for the documents at every row.
+        auto attributes = foundation::attributesOfItem(directory + recording->audioFileName() + ".caf");
         if (attributes && attributes->regular && attributes->modified >= since - 1)
             changed.push_back(recording);
     }
