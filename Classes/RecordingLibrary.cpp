@@ -404,7 +404,7 @@ int readTolerantly(sqlite3* database, const char* query, Row&& each)
         std::int64_t bad = next;
         std::int64_t good = 0;
         bool found = false;
-        for (std::int64_t step = 1; step > 0 && bad < kLast; step *= 2) {
+        for (std::int64_t step = 1; bad < kLast; step = step > kLast / 2 ? kLast : step * 2) {
             std::int64_t probe = bad > kLast - step ? kLast : bad + step;
             if (readsFrom(probe)) {
                 good = probe;
@@ -415,8 +415,10 @@ int readTolerantly(sqlite3* database, const char* query, Row&& each)
         }
         if (!found)
             return skipped;
-        while (good - bad > 1) {
-            std::int64_t middle = bad + (good - bad) / 2;
+        // The keys span all of 64 bits: their distance is taken without a sign.
+        auto distance = [](std::int64_t from, std::int64_t to) { return static_cast<std::uint64_t>(to) - static_cast<std::uint64_t>(from); };
+        while (distance(bad, good) > 1) {
+            const std::int64_t middle = static_cast<std::int64_t>(static_cast<std::uint64_t>(bad) + distance(bad, good) / 2);
             (readsFrom(middle) ? good : bad) = middle;
         }
         next = good;

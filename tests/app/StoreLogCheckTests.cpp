@@ -338,3 +338,28 @@ TEST_F(StoreLogCheckTest, ALogBesideADatabaseOfZeroBytesIsKeptAsideNotDeleted)
     EXPECT_EQ(bytes(foundation::documentsDirectory() + "/" + aside[0]), "");
     EXPECT_EQ(bytes(foundation::documentsDirectory() + "/" + aside[1]), log);
 }
+
+TEST_F(StoreLogCheckTest, ADamagedFirstPageOfRowsStillLeavesTheRestReadable)
+{
+    // The rows' first leaf is the damaged one: the reading starts past it, from the smallest key.
+    installTemplate();
+    exec("BEGIN");
+    for (int i = 0; i < 120; ++i)
+        exec("INSERT INTO recordings (title, audioFileName, location, createdDate) VALUES ('" + std::string(300, 'a' + i % 26) + "', '"
+            + foundation::format("%08d-0000-4000-8000-000000000000", i) + "', 1, 1)");
+    exec("COMMIT");
+    const std::string first = query("SELECT rootpage FROM sqlite_schema WHERE name='recordings'").value_or("0");
+    closeRaw();
+    // The root page is an interior page: its first child, the leaf of the smallest keys, is
+    // the page after the schema's pages.
+    std::string file = bytes(databasePath());
+    const int leaf = std::stoi(first) + 2;
+    file.replace(static_cast<size_t>(leaf - 1) * 4096, 4096, std::string(4096, 'x'));
+    ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), file));
+    for (int i = 0; i < 120; ++i)
+        makeRecordingFile(foundation::format("%08d-0000-4000-8000-000000000000", i), 10);
+
+    ASSERT_EQ(library().recordings().size(), 120u);
+    EXPECT_GT(library().startupReport().restored, 90);
+    EXPECT_LT(library().startupReport().restored, 120);
+}
