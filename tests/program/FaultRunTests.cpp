@@ -131,11 +131,27 @@ protected:
         while (launchesLogged(log) == launches && Clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const bool launched = launchesLogged(log) > launches;
+        EXPECT_TRUE(launched) << "no launch within " << launchWithin << " s";
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ::kill(pid, launched ? SIGTERM : SIGKILL);
         int status = 0;
+        const bool ended = waitFor(pid, 20, status);
+        EXPECT_TRUE(ended) << "did not end within 20 s of SIGTERM";
+        return launched && ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    /// Waits for the child to end; after seconds it is killed, and false is answered.
+    static bool waitFor(pid_t pid, double seconds, int& status)
+    {
+        const auto until = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < until) {
+            if (::waitpid(pid, &status, WNOHANG) == pid)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(pid, SIGKILL);
         ::waitpid(pid, &status, 0);
-        return launched && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return false;
     }
 
     void killAfter(double seconds)
@@ -211,6 +227,21 @@ protected:
     int m_titlesLost { 0 };
 };
 
+/// Prints how long a scenario took when it ends (a start that hangs shows where).
+struct Scenario {
+    explicit Scenario(const char* name)
+        : name(name)
+    {
+    }
+    ~Scenario()
+    {
+        std::printf("%-80s %5.1f s\n", name, std::chrono::duration<double>(Clock::now() - started).count());
+        std::fflush(stdout);
+    }
+    const char* name;
+    Clock::time_point started { Clock::now() };
+};
+
 std::vector<std::string> entriesStartingWith(const std::string& directory, const std::string& prefix)
 {
     std::vector<std::string> found;
@@ -232,6 +263,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
 
     for (int round = 0; round < rounds && !HasFatalFailure(); ++round) {
         {
+            Scenario scenario("the database deleted, three memos left");
             SCOPED_TRACE("the database deleted, three memos left");
             emptyDocuments();
             std::vector<std::string> names { makeMemo(), makeMemo(), makeMemo() };
@@ -240,6 +272,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             countLost("database deleted", names);
         }
         {
+            Scenario scenario("killed while 300 memos are filed again");
             SCOPED_TRACE("killed while 300 memos are filed again");
             emptyDocuments();
             std::vector<std::string> names;
@@ -250,6 +283,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             countLost("killed while filing", names);
         }
         {
+            Scenario scenario("a named pipe at a memo's path");
             SCOPED_TRACE("a named pipe at a memo's path");
             emptyDocuments();
             std::vector<std::string> names { makeMemo(), makeMemo() };
@@ -258,6 +292,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             countLost("named pipe", names);
         }
         {
+            Scenario scenario("a log of another database beside the user's");
             SCOPED_TRACE("a log of another database beside the user's");
             emptyDocuments();
             std::vector<std::string> names { makeMemo(), makeMemo(), makeMemo() };
@@ -282,6 +317,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             EXPECT_FALSE(listed.count("99999999-9999-4999-8999-999999999999"));
         }
         {
+            Scenario scenario("200 memos, a damaged page");
             SCOPED_TRACE("200 memos, a damaged page");
             emptyDocuments();
             std::vector<std::string> names;
@@ -306,6 +342,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             EXPECT_EQ(entriesStartingWith(documentsPath(), "parlivodb.sql.unusable-").size(), 1u);
         }
         {
+            Scenario scenario("another program holds the database for 5 s at start-up");
             SCOPED_TRACE("another program holds the database for 5 s at start-up");
             emptyDocuments();
             const std::string name = makeMemo();
@@ -327,6 +364,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             EXPECT_EQ(logText().find("in use by another program", logged), std::string::npos);
         }
         {
+            Scenario scenario("a documents folder that cannot be written");
             SCOPED_TRACE("a documents folder that cannot be written");
             emptyDocuments();
             std::vector<std::string> names { makeMemo(), makeMemo() };
@@ -343,6 +381,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             countLost("read-only folder", names);
         }
         {
+            Scenario scenario("every start on a full disk");
             SCOPED_TRACE("every start on a full disk");
             emptyDocuments();
             const std::string name = makeMemo();
@@ -360,6 +399,7 @@ TEST_F(FaultRun, TheStoreLosesNoMemoToTheFaultsUsersMeet)
             countLost("full disk", { name });
         }
         {
+            Scenario scenario("a bad settings file read by many processes; a line without a line break");
             SCOPED_TRACE("a bad settings file read by many processes; a line without a line break");
             const std::string settings = configPath() + "/parlivo/settings";
             ASSERT_TRUE(foundation::createDirectory(configPath() + "/parlivo"));
