@@ -238,7 +238,14 @@ int main(int argc, char** argv)
     // first one's current recording at its start and both would write the same rows.
     const std::string documents = foundation::documentsDirectory();
     std::string lockError;
-    auto instanceLock = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &lockError);
+    auto lockFailure = foundation::InstanceLock::Failure::None;
+    auto instanceLock = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &lockError, &lockFailure);
+    // Only a lock that another process holds means another Parlivo: a folder that cannot be
+    // opened at all is said to be so.
+    if (!instanceLock && lockFailure != foundation::InstanceLock::Failure::HeldByAnother) {
+        std::fprintf(stderr, "parlivo: the documents folder %s cannot be used (%s); this start changes nothing.\n", documents.c_str(), lockError.c_str());
+        return 1;
+    }
     if (!instanceLock) {
         // A second start from the launcher means "show me Parlivo": the running one shows itself.
         std::string raiseError;

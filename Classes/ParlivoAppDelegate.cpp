@@ -18,6 +18,7 @@
 #include "foundation/StringFormat.h"
 #include "foundation/UnicodeText.h"
 #include "foundation/UserDefaults.h"
+#include "ui/AlertView.h"
 #include "ui/NavigationController.h"
 #include "ui/Screen.h"
 #include "ui/TabBarController.h"
@@ -143,6 +144,7 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
 
     updateUnplayedCount();
     m_window->makeKeyAndVisible();
+    showStoreReport();
 
     const auto interruptedKey = defaults().integerForKey(kInterruptedRecordingKey);
     foundation::logf("%s: %i", kInterruptedRecordingKey, static_cast<int>(interruptedKey));
@@ -156,6 +158,34 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     } else if (defaults().boolForKey("instantRecord"))
         m_studio->setInstantStart(true);
     defaults().setObjectForKey("-1", kInterruptedRecordingKey);
+}
+
+void ParlivoAppDelegate::showStoreReport()
+{
+    const auto& report = RecordingLibrary::sharedLibrary().startupReport();
+    std::string title;
+    std::string message;
+    using Problem = RecordingLibrary::StorageProblem;
+    if (report.problem == Problem::Busy) {
+        title = foundation::localizedString("Library Busy Prompt Title");
+        message = foundation::localizedString("Library Busy Prompt");
+    } else if (!report.asidePath.empty()) {
+        // Once: at the start that set the database aside, or that filed its memos again.
+        title = foundation::localizedString("Library Repaired Prompt Title");
+        message = foundation::formatWithString(foundation::localizedString("Library Repaired Prompt"), report.asidePath) + "\n\n"
+            + foundation::formatWithString(foundation::localizedString("Library Refiled Prompt"), std::to_string(report.refiled));
+        if (report.restored > 0)
+            message += " " + foundation::formatWithString(foundation::localizedString("Library Restored Prompt"), std::to_string(report.restored));
+    } else if (report.problem == Problem::ReadOnly) {
+        title = foundation::localizedString("Library Read Only Prompt Title");
+        message = foundation::localizedString("Library Read Only Prompt");
+    }
+    if (report.problem == Problem::ReadOnly && !report.asidePath.empty())
+        message += "\n\n" + foundation::localizedString("Library Read Only Prompt");
+    if (title.empty())
+        return;
+    auto alert = std::make_shared<ui::AlertView>(title, message, nullptr, foundation::localizedString("OK"));
+    alert->show();
 }
 
 void ParlivoAppDelegate::updateUnplayedCount()

@@ -91,6 +91,11 @@ public:
     void setActiveAudioQueue(std::shared_ptr<AudioQueueObject> queue) { m_activeAudioQueue = std::move(queue); }
 
 private:
+    /// Tells the user, in an alert, what the library met at start-up: another program's lock,
+    /// a database set aside (where, and how many memos came back), a library that cannot be
+    /// written. Nothing when it started as usual.
+    void showStoreReport();
+
     std::shared_ptr<ui::Window> m_window;
     std::shared_ptr<ui::TabBarController> m_tabBarController;
     std::shared_ptr<RecordingStudioViewController> m_studio;

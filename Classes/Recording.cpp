@@ -310,7 +310,10 @@ bool Recording::stepWrite(sqlite3* database, sqlite3_stmt* statement, const char
 {
     // Busy, full, read-only, I/O and constraint failures count as failures as much as
     // SQLITE_ERROR does: nothing that SQLite did not write is reported as written.
-    if (sqlite3_step(statement) == SQLITE_DONE)
+    const bool completed = sqlite3_step(statement) == SQLITE_DONE;
+    // The library keeps the cause, so a prompt can say why (a lock, a read-only folder).
+    RecordingLibrary::noteWriteResult(database, completed);
+    if (completed)
         return true;
     logDatabaseError(database, failureText);
     return false;

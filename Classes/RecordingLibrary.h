@@ -1,9 +1,11 @@
 #pragma once
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -36,6 +38,75 @@ public:
 
     RecordingLibrary(const RecordingLibrary&) = delete;
     RecordingLibrary& operator=(const RecordingLibrary&) = delete;
+
+    /// Why the store cannot keep what it is asked to, in the terms the user is told.
+    enum class StorageProblem {
+        None,
+        /// Another program holds a lock on the database.
+        Busy,
+        /// The database or its folder cannot be written (permissions, a read-only file system).
+        ReadOnly,
+        /// The disk (or the user's quota) is full.
+        Full,
+        /// No database could be opened, or a write failed for another reason.
+        Unavailable,
+    };
+
+    /// What start-up met that the user should hear of, once, at launch.
+    struct StartupReport {
+        /// Busy or ReadOnly when the library cannot be written this run (Busy: not even read);
+        /// Unavailable when no database could be opened.
+        StorageProblem problem { StorageProblem::None };
+        /// A database set aside by this start, or the one this start took memos' details from;
+        /// empty when none. asideReason says why it could not be used.
+        std::string asidePath;
+        std::string asideReason;
+        /// Memos filed again from their audio files this start, and how many of them got their
+        /// title and details back from a database set aside.
+        int refiled { 0 };
+        int restored { 0 };
+    };
+
+    /// The outcome of the checks start-up makes on the database file and its write-ahead log
+    /// before it writes anything.
+    struct FileCheck {
+        enum class Verdict {
+            /// Nothing against it (or a lock or an I/O error kept it from being checked).
+            Usable,
+            /// No file, or one of zero bytes with no log: nothing to keep.
+            Empty,
+            /// Not a database, damaged, not the expected tables, or a log that does not belong
+            /// to it: it is never written, only set aside (reason says why).
+            Unusable,
+            /// Another program holds a lock on it for longer than start-up waits.
+            Busy,
+        };
+        Verdict verdict { Verdict::Usable };
+        std::string reason;
+    };
+
+    /// The checks themselves, on the database at databasePath and the "-wal" beside it, made
+    /// through read-only connections and reads of the files: neither file is written, whatever
+    /// they hold. The audio files that a log's rows name are looked for beside the database.
+    static FileCheck checkDatabaseFiles(const std::string& databasePath);
+    /// Why the write-ahead log at logPath cannot be the log of the database at databasePath,
+    /// judged from their bytes (page size, the change counter of page 1 against the log's
+    /// copies of it, the database size its commits give); none when it may be, or when it holds
+    /// no committed frame that SQLite would apply.
+    static std::optional<std::string> logMismatch(const std::string& databasePath, const std::string& logPath);
+
+    /// What start-up met (see StartupReport).
+    const StartupReport& startupReport() const { return m_startupReport; }
+    /// The cause of the last write that SQLite did not complete; None after one that it did.
+    StorageProblem lastWriteProblem() const { return m_lastWriteProblem; }
+    /// The display text for a prompt that says storage failed: promptKey is "Storage
+    /// Unavailable Prompt" (nothing can be recorded) or "Save Failed Prompt" (a save was not
+    /// written). A lock or a read-only library get texts that say so; otherwise the prompt's
+    /// own text.
+    std::string storageProblemText(const std::string& promptKey) const;
+    /// Tests only: how long start-up waits for another program's lock before it reports the
+    /// library busy (8 s unless changed).
+    static void setStartupBusyWait(double seconds);
 
     /// Every recording: the stored rows in load order, then those made in this run in creation
     /// order. Only newRecording() adds and Recording::deleteRecording() removes; iterate over a
@@ -75,6 +146,9 @@ public:
 private:
     friend class Recording;
 
+    /// What the databases set aside in the documents directory still hold (RecordingLibrary.cpp).
+    class Salvage;
+
     RecordingLibrary() = default;
     ~RecordingLibrary();
     void init();
@@ -84,27 +158,46 @@ private:
     /// Makes a Recording of every row; answers the last step's result (SQLITE_DONE when all
     /// were read, SQLITE_CORRUPT when a damaged page stopped the reading).
     int loadRecordings();
-    /// Opens the connection with a busy timeout; false, logged, when it cannot be opened.
+    /// Opens the connection (read-only when the database or its folder cannot be written)
+    /// with a busy timeout; never creates the file. False, logged, when it cannot be opened.
     bool openDatabase();
-    /// Why the open database cannot be used (not a database, damaged, not the expected
-    /// tables and columns); none when it can, or when a lock or an I/O error kept it from
-    /// being checked.
-    std::optional<std::string> unusableDatabaseReason();
-    /// Closes the connection, renames the database (with its log) aside, logs it and copies the
-    /// template in its place. False, logged, when it could not be renamed.
+    /// Renames the database and its log aside as they are on disk (no connection is open on
+    /// them), logs it and copies the template in its place. False, logged, when it could not
+    /// be renamed.
     bool setDatabaseAside(const std::string& reason);
+    /// Closes the connection without the checkpoint a close makes, so that nothing of its log
+    /// reaches the file before the pair is set aside.
+    void closeDatabaseWithoutCheckpoint();
+    /// The titles of every row that contain the untitled base text, read on first use during
+    /// start-up (none when unreadable).
+    std::optional<std::unordered_set<std::string>>& startupTitles();
     /// Files the recordings a run left unfiled whose audio file is a readable recording,
     /// deletes those without an audio file, and leaves the rest (with a log line).
     void recoverUnfiledRecordings();
-    /// After starting again from the template: files every recording audio file of the
-    /// documents directory that no row refers to.
-    void fileUnreferencedAudioFiles();
-    /// Gives an unfiled recording its audio file's size and length, an untitled title from
-    /// untitledTitles when it has none, files it in My Recordings and saves it. False when the
-    /// audio file is not a readable recording.
-    bool fileAudioOf(Recording& recording, std::optional<std::unordered_set<std::string>>& untitledTitles);
+    /// The recording audio files among documentNames that no row names.
+    std::vector<std::string> unreferencedAudioFiles(const std::vector<std::string>& documentNames) const;
+    /// Files those of names that are regular files in the recorder's format, with what a
+    /// database set aside among documentNames still says of them; the categories of such a
+    /// database come back too.
+    void fileUnreferencedAudioFiles(const std::vector<std::string>& names, const std::vector<std::string>& documentNames);
+    /// The filed recordings whose audio file was modified since the given time.
+    std::vector<std::shared_ptr<Recording>> recordingsChangedSince(double since) const;
+    /// Gives those whose audio file (its header mended) holds another length than the row
+    /// that length and the file's size.
+    void repairChangedLengths(const std::vector<std::shared_ptr<Recording>>& changed);
+    /// Gives an unfiled recording its audio file's size and length and an untitled title when
+    /// it has none, files it (in My Recordings unless it is in the Trash) and saves it. False
+    /// when the audio file is not a readable recording.
+    bool fileAudioOf(Recording& recording);
     /// Inserts a row for an audio file, unfiled and untitled, and returns its recording.
     std::shared_ptr<Recording> insertRecording(const std::string& audioFileName, double createdDate);
+    /// Gives a memo filed again what a database set aside still says of it (title, comments,
+    /// category, location, play count, date, photo). False when it says nothing of it.
+    bool restoreFromSalvage(Recording& recording, Salvage& salvage);
+    /// Adds the categories of the databases that memos were restored from.
+    void restoreCategories(const Salvage& salvage);
+    /// Notes the outcome of a write on the shared library's connection (Recording's steps).
+    static void noteWriteResult(sqlite3* database, bool completed);
     /// Gives a row whose key does not fit 32 bits the key after the largest that does; 0, with
     /// the row removed, when none is free.
     long long moveRowToFittingKey(long long rowId);
@@ -127,6 +220,15 @@ private:
     std::vector<std::shared_ptr<Recording>> m_recordings;
     std::vector<std::string> m_definedCategories;
     sqlite3* m_database { nullptr };
+    /// Audio file names of rows that were not loaded (a key that does not fit): their files
+    /// are not memos without a row.
+    std::unordered_set<std::string> m_unlistedAudioFileNames;
+    StartupReport m_startupReport;
+    StorageProblem m_lastWriteProblem { StorageProblem::None };
+    bool m_startupTitlesRead { false };
+    std::optional<std::unordered_set<std::string>> m_startupTitles;
+    /// The connections of databases set aside that memos were restored from (start-up only).
+    std::vector<sqlite3*> m_restoredSources;
 
     sqlite3_stmt* load_titles_statement { nullptr };
     sqlite3_stmt* insert_recording_statement { nullptr };

@@ -829,7 +829,8 @@ void RecordingStudioViewController::showRecordingFailedAlert()
 
 void RecordingStudioViewController::showAlert(const char* titleKey, const char* messageKey)
 {
-    auto alert = std::make_shared<ui::AlertView>(text(titleKey), text(messageKey), nullptr, text("OK"));
+    // Storage prompts say why the library refused (a lock, a folder that cannot be written).
+    auto alert = std::make_shared<ui::AlertView>(text(titleKey), RecordingLibrary::sharedLibrary().storageProblemText(messageKey), nullptr, text("OK"));
     alert->show();
 }
 

@@ -1,13 +1,17 @@
 // The recording store against raw SQLite doing the same work on the same file, in one run:
 // opening a 10,000-recording library (a tenth with photos) against one SELECT pass over the
-// same columns; the next untitled title against the raw title query; newRecording and save
-// against the raw INSERT and UPDATE. Ratios are printed at the end, with the photo statements
-// that ran while the library opened and the resident memory the loaded library added.
+// same columns; the same opening with every memo's audio file in the documents, after a clean
+// close and after a kill (whose start looks at the audio written since the database was last
+// up to date: none, or, at worst, every file); the next untitled title against the raw title
+// query; newRecording and save against the raw INSERT and UPDATE. Ratios are printed at the
+// end, with the photo statements that ran while the library opened and the resident memory
+// the loaded library added.
 
 #include "ParlivoAppDelegate.h"
 #include "Recording.h"
 #include "RecordingLibrary.h"
 
+#include "audio/File.h"
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
 #include "foundation/UUID.h"
@@ -17,7 +21,10 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <map>
 #include <sqlite3.h>
 #include <string>
@@ -176,6 +183,53 @@ void BM_RawSelectPass(benchmark::State& state)
 }
 BENCHMARK(BM_RawSelectPass)->Unit(benchmark::kMillisecond)->MinTime(3);
 
+// Every row's audio file, half a second of sound each, written once.
+void makeAudioFiles()
+{
+    static bool made = false;
+    if (made)
+        return;
+    made = true;
+    const std::string sample = foundation::documentsDirectory() + "/sample.wav.tmp";
+    std::shared_ptr<audio::File> file;
+    audio::File::create(sample, audio::kFileCAFType, audio::linearPCM16(22050, 1), audio::kFileFlagsEraseFile, &file);
+    std::vector<std::int16_t> samples(11025, 300);
+    std::uint32_t n = 11025;
+    file->writePackets(false, n * 2, nullptr, 0, &n, samples.data());
+    file->close();
+    const std::string bytes = foundation::readFile(sample).value_or("");
+    foundation::removeItem(sample);
+    sqlite3* db = openRaw();
+    sqlite3_stmt* names = nullptr;
+    sqlite3_prepare_v2(db, "SELECT audioFileName FROM recordings", -1, &names, nullptr);
+    while (sqlite3_step(names) == SQLITE_ROW)
+        std::ofstream(foundation::documentsDirectory() + "/" + reinterpret_cast<const char*>(sqlite3_column_text(names, 0)) + ".caf", std::ios::binary) << bytes;
+    sqlite3_finalize(names);
+    sqlite3_close(db);
+}
+
+// Opening with every audio file there: 0 after a clean close; 1 after a kill, the audio older
+// than the database's last checkpoint (as it is but for the memo being recorded); 2 after a
+// kill with every file newer (a folder whose audio was copied after its database).
+void BM_LibraryOpenWithAudio(benchmark::State& state)
+{
+    makeAudioFiles();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (state.range(0) > 0)
+            std::ofstream(g_database + "-wal");
+        const timespec now[2] = { { 0, UTIME_NOW }, { 0, UTIME_NOW } };
+        const timespec past[2] = { { 1000, 0 }, { 1000, 0 } };
+        ::utimensat(AT_FDCWD, g_database.c_str(), state.range(0) == 2 ? past : now, 0);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(RecordingLibrary::sharedLibrary().recordings().size());
+        state.PauseTiming();
+        RecordingLibrary::resetSharedLibrary();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LibraryOpenWithAudio)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(3);
+
 void BM_NextUntitledTitle(benchmark::State& state)
 {
     auto& library = RecordingLibrary::sharedLibrary();
@@ -306,6 +360,9 @@ int main(int argc, char** argv)
     bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio("opening the library / raw SELECT pass", "BM_LibraryOpen", "BM_RawSelectPass");
+    reporter.printRatio("opening with every audio file / without", "BM_LibraryOpenWithAudio/0", "BM_LibraryOpen");
+    reporter.printRatio("opening after a kill / after a clean close", "BM_LibraryOpenWithAudio/1", "BM_LibraryOpenWithAudio/0");
+    reporter.printRatio("after a kill, every audio file newer / after a clean close", "BM_LibraryOpenWithAudio/2", "BM_LibraryOpenWithAudio/0");
     reporter.printRatio("next untitled title / raw title query", "BM_NextUntitledTitle", "BM_RawTitleQuery");
     reporter.printRatio("next untitled title / raw title LIKE query", "BM_NextUntitledTitle", "BM_RawTitleQueryLike");
     reporter.printRatio("newRecording / raw INSERT", "BM_NewRecording", "BM_RawInsert");

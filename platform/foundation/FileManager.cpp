@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
@@ -177,12 +178,29 @@ std::optional<double> modificationDate(const std::string& path)
     return static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
 }
 
+std::optional<ItemAttributes> attributesOfItem(const std::string& path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return ItemAttributes { S_ISREG(info.st_mode), static_cast<std::uint64_t>(info.st_size),
+        static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9 };
+}
+
 std::vector<std::string> contentsOfDirectory(const std::string& path)
 {
+    // readdir itself: start-up lists a documents folder of many thousand memos, and a path
+    // object per entry cost more than the listing.
     std::vector<std::string> names;
-    std::error_code code;
-    for (fs::directory_iterator it(path, code), end; !code && it != end; it.increment(code))
-        names.push_back(it->path().filename().string());
+    DIR* directory = ::opendir(path.c_str());
+    if (!directory)
+        return names;
+    while (const dirent* entry = ::readdir(directory)) {
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+            names.emplace_back(name);
+    }
+    ::closedir(directory);
     std::sort(names.begin(), names.end());
     return names;
 }

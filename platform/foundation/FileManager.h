@@ -33,6 +33,17 @@ bool removeItem(const std::string& path, std::string* error = nullptr);
 std::optional<std::uint64_t> fileSize(const std::string& path);
 /// The last modification time of the file at path in seconds since 1970; none when missing.
 std::optional<double> modificationDate(const std::string& path);
+/// What the directory entry at path is, without following a symbolic link.
+struct ItemAttributes {
+    /// A regular file: not a link, directory, named pipe, socket or device.
+    bool regular { false };
+    std::uint64_t size { 0 };
+    /// Seconds since 1970.
+    double modified { 0 };
+};
+/// The attributes of the entry at path itself (lstat); none when there is none. Reading them
+/// never opens the entry, so a named pipe or a device there cannot block the caller.
+std::optional<ItemAttributes> attributesOfItem(const std::string& path);
 /// The names (not paths) of the entries of a directory, sorted; empty when it cannot be read.
 std::vector<std::string> contentsOfDirectory(const std::string& path);
 /// Renames path to a name beside it that is not taken: path, suffix, then "-1", "-2"... when

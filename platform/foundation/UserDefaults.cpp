@@ -105,6 +105,22 @@ std::string asideName(const std::string& path)
     return candidate;
 }
 
+// A copy of the settings file kept aside earlier that holds exactly text, if there is one.
+std::optional<std::string> copyAsideWithContent(const std::string& path, const std::string& text)
+{
+    const auto slash = path.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".corrupt-";
+    for (const auto& name : contentsOfDirectory(directory)) {
+        if (!name.starts_with(prefix))
+            continue;
+        const std::string candidate = directory + "/" + name;
+        if (fileSize(candidate) == text.size() && readFile(candidate) == text)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 UserDefaults& UserDefaults::standardUserDefaults()
@@ -164,14 +180,11 @@ std::map<std::string, std::string> UserDefaults::parse(const std::string& text, 
     int lineNumber = 0;
     while (!rest.empty()) {
         ++lineNumber;
+        // The program writes whole files (renamed into place), so a last line without a line
+        // break comes from an editor or `echo -n`, not from a torn write: it counts like any.
         size_t lineEnd = rest.find('\n');
-        // Every complete file ends with a line break; a last line without one is a torn write.
-        if (lineEnd == std::string_view::npos) {
-            skipped.push_back("unterminated line " + std::to_string(lineNumber));
-            break;
-        }
         std::string_view line = rest.substr(0, lineEnd);
-        rest.remove_prefix(lineEnd + 1);
+        rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd + 1);
         if (lineNumber == 1 && line == kHeader)
             continue;
         size_t equals = line.find('=');
@@ -205,20 +218,25 @@ std::map<std::string, std::string> UserDefaults::readFileLocked()
         values = parse(*text, &problems);
     if (problems.empty())
         return values;
-    std::string aside = asideName(m_path);
+    // Every process that reads the file meets its bad lines: one copy of each content is
+    // enough, however many read it.
+    auto kept = text ? copyAsideWithContent(m_path, *text) : std::nullopt;
+    std::string aside = kept.value_or(asideName(m_path));
     if (!values.empty()) {
         if (m_loadedStamp == m_reportedStamp)
             return values;
         m_reportedStamp = m_loadedStamp;
         // The file stays in use for its good lines; the copy keeps the bad ones for the user,
         // and the next change writes the file without them.
-        if (text && writeFileAtomically(aside, *text))
-            logf("Settings file '%s' has unreadable lines (%s); kept a copy as '%s', the other settings are used.", m_path.c_str(), problems.c_str(), aside.c_str());
+        if (kept || (text && writeFileAtomically(aside, *text)))
+            logf("Settings file '%s' has unreadable lines (%s); a copy is kept as '%s', the other settings are used.", m_path.c_str(), problems.c_str(), aside.c_str());
         else
             logf("Settings file '%s' has unreadable lines (%s); the other settings are used.", m_path.c_str(), problems.c_str());
         return values;
     }
-    if (::rename(m_path.c_str(), aside.c_str()) == 0)
+    if (kept && ::unlink(m_path.c_str()) == 0)
+        logf("Settings file '%s' is unreadable (%s); a copy is kept as '%s', settings start empty.", m_path.c_str(), problems.c_str(), aside.c_str());
+    else if (::rename(m_path.c_str(), aside.c_str()) == 0)
         logf("Settings file '%s' is unreadable (%s); kept as '%s', settings start empty.", m_path.c_str(), problems.c_str(), aside.c_str());
     else
         logf("Settings file '%s' is unreadable (%s) and could not be moved aside: %s; settings start empty.", m_path.c_str(), problems.c_str(), std::strerror(errno));

@@ -24,7 +24,8 @@ namespace foundation {
 ///
 /// A file with unreadable lines is logged in one line and copied aside with them; its good
 /// lines stay in use. A file with no good line at all is renamed aside (never deleted) and
-/// read as empty. Main-thread use is expected; the store is nonetheless internally locked.
+/// read as empty. One copy of each content is kept: a process that finds a copy of the same
+/// bytes aside already makes none (one that would rename removes the file instead). Main-thread use is expected; the store is nonetheless internally locked.
 class UserDefaults {
 public:
     /// The process-wide store, on the settings file of the current environment.
@@ -65,7 +66,8 @@ public:
     /// Serialises and parses the file format (exposed for tests).
     static std::string serialize(const std::map<std::string, std::string>& values);
     /// Parsing keeps every well-formed line; problems is set to a description of the lines it
-    /// skipped (malformed, not UTF-8, or a last line cut short), or emptied when there were none.
+    /// skipped (malformed or not UTF-8), or emptied when there were none. A last line without a
+    /// line break counts like any other.
     static std::map<std::string, std::string> parse(const std::string& text, std::string* problems);
 
 private:

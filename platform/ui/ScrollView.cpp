@@ -143,7 +143,7 @@ void ScrollView::scrollRectToVisible(const gfx::Rect& rect, bool animated)
 
 gfx::Point ScrollView::restingOffset() const
 {
-    return m_motion ? gfx::Point(float(m_momentumX.target()), float(m_momentumY.target())) : contentOffset();
+    return m_motion ? gfx::Point { float(m_momentumX.target()), float(m_momentumY.target()) } : contentOffset();
 }
 
 void ScrollView::setOffsetFromMotion(gfx::Point offset)

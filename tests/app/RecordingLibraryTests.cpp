@@ -63,9 +63,12 @@ TEST_F(RecordingLibraryTest, MissingTemplateIsLoggedAndTheLibraryRunsEmpty)
     EXPECT_TRUE(library().recordings().empty());
     EXPECT_TRUE(library().definedCategories().empty());
     EXPECT_TRUE(log.containsFragment("Failed to create writable database file with message '"));
-    EXPECT_TRUE(log.contains("Prepare select statement failed with error no such table: categories."));
+    // No empty database is made in its place (the next start would take it for damage).
+    EXPECT_FALSE(foundation::fileExists(databasePath()));
+    EXPECT_TRUE(log.contains("Prepare select statement failed with error no database is open."));
     EXPECT_FALSE(library().newRecording());
-    EXPECT_TRUE(log.contains("Prepare insert statement failed with error no such table: recordings."));
+    EXPECT_TRUE(log.contains("Prepare insert statement failed with error no database is open."));
+    EXPECT_EQ(library().startupReport().problem, RecordingLibrary::StorageProblem::Unavailable);
     library().finalize();
 }
 

@@ -3,10 +3,15 @@
 // another connection, saves that fail half way.
 #include "StoreFixture.h"
 
+#include "FileSizeLimit.h"
+
 #include "foundation/Log.h"
 #include "foundation/StringFormat.h"
 
 #include <chrono>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -68,6 +73,9 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
         const char* name;
         std::function<void()> damage;
         const char* reason;
+        // The memos as the library lists them afterwards: what a readable file still says of
+        // them (the foreign columns' case), or untitled from their audio files.
+        std::vector<std::string> memos { "Untitled Recording|1|1", "Untitled Recording 1|1|0.5" };
     };
     const std::vector<Case> cases = {
         { "unexpected columns",
@@ -78,9 +86,7 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
                 exec("ALTER TABLE recordings ADD COLUMN rating INTEGER");
                 closeRaw();
             },
-            "unexpected columns in the recordings table" },
-        { "zero bytes", [] { ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), "")); },
-            "no recordings table" },
+            "unexpected columns in the recordings table", { "Talk|1|1", "Walk|2|0.5" } },
         { "no tables",
             [this] {
                 exec("CREATE TABLE other (x)");
@@ -116,7 +122,7 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
         makeAudioFile(kUUID3, 100); // not a recording: stays, unfiled
         foundation::LogCapture log;
 
-        EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|1", "Untitled Recording 1|1|0.5" }));
+        EXPECT_EQ(filedAudio(), c.memos);
         EXPECT_EQ(library().definedCategories(), defaultCategoryNames());
         EXPECT_TRUE(log.containsFragment(std::string("cannot be used (") + c.reason + "); kept as '"));
         EXPECT_TRUE(log.contains("Filed 2 of 3 audio files that no recording referred to."));
@@ -137,6 +143,18 @@ TEST_F(StoreRepairTest, DatabaseThatCannotBeUsedIsKeptAsideAndItsMemosFiledAgain
         EXPECT_EQ(asideDatabases().size(), 1u);
         restart();
     }
+}
+
+TEST_F(StoreRepairTest, ADatabaseOfZeroBytesIsReplacedAndNotKeptAside)
+{
+    // What SQLite leaves when it opens a missing database: nothing to keep.
+    ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), ""));
+    makeRecordingFile(kUUID1, 22050);
+    foundation::LogCapture log;
+    EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|1" }));
+    EXPECT_TRUE(asideDatabases().empty());
+    EXPECT_FALSE(log.containsFragment("cannot be used"));
+    EXPECT_TRUE(library().startupReport().asidePath.empty());
 }
 
 TEST_F(StoreRepairTest, AsideDatabaseKeepsEveryRowOfTheForeignTable)
@@ -309,4 +327,146 @@ TEST_F(StoreRepairTest, RecoveryMendsHeadersAKilledRecorderLeftAndFilesTheirWhol
     EXPECT_EQ(count("recordings", "location=1"), 2);
     EXPECT_TRUE(log.containsFragment("Repaired the header of the audio file '" + std::string(kUUID1) + ".caf'"));
     EXPECT_EQ(HelperMethods::audioFileDuration(kUUID2), 3.0);
+}
+
+// Audio files that no row names, at every start: a lost database, a kill while they are
+// filed, and entries at a memo's path that are no recording (or would block a reader).
+
+TEST_F(StoreRepairTest, EveryStartFilesTheAudioFilesNoRowNamesOnce)
+{
+    // The database is gone (deleted, or lost with its folder's backup); three memos stay.
+    for (const char* name : { kUUID1, kUUID2, kUUID3 })
+        makeRecordingFile(name, 11025);
+    foundation::LogCapture log;
+    EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|0.5", "Untitled Recording 1|1|0.5", "Untitled Recording 2|1|0.5" }));
+    EXPECT_TRUE(log.contains("Filed 3 of 3 audio files that no recording referred to."));
+    restart();
+    EXPECT_EQ(library().recordings().size(), 3u);
+    EXPECT_EQ(count("recordings"), 3);
+
+    // A memo whose row went (another program's doing) comes back at the next start too.
+    exec("DELETE FROM recordings WHERE audioFileName='" + std::string(kUUID2) + "'");
+    closeRaw();
+    restart();
+    EXPECT_EQ(library().recordings().size(), 3u);
+    EXPECT_EQ(count("recordings", "audioFileName='" + std::string(kUUID2) + "'"), 1);
+    // A row whose key does not fit still names its file: that file is no memo without a row.
+    exec("UPDATE recordings SET pk=4294967296 WHERE audioFileName='" + std::string(kUUID3) + "'");
+    closeRaw();
+    restart();
+    EXPECT_EQ(count("recordings", "audioFileName='" + std::string(kUUID3) + "'"), 1);
+}
+
+TEST_F(StoreRepairTest, AKillWhileTheyAreFiledIsRepeatedWholeAtTheNextStart)
+{
+    constexpr int kFiles = 300;
+    for (int i = 0; i < kFiles; ++i)
+        makeRecordingFile(foundation::format("%08d-0000-4000-8000-000000000000", i), 441);
+    // A child files them and is killed half way, as by kill -9.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int saved = 0;
+        foundation::NotificationCenter::defaultCenter().addObserver(&saved, PRLVNotificationRecordingSaved, nullptr,
+            [&saved](const foundation::Notification&) {
+                if (++saved == kFiles / 2)
+                    ::raise(SIGKILL);
+            });
+        RecordingLibrary::sharedLibrary();
+        _exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+    EXPECT_EQ(library().recordings().size(), static_cast<size_t>(kFiles));
+    EXPECT_EQ(count("recordings"), kFiles);
+    EXPECT_EQ(query("SELECT count(DISTINCT audioFileName) FROM recordings"), std::to_string(kFiles));
+    EXPECT_EQ(query("SELECT count(DISTINCT title) FROM recordings"), std::to_string(kFiles));
+}
+
+TEST_F(StoreRepairTest, OnlyRegularFilesInTheRecordersFormatAreFiledAndNothingBlocks)
+{
+    installTemplate();
+    const std::string documents = foundation::documentsDirectory();
+    const std::string pipe = "44444444-4444-4444-8444-444444444444";
+    const std::string link = "55555555-5555-4555-8555-555555555555";
+    const std::string stereo = "66666666-6666-4666-8666-666666666666";
+    const std::string unfiledPipe = "77777777-7777-4777-8777-777777777777";
+    makeRecordingFile(kUUID1, 22050);
+    ASSERT_EQ(::mkfifo((documents + "/" + pipe + ".caf").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((documents + "/" + unfiledPipe + ".caf").c_str(), 0600), 0);
+    // A recording outside the documents, reached by a link.
+    std::shared_ptr<audio::File> file;
+    ASSERT_EQ(audio::File::create(rootDirectory() + "/outside.caf", audio::kFileCAFType, audio::linearPCM16(22050, 1), audio::kFileFlagsEraseFile, &file),
+        audio::noErr);
+    file->close();
+    ASSERT_EQ(::symlink((rootDirectory() + "/outside.caf").c_str(), (documents + "/" + link + ".caf").c_str()), 0);
+    ASSERT_EQ(audio::File::create(documents + "/" + stereo + ".caf", audio::kFileCAFType, audio::linearPCM16(22050, 2), audio::kFileFlagsEraseFile, &file),
+        audio::noErr);
+    file->close();
+    int unfiled = insertRow("", unfiledPipe, 0);
+    closeRaw();
+    foundation::LogCapture log;
+
+    EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|1", "|0|0" }));
+    EXPECT_EQ(recordingWithKey(unfiled)->location(), 0);
+    EXPECT_TRUE(log.contains("Audio file '" + pipe + ".caf' is not a regular file; left as it is."));
+    EXPECT_TRUE(log.contains("Audio file '" + link + ".caf' is not a regular file; left as it is."));
+    EXPECT_TRUE(log.contains("Audio file '" + stereo + ".caf' is not a readable recording; left as it is."));
+    EXPECT_TRUE(log.contains("Unfiled recording " + std::to_string(unfiled) + " is left as it is: its audio file is not a readable recording."));
+    EXPECT_TRUE(log.contains("Filed 1 of 4 audio files that no recording referred to."));
+}
+
+// A run killed while it continued a recording (after an interruption) leaves the row with the
+// length it had before; the next start gives it the file's.
+TEST_F(StoreRepairTest, ARecordingContinuedWhenTheRunWasKilledGetsItsFilesLength)
+{
+    installTemplate();
+    exec("PRAGMA journal_mode=WAL");
+    int continued = insertRow("Continued", kUUID1, 1, ", length, size", ", 1.0, '43 KB'");
+    int untouched = insertRow("Untouched", kUUID2, 1, ", length, size", ", 7.0, '43 KB'");
+    makeRecordingFile(kUUID2, 22050);
+    // What the killed run leaves: its log beside the database, and audio written after the
+    // database was last brought up to date.
+    const std::string wal = foundation::readFile(databasePath() + "-wal").value_or("");
+    const std::string database = foundation::readFile(databasePath()).value_or("");
+    ASSERT_FALSE(wal.empty());
+    closeRaw();
+    ASSERT_TRUE(foundation::writeFileAtomically(databasePath(), database));
+    ASSERT_TRUE(foundation::writeFileAtomically(databasePath() + "-wal", wal));
+    struct timespec past[2] = { { 1000, 0 }, { 1000, 0 } };
+    ASSERT_EQ(::utimensat(AT_FDCWD, HelperMethods::getFullAudioFilePath(kUUID2)->c_str(), past, 0), 0);
+    makeRecordingFile(kUUID1, 22050 * 5 + 11025);
+    foundation::LogCapture log;
+
+    EXPECT_FLOAT_EQ(recordingWithKey(continued)->length(), 5.5f);
+    EXPECT_EQ(recordingWithKey(continued)->size(), HelperMethods::getAudioFileSizeFormattedString(kUUID1));
+    EXPECT_EQ(query("SELECT length FROM recordings WHERE pk=" + std::to_string(continued)), "5.5");
+    EXPECT_TRUE(log.contains("Recording " + std::to_string(continued) + " was filed with 1.00 s; its audio file holds 5.50 s."));
+    // Only audio written since the database was last up to date is read: older files are
+    // not opened at all (a start after a kill stays cheap at any number of memos).
+    EXPECT_FLOAT_EQ(recordingWithKey(untouched)->length(), 7.0f);
+}
+
+TEST_F(StoreRepairTest, AStartOnAFullDiskLeavesNoEmptyDatabaseAside)
+{
+    makeRecordingFile(kUUID1, 2205);
+    for (int start = 0; start < 3; ++start) {
+        {
+            // The template (and anything else) cannot be written in full.
+            testsupport::FileSizeLimit full(1024);
+            foundation::LogCapture log;
+            EXPECT_TRUE(library().recordings().empty());
+            EXPECT_TRUE(log.containsFragment("Failed to create writable database file with message '"));
+            EXPECT_EQ(library().startupReport().problem, RecordingLibrary::StorageProblem::Unavailable);
+            EXPECT_FALSE(library().newRecording());
+            library().finalize();
+            RecordingLibrary::resetSharedLibrary();
+        }
+        for (const auto& name : foundation::contentsOfDirectory(foundation::documentsDirectory()))
+            EXPECT_TRUE(name.ends_with(".caf")) << name << " left by start " << start;
+    }
+    // Room again: the memo is filed.
+    EXPECT_EQ(filedAudio(), (std::vector<std::string> { "Untitled Recording|1|0.1" }));
 }

@@ -1,6 +1,8 @@
+#include "OtherUser.h"
 #include "TestEnvironment.h"
 
 #include "foundation/FileManager.h"
+#include "foundation/InstanceLock.h"
 #include "foundation/UUID.h"
 
 #include <filesystem>
@@ -73,4 +75,62 @@ TEST(UUID, RecognisesOnlyWellFormedNames)
     EXPECT_FALSE(isUUIDString("3F2504E0-4F89-41D3-9A0C-0305E82C330"));
     EXPECT_FALSE(isUUIDString("3F2504E0/4F89-41D3-9A0C-0305E82C3301"));
     EXPECT_FALSE(isUUIDString(""));
+}
+
+TEST_F(FilesTest, TheInstanceLockTellsAnotherHolderFromAFolderItCannotUse)
+{
+    const std::string folder = rootDirectory() + "/documents";
+    ASSERT_TRUE(foundation::createDirectory(folder));
+    const std::string path = folder + "/parlivodb.sql.lock";
+    {
+        auto failure = foundation::InstanceLock::Failure::None;
+        std::string error;
+        auto held = foundation::InstanceLock::acquire(path, &error, &failure);
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(held->openedForReading());
+        EXPECT_FALSE(foundation::InstanceLock::acquire(path, &error, &failure));
+        EXPECT_EQ(failure, foundation::InstanceLock::Failure::HeldByAnother);
+        EXPECT_EQ(error, "held by another process");
+    }
+    auto failure = foundation::InstanceLock::Failure::None;
+    EXPECT_FALSE(foundation::InstanceLock::acquire(rootDirectory() + "/missing/parlivodb.sql.lock", nullptr, &failure));
+    EXPECT_EQ(failure, foundation::InstanceLock::Failure::Unusable);
+
+    // A folder that cannot be written still gets its one program: on the lock file there, or
+    // on the folder when there is none.
+    const std::string bare = rootDirectory() + "/bare";
+    ASSERT_TRUE(foundation::createDirectory(bare));
+    testsupport::makeReadOnly(folder);
+    testsupport::makeReadOnly(bare);
+    testsupport::runWherePermissionsHold([&] {
+        for (const std::string& lock : { path, bare + "/parlivodb.sql.lock" }) {
+            SCOPED_TRACE(lock);
+            auto why = foundation::InstanceLock::Failure::None;
+            auto held = foundation::InstanceLock::acquire(lock, nullptr, &why);
+            ASSERT_TRUE(held);
+            EXPECT_TRUE(held->openedForReading());
+            EXPECT_FALSE(foundation::InstanceLock::acquire(lock, nullptr, &why));
+            EXPECT_EQ(why, foundation::InstanceLock::Failure::HeldByAnother);
+        }
+    });
+    testsupport::makeWritable(folder);
+    testsupport::makeWritable(bare);
+}
+
+TEST_F(FilesTest, AttributesOfAnItemNeverFollowALinkNorOpenIt)
+{
+    const std::string file = rootDirectory() + "/file";
+    ASSERT_TRUE(writeFileAtomically(file, "12345"));
+    ASSERT_EQ(::symlink(file.c_str(), (rootDirectory() + "/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((rootDirectory() + "/pipe").c_str(), 0600), 0);
+    auto regular = attributesOfItem(file);
+    ASSERT_TRUE(regular);
+    EXPECT_TRUE(regular->regular);
+    EXPECT_EQ(regular->size, 5u);
+    for (const char* name : { "/link", "/pipe" }) {
+        auto other = attributesOfItem(rootDirectory() + name);
+        ASSERT_TRUE(other) << name;
+        EXPECT_FALSE(other->regular) << name;
+    }
+    EXPECT_FALSE(attributesOfItem(rootDirectory() + "/missing"));
 }

@@ -93,19 +93,20 @@ TEST_F(UserDefaultsTest, CorruptFileIsKeptAsideLoggedOnceAndReadAsEmpty)
 TEST_F(UserDefaultsTest, BadLinesCostOnlyThemselvesAndAreKeptInACopy)
 {
     createDirectory(configPath() + "/parlivo");
-    // A malformed line, a line that is not UTF-8, a bad escape, and a last line cut short.
+    // A malformed line, a line that is not UTF-8, a bad escape, and a last line without a line
+    // break (which counts: the program never leaves one, an editor may).
     const std::string text = std::string(UserDefaults::serialize({ { "a", "1" } })) + "no equals sign\n"
-        + "bad=\xff\xfe\n" + "esc=\\q\n" + "c=3\n" + "torn=4";
+        + "bad=\xff\xfe\n" + "esc=\\q\n" + "c=3\n" + "last=4";
     ASSERT_TRUE(writeFileAtomically(settingsFile(), text));
 
     LogCapture capture;
     auto& defaults = UserDefaults::standardUserDefaults();
     EXPECT_EQ(defaults.stringForKey("a"), "1");
     EXPECT_EQ(defaults.stringForKey("c"), "3");
-    EXPECT_FALSE(defaults.objectForKey("torn").has_value());
-    EXPECT_EQ(defaults.persistentValues().size(), 2u);
+    EXPECT_EQ(defaults.stringForKey("last"), "4");
+    EXPECT_EQ(defaults.persistentValues().size(), 3u);
     ASSERT_EQ(capture.lines().size(), 1u);
-    EXPECT_TRUE(capture.containsFragment("has unreadable lines (malformed line 3, malformed line 4, malformed line 5, unterminated line 7)"));
+    EXPECT_TRUE(capture.containsFragment("has unreadable lines (malformed line 3, malformed line 4, malformed line 5)"));
     auto aside = asideFiles();
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(readFile(aside[0]), text);
@@ -113,9 +114,55 @@ TEST_F(UserDefaultsTest, BadLinesCostOnlyThemselvesAndAreKeptInACopy)
     // The next change writes the good lines back without the bad ones, and nothing is logged again.
     ASSERT_TRUE(defaults.setObjectForKey("2", "b"));
     UserDefaults fresh(settingsFile());
-    EXPECT_EQ(fresh.persistentValues(), (std::map<std::string, std::string> { { "a", "1" }, { "b", "2" }, { "c", "3" } }));
+    EXPECT_EQ(fresh.persistentValues(), (std::map<std::string, std::string> { { "a", "1" }, { "b", "2" }, { "c", "3" }, { "last", "4" } }));
     EXPECT_EQ(capture.lines().size(), 1u);
     EXPECT_EQ(asideFiles().size(), 1u);
+}
+
+TEST_F(UserDefaultsTest, AFileOfOneLineWithoutALineBreakKeepsItsSetting)
+{
+    createDirectory(configPath() + "/parlivo");
+    for (const std::string& text : { std::string("sampleRate=44100"), UserDefaults::serialize({}) + "sampleRate=44100" }) {
+        SCOPED_TRACE(text);
+        ASSERT_TRUE(writeFileAtomically(settingsFile(), text));
+        LogCapture capture;
+        UserDefaults reader(settingsFile());
+        EXPECT_EQ(reader.stringForKey("sampleRate"), "44100");
+        EXPECT_TRUE(capture.lines().empty()) << capture.lines().front();
+    }
+    EXPECT_TRUE(asideFiles().empty());
+}
+
+TEST_F(UserDefaultsTest, EveryProcessReadingABadFileKeepsOneCopyOfEachContentAside)
+{
+    createDirectory(configPath() + "/parlivo");
+    const std::string badLines = std::string(UserDefaults::serialize({ { "a", "1" } })) + std::string(100'000, 'x') + "\n";
+    ASSERT_TRUE(writeFileAtomically(settingsFile(), badLines));
+    // Each store stands for a process of its own (the program, `parlivo defaults read`...).
+    for (int process = 0; process < 4; ++process) {
+        UserDefaults reader(settingsFile());
+        EXPECT_EQ(reader.stringForKey("a"), "1");
+    }
+    ASSERT_EQ(asideFiles().size(), 1u);
+    EXPECT_EQ(readFile(asideFiles()[0]), badLines);
+
+    // Other bad content gets a copy of its own, once.
+    const std::string otherLines = badLines + "more junk\n";
+    ASSERT_TRUE(writeFileAtomically(settingsFile(), otherLines));
+    for (int process = 0; process < 3; ++process)
+        UserDefaults(settingsFile()).persistentValues();
+    EXPECT_EQ(asideFiles().size(), 2u);
+
+    // A file with nothing readable is moved aside; the same bytes again are not kept twice.
+    const std::string garbage = "garbage without any setting\n";
+    for (int process = 0; process < 3; ++process) {
+        ASSERT_TRUE(writeFileAtomically(settingsFile(), garbage));
+        LogCapture capture;
+        EXPECT_TRUE(UserDefaults(settingsFile()).persistentValues().empty());
+        EXPECT_TRUE(capture.containsFragment("is unreadable")) << process;
+        EXPECT_FALSE(fileExists(settingsFile()));
+    }
+    EXPECT_EQ(asideFiles().size(), 3u);
 }
 
 TEST_F(UserDefaultsTest, ReaderSeesAnotherProcessesWriteWithoutWritingItself)

@@ -1,7 +1,9 @@
 // The parlivo program killed (SIGKILL) at random moments: while recording, paused, entering a
-// title, saving it, and during the start-up that recovers the memo before. After each kill
-// it is started again: every memo is filed with the length of its audio file, the audio holds
-// what was written until 0.2 s before the kill, and nothing else changed.
+// title, saving it, during the start-up that recovers the memo before, while a start files
+// every memo again (its database set aside), and while it continues a recording that an
+// interruption cut off. After each kill it is started again: every memo is filed, once, with
+// the length of its audio file, the audio holds what was written until 0.2 s before the kill,
+// and nothing else changed.
 //
 // Seeded and deterministic in its choices: PARLIVO_KILL_SEED picks another seed and
 // PARLIVO_KILL_ROUNDS more rounds per test (by hand, e.g. PARLIVO_KILL_ROUNDS=50).
@@ -34,6 +36,10 @@ constexpr const char* kRecord = "160 241";
 constexpr const char* kStop = "160 241";
 constexpr const char* kPause = "40 381";
 constexpr const char* kSave = "201 282";
+// The "Yes" of the launch alert that offers to continue an interrupted recording.
+constexpr const char* kContinue = "226 291";
+// Memos without a row that a start files again besides those of the earlier rounds.
+constexpr int kExtraMemos = 400;
 
 struct Row {
     std::string title;
@@ -49,7 +55,7 @@ std::ostream& operator<<(std::ostream& out, const Row& row)
     return out << "'" << row.title << "' " << row.audioFileName << " " << row.length << " s, " << row.size << ", location " << row.location;
 }
 
-enum class Moment { Recording, Paused, TitleEntry, Saving, StartUp };
+enum class Moment { Recording, Paused, TitleEntry, Saving, StartUp, Refiling, Continuing };
 
 const char* name(Moment moment)
 {
@@ -64,6 +70,10 @@ const char* name(Moment moment)
         return "saving";
     case Moment::StartUp:
         return "start-up";
+    case Moment::Refiling:
+        return "filing every memo again";
+    case Moment::Continuing:
+        return "continuing an interrupted recording";
     }
     return "";
 }
@@ -84,6 +94,23 @@ protected:
         ASSERT_EQ(file->writePackets(false, n * 2, nullptr, 0, &n, m_ramp.data()), audio::noErr);
         file->close();
         ASSERT_EQ(testsupport::runParlivo("defaults write saveOption titleEditor").status, 0);
+        // A short memo to copy, and the log of another database of one memo.
+        m_shortMemo = rootDirectory() + "/short.caf";
+        ASSERT_EQ(audio::File::create(m_shortMemo, audio::kFileCAFType, audio::linearPCM16(kRate, 1), audio::kFileFlagsEraseFile, &file), audio::noErr);
+        n = 2205;
+        ASSERT_EQ(file->writePackets(false, n * 2, nullptr, 0, &n, m_ramp.data()), audio::noErr);
+        file->close();
+        const std::string other = rootDirectory() + "/other.sql";
+        ASSERT_TRUE(foundation::copyItem(std::string(std::getenv("PARLIVO_RESOURCES")) + "/parlivodb.sql", other));
+        sqlite3* database = nullptr;
+        ASSERT_EQ(sqlite3_open(other.c_str(), &database), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(database, "PRAGMA journal_mode=WAL; INSERT INTO recordings (title, audioFileName, location, createdDate) "
+                                         "VALUES ('Not yours', '99999999-9999-4999-8999-999999999999', 1, 5)",
+                      nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        m_foreignLog = foundation::readFile(other + "-wal").value_or("");
+        sqlite3_close(database);
+        ASSERT_FALSE(m_foreignLog.empty());
     }
 
     /// Starts the program on the virtual devices, replaying input (lines of --input).
@@ -193,10 +220,104 @@ protected:
         return size;
     }
 
+    /// The memos by audio file name.
+    static std::map<std::string, Row> byName(const std::map<int, Row>& rows)
+    {
+        std::map<std::string, Row> result;
+        for (const auto& [key, row] : rows)
+            result[row.audioFileName] = row;
+        return result;
+    }
+
+    /// Every audio file is named by exactly one memo.
+    void expectEveryAudioFileFiledOnce(const std::map<int, Row>& rows) const
+    {
+        std::map<std::string, int> named;
+        for (const auto& [key, row] : rows)
+            ++named[row.audioFileName + ".caf"];
+        for (const auto& entry : foundation::contentsOfDirectory(documentsPath())) {
+            if (entry.ends_with(".caf")) {
+                EXPECT_EQ(named[entry], 1) << entry << " is named by " << named[entry] << " memos";
+            }
+        }
+    }
+
+    /// A start that finds a log of another database beside the user's (left by a copy or a
+    /// restore of the folder) sets the pair aside and files every memo again, with what the
+    /// database set aside says of it; it is killed while it does so.
+    void refilingRound(std::mt19937& random)
+    {
+        auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+        const auto before = byName(rows());
+        const std::string sample = foundation::readFile(m_shortMemo).value_or("");
+        for (int i = 0; i < kExtraMemos; ++i) {
+            char name[48];
+            std::snprintf(name, sizeof name, "%08X-%04X-4000-8000-000000000000", static_cast<unsigned>(random()), static_cast<unsigned>(i));
+            std::ofstream(documentsPath() + "/" + name + ".caf", std::ios::binary) << sample;
+        }
+        // The last run closed the database; a reader (rows()) may leave an empty log.
+        ASSERT_EQ(foundation::fileSize(documentsPath() + "/parlivodb.sql-wal").value_or(0), 0u);
+        std::ofstream(documentsPath() + "/parlivodb.sql-wal", std::ios::binary) << m_foreignLog;
+        killAt(start(""), uniform(0.05, 1.5));
+        restartAndQuit();
+
+        const auto after = rows();
+        expectEveryAudioFileFiledOnce(after);
+        const auto found = byName(after);
+        for (const auto& [audioFileName, row] : before) {
+            ASSERT_TRUE(found.count(audioFileName)) << row << " went missing";
+            const auto& now = found.at(audioFileName);
+            EXPECT_EQ(now.title, row.title) << now;
+            EXPECT_EQ(now.location, row.location) << now;
+            EXPECT_EQ(now.size, row.size) << now;
+            EXPECT_NEAR(now.length, row.length, 1e-3) << now;
+        }
+        EXPECT_EQ(after.size(), before.size() + kExtraMemos);
+    }
+
+    /// A recording cut off by the end of a run (as by an interruption): the next start offers
+    /// to continue it, and is killed while it records on.
+    void continuingRound(std::mt19937& random)
+    {
+        auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
+        const auto before = rows();
+        killAt(start(std::string("1.2 tap ") + kRecord + "\n"), uniform(2.7, 3.5));
+        const auto cut = rows();
+        int key = 0;
+        for (const auto& [candidate, row] : cut)
+            key = before.count(candidate) ? key : candidate;
+        ASSERT_NE(key, 0) << "the recording was not made";
+        ASSERT_EQ(testsupport::runParlivo("defaults write interruptedRecordingKey " + std::to_string(key)).status, 0);
+        m_sizes.clear();
+        killAt(start(std::string("2.0 tap ") + kContinue + "\n"), uniform(3.6, 6.0));
+        restartAndQuit();
+
+        const auto after = rows();
+        expectEveryAudioFileFiledOnce(after);
+        for (const auto& [earlier, row] : before) {
+            ASSERT_TRUE(after.count(earlier)) << "memo " << earlier << " went missing";
+            EXPECT_EQ(after.at(earlier), row) << "memo " << earlier << " changed";
+        }
+        ASSERT_TRUE(after.count(key));
+        const auto& memo = after.at(key);
+        EXPECT_EQ(memo.location, 1) << memo;
+        const std::string path = documentsPath() + "/" + memo.audioFileName + ".caf";
+        auto contents = testsupport::readCAF(path);
+        ASSERT_TRUE(contents) << memo;
+        EXPECT_NEAR(memo.length, contents->samples.size() / kRate, 1e-3) << "filed with its real length: " << memo;
+        struct stat info {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_GE(info.st_size, sizeBeforeKill(memo.audioFileName + ".caf")) << memo;
+    }
+
     /// One round: a run killed at the moment, the restart, and the checks.
     void round(std::mt19937& random, Moment moment, int number)
     {
         SCOPED_TRACE(std::string("round ") + std::to_string(number) + ", killed during " + name(moment));
+        if (moment == Moment::Refiling)
+            return refilingRound(random);
+        if (moment == Moment::Continuing)
+            return continuingRound(random);
         auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
         const auto before = rows();
         m_sizes.clear();
@@ -226,6 +347,9 @@ protected:
             } else {
                 killTime = uniform(4.4, 5.1);
             }
+            break;
+        case Moment::Refiling:
+        case Moment::Continuing:
             break;
         }
         killAt(start(input.str()), killTime);
@@ -279,12 +403,16 @@ protected:
         if (const char* chosen = std::getenv("PARLIVO_KILL_ROUNDS"))
             rounds = std::max(1, std::atoi(chosen));
         std::mt19937 random(seed);
-        const Moment moments[] = { Moment::Recording, Moment::Paused, Moment::TitleEntry, Moment::Saving, Moment::StartUp };
+        const Moment moments[] = { Moment::Recording, Moment::Paused, Moment::TitleEntry, Moment::Saving, Moment::StartUp, Moment::Refiling,
+            Moment::Continuing };
+        constexpr unsigned kMoments = sizeof moments / sizeof moments[0];
         for (int i = 0; i < rounds && !HasFatalFailure(); ++i)
-            round(random, moments[(seed + static_cast<unsigned>(i)) % 5], i + 1);
+            round(random, moments[(seed + static_cast<unsigned>(i)) % kMoments], i + 1);
     }
 
     std::string m_microphone;
+    std::string m_shortMemo;
+    std::string m_foreignLog;
     std::vector<std::int16_t> m_ramp;
     Clock::time_point m_started;
     Clock::time_point m_killed;
@@ -293,7 +421,8 @@ protected:
 
 } // namespace
 
-// Four runs of five rounds, each from a moment of its own, so every moment is met four times.
+// Four runs of five rounds, each from a moment of its own, so every moment is met two to four
+// times.
 TEST_F(KillTest, KilledAtRandomMomentsFirstSeed) { run(1); }
 TEST_F(KillTest, KilledAtRandomMomentsSecondSeed) { run(2); }
 TEST_F(KillTest, KilledAtRandomMomentsThirdSeed) { run(3); }

@@ -77,3 +77,13 @@ TEST_F(SecondStartTest, SaysWhyWhenTheRunningOneCannotBeRaised)
     EXPECT_NE(second.output.find("did not answer"), std::string::npos) << second.output;
     EXPECT_FALSE(foundation::fileExists(documents() + "/parlivodb.sql"));
 }
+
+TEST_F(SecondStartTest, AFolderThatCannotBeUsedIsNotTakenForAnotherProgram)
+{
+    // A file where the documents' folder would have to be made.
+    ASSERT_TRUE(foundation::writeFileAtomically(rootDirectory() + "/blocked", "x"));
+    auto start = testsupport::runParlivo("--documents " + rootDirectory() + "/blocked/Documents", testsupport::Collect::StandardError);
+    EXPECT_EQ(start.status, 1);
+    EXPECT_EQ(start.output.find("already running"), std::string::npos) << start.output;
+    EXPECT_NE(start.output.find("cannot be used (Not a directory); this start changes nothing."), std::string::npos) << start.output;
+}

@@ -50,7 +50,7 @@ struct Row {
     int location { 0 };
 };
 
-class FaultRunTest : public testsupport::TestEnvironment {
+class RecorderFaultRun : public testsupport::TestEnvironment {
 protected:
     void SetUp() override
     {
@@ -220,7 +220,7 @@ protected:
 
 } // namespace
 
-TEST_F(FaultRunTest, ADiskThatFillsWhileRecordingLosesNoMemoAndNoSample)
+TEST_F(RecorderFaultRun, ADiskThatFillsWhileRecordingLosesNoMemoAndNoSample)
 {
     const bool tmpfs = mountSmallDisk();
     std::printf("full disk: %s\n", tmpfs ? "a 2 MB tmpfs filled with ballast" : "the file size limit (this process may not mount)");
@@ -266,7 +266,7 @@ TEST_F(FaultRunTest, ADiskThatFillsWhileRecordingLosesNoMemoAndNoSample)
     EXPECT_EQ(lost, 0);
 }
 
-TEST_F(FaultRunTest, APipeAtAMemosPathAndASilentClientNeverHoldTheWindow)
+TEST_F(RecorderFaultRun, APipeAtAMemosPathAndASilentClientNeverHoldTheWindow)
 {
     // A memo recorded and saved, whose file is then replaced by a named pipe.
     pid_t pid = start(std::string("1.2 tap ") + kRecord + "\n2.4 tap " + kStop + "\n3.2 tap " + kSave + "\n");
