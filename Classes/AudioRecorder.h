@@ -45,6 +45,9 @@ public:
     /// Whether a write into the file failed (a full disk) during the current recording. The
     /// recorder then stops itself on the main run loop, keeping what was written.
     bool writeFailed() const { return m_writeFailed.load(); }
+    /// Whether the last start found no microphone to record from (none there, or no sound
+    /// server answering). The device is asked again at every start.
+    bool noMicrophone() const { return m_noMicrophone; }
 
     void setupAudioFormat();
     void setupRecording(RecordMode mode);
@@ -62,6 +65,7 @@ private:
     std::int32_t m_bufferSize { 0 };
     RecordMode m_recordMode { RecordModeNew };
     std::atomic<bool> m_writeFailed { false };
+    bool m_noMicrophone { false };
     std::atomic<audio::Status> m_writeFailure { audio::noErr };
     // Service thread only: the packet count when the file was last asked to reach the disk.
     std::int64_t m_packetsAtLastSync { 0 };
