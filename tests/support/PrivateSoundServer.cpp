@@ -129,6 +129,8 @@ PrivateSoundServer::PrivateSoundServer(const std::string& directory, Options opt
         m_error = missing + " is not installed";
         return;
     }
+    ::unlink(sinePipePath().c_str());
+    m_sineWriter = std::thread([this] { writeSine(); });
     bool started = options.kind == Kind::PulseAudio ? startPulseAudio() : startPipeWire();
     if (!started || !waitUntilAnswering())
         return;
@@ -138,6 +140,16 @@ PrivateSoundServer::PrivateSoundServer(const std::string& directory, Options opt
             m_error = "the devices could not be made; see " + logPath();
             return;
         }
+    } else if (options.microphone) {
+        startPipeReader();
+    }
+    // A module that failed does not keep the daemon from serving.
+    auto sources = pactl("list short sources");
+    auto sinks = pactl("list short sinks");
+    if ((options.microphone && (!sources || sources->find("microphone\t") == std::string::npos))
+        || (options.speaker && (!sinks || sinks->find("speaker\t") == std::string::npos))) {
+        m_error = "the server lacks its devices; see " + logPath();
+        return;
     }
     m_ready = true;
 }
@@ -145,6 +157,9 @@ PrivateSoundServer::PrivateSoundServer(const std::string& directory, Options opt
 PrivateSoundServer::~PrivateSoundServer()
 {
     stop();
+    m_stopSine = true;
+    if (m_sineWriter.joinable())
+        m_sineWriter.join();
     if (m_savedServer)
         ::setenv("PULSE_SERVER", m_savedServer->c_str(), 1);
     else
@@ -205,9 +220,9 @@ bool PrivateSoundServer::startPulseAudio()
     const std::string rate = rateText(m_options.rate);
     std::ofstream out(script);
     if (m_options.speaker)
-        out << "load-module module-null-sink sink_name=speaker rate=" << rate << " channels=1 format=s16le\n";
+        out << "load-module " << speakerModule("speaker") << "\n";
     if (m_options.microphone)
-        out << "load-module module-sine-source source_name=microphone rate=" << rate << " frequency=440\n";
+        out << "load-module " << microphoneModule() << "\n";
     if (m_options.speaker)
         out << "set-default-sink speaker\n";
     if (m_options.microphone)
@@ -288,20 +303,96 @@ std::optional<std::string> PrivateSoundServer::pactl(const std::string& argument
     return output;
 }
 
+// The servers' sine source renders up to two seconds ahead of time, which no microphone does:
+// the microphone is a pipe that a thread of ours fills with the sine in real time.
+std::string PrivateSoundServer::microphoneModule() const
+{
+    return "module-pipe-source source_name=microphone file=" + sinePipePath() + " format=s16le rate=" + rateText(m_options.rate)
+        + " channels=1";
+}
+
+// Without rewinds the sink's monitor records everything played: a sink that rewinds to mix a
+// new stream in at once replaces sound its monitor has already handed over.
+std::string PrivateSoundServer::speakerModule(const std::string& name) const
+{
+    return "module-null-sink sink_name=" + name + " rate=" + rateText(m_options.rate) + " channels=1 format=s16le"
+        + (m_options.kind == Kind::PulseAudio ? " norewinds=1" : "");
+}
+
 bool PrivateSoundServer::loadMicrophone()
 {
-    const std::string rate = rateText(m_options.rate);
-    if (m_options.kind == Kind::PulseAudio)
-        return pactl("load-module module-sine-source source_name=microphone rate=" + rate + " frequency=440").has_value();
-    // PipeWire's service has no sine source module.
-    m_error = "PipeWire's PulseAudio service has no module-sine-source";
-    return false;
+    ::unlink(sinePipePath().c_str());
+    if (!pactl("load-module " + microphoneModule()))
+        return false;
+    startPipeReader();
+    return true;
+}
+
+// The pipe source reads its pipe only while something records: a reader of ours keeps it
+// reading, so a recording never starts with sound that waited in the pipe.
+void PrivateSoundServer::startPipeReader()
+{
+    stopPipeReader();
+    m_pipeReader = spawn({ "parec", "--server=" + address(), "--device=microphone", "--raw", "--format=s16le", "--rate=" + rateText(m_options.rate),
+                              "--channels=1", "--latency-msec=20", "--client-name=pipe-reader", "/dev/null" },
+        logPath());
+}
+
+void PrivateSoundServer::stopPipeReader()
+{
+    if (m_pipeReader <= 0)
+        return;
+    endProcess(m_pipeReader, SIGINT);
+    std::erase(m_processes, m_pipeReader);
+    m_pipeReader = -1;
 }
 
 bool PrivateSoundServer::loadSpeaker(const std::string& name)
 {
-    return pactl("load-module module-null-sink sink_name=" + name + " rate=" + rateText(m_options.rate) + " channels=1 format=s16le")
-        .has_value();
+    return pactl("load-module " + speakerModule(name)).has_value();
+}
+
+std::int16_t PrivateSoundServer::sineSample(std::int64_t index, double rate)
+{
+    const double turns = std::fmod(static_cast<double>(index) * kSineFrequency / rate, 1.0);
+    return static_cast<std::int16_t>(std::lround(kSineAmplitude * 32767.0 * std::sin(2 * std::numbers::pi * turns)));
+}
+
+void PrivateSoundServer::writeSine()
+{
+    // A pipe whose reader went gives EPIPE here rather than a signal to the whole process.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    const auto start = Clock::now();
+    std::int64_t written = 0;
+    int fd = -1;
+    std::vector<std::int16_t> chunk;
+    while (!m_stopSine) {
+        const auto due = static_cast<std::int64_t>(std::chrono::duration<double>(Clock::now() - start).count() * m_options.rate);
+        if (fd < 0) {
+            fd = ::open(sinePipePath().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            // A small pipe: what nobody reads is dropped instead of arriving late in a burst.
+            if (fd >= 0)
+                ::fcntl(fd, F_SETPIPE_SZ, 4096);
+            written = due;
+        }
+        if (fd >= 0 && due > written) {
+            chunk.resize(static_cast<std::size_t>(std::min<std::int64_t>(due - written, 2048)));
+            for (std::size_t i = 0; i < chunk.size(); ++i)
+                chunk[i] = sineSample(written + static_cast<std::int64_t>(i), m_options.rate);
+            ssize_t result = ::write(fd, chunk.data(), chunk.size() * sizeof(std::int16_t));
+            if (result < 0 && errno != EAGAIN) {
+                ::close(fd);
+                fd = -1;
+            }
+            written += static_cast<std::int64_t>(chunk.size());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (fd >= 0)
+        ::close(fd);
 }
 
 std::optional<int> PrivateSoundServer::moduleOf(const std::string& kind, const std::string& name) const
@@ -329,6 +420,7 @@ std::optional<int> PrivateSoundServer::moduleOf(const std::string& kind, const s
 
 bool PrivateSoundServer::unloadMicrophone()
 {
+    stopPipeReader();
     auto module = moduleOf("source", "microphone");
     return module && pactl("unload-module " + std::to_string(*module)).has_value();
 }
@@ -387,11 +479,15 @@ void PrivateSoundServer::kill()
         waitFor(pid, std::chrono::milliseconds(2000));
     }
     m_processes.clear();
+    m_pipeReader = -1;
+    // What a killed server leaves would keep the next one from starting.
     ::unlink((m_directory + "/runtime/native").c_str());
+    ::unlink(sinePipePath().c_str());
 }
 
 void PrivateSoundServer::stop()
 {
+    stopPipeReader();
     // The PulseAudio service first, PipeWire last.
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
         endProcess(*it, SIGTERM);

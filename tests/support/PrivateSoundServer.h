@@ -1,18 +1,20 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
 
 /// A sound server of the test's own, speaking the PulseAudio protocol on a socket in a
 /// directory of the test, with no hardware and no system service: a null sink "speaker" whose
-/// monitor records what is played, and a source "microphone" that plays a 440-Hz sine (half of
-/// full scale), both 16-bit mono at the rate given. While it lives, PULSE_SERVER points this
+/// monitor records what is played, and a source "microphone" that delivers a 440-Hz sine (half
+/// of full scale, sineSample()) in real time, both 16-bit mono at the rate given. While it lives, PULSE_SERVER points this
 /// process and the programs it starts at it; the destructor stops it and puts the environment
 /// back. Either a `pulseaudio` daemon or PipeWire with its PulseAudio service (and WirePlumber)
 /// serves; both run as root too.
@@ -64,8 +66,12 @@ public:
     bool unloadMicrophone();
     bool unloadSpeaker(const std::string& name = "speaker");
     bool setDefaultSink(const std::string& name);
-    /// The name of the sink each playing stream plays on, by the stream's media.name.
-    std::map<std::string, std::string> sinkOfEachStream() const;
+
+    /// The microphone's sample at index (its samples are numbered from the server's start;
+    /// a recording begins anywhere among them).
+    static std::int16_t sineSample(std::int64_t index, double rate);
+    static constexpr double kSineFrequency = 440;
+    static constexpr double kSineAmplitude = 0.5;
 
     /// The properties of each playing stream (sink input) or recording stream (source
     /// output), as `pactl list` shows them.
@@ -101,15 +107,24 @@ private:
     bool startPipeWire();
     bool waitUntilAnswering();
     std::optional<int> moduleOf(const std::string& kind, const std::string& name) const;
+    std::string microphoneModule() const;
+    std::string speakerModule(const std::string& name) const;
+    std::string sinePipePath() const { return m_directory + "/runtime/microphone.fifo"; }
+    void writeSine();
+    void startPipeReader();
+    void stopPipeReader();
     std::vector<std::map<std::string, std::string>> listProperties(const std::string& what) const;
     pid_t spawn(const std::vector<std::string>& command, const std::string& log);
 
     Options m_options;
     std::string m_directory;
     std::vector<pid_t> m_processes;
+    pid_t m_pipeReader { -1 };
     bool m_ready { false };
     std::string m_error;
     std::optional<std::string> m_savedServer;
+    std::thread m_sineWriter;
+    std::atomic<bool> m_stopSine { false };
 };
 
 /// The samples of a sine of frequency at amplitude (of full scale) and phase (radians at
