@@ -86,12 +86,13 @@ void logMissingServerDevices(SoundServerDevice& device)
     std::string microphone, speaker;
     bool hasMicrophone = device.hasMicrophone(&microphone);
     bool hasSpeaker = device.hasSpeaker(&speaker);
+    // The reasons read "no microphone (...)", "no speaker".
     if (!hasMicrophone && !hasSpeaker)
-        foundation::logf("The %s has no microphone and no speaker: recording and playback wait for them.", device.name().c_str());
+        foundation::logf("The %s has %s and %s: recording and playback wait for them.", device.name().c_str(), microphone.c_str(), speaker.c_str());
     else if (!hasMicrophone)
-        foundation::logf("The %s has no microphone (%s): recording waits for one.", device.name().c_str(), microphone.c_str());
+        foundation::logf("The %s has %s: recording waits for one.", device.name().c_str(), microphone.c_str());
     else if (!hasSpeaker)
-        foundation::logf("The %s has no speaker (%s): playback waits for one.", device.name().c_str(), speaker.c_str());
+        foundation::logf("The %s has %s: playback waits for one.", device.name().c_str(), speaker.c_str());
 }
 
 std::shared_ptr<Device> chooseDevice(const DeviceChoice& choice)

@@ -991,7 +991,7 @@ bool SoundServerDevice::hasMicrophone(std::string* reason)
     std::string why;
     if (!m_server->connectLocked(m_server->options.connectTimeout, &why)) {
         if (reason)
-            *reason = "the sound server does not answer (" + why + ")";
+            *reason = "no microphone: the sound server does not answer (" + why + ")";
         return false;
     }
     return m_server->microphoneLocked(reason).has_value();
@@ -1003,7 +1003,7 @@ bool SoundServerDevice::hasSpeaker(std::string* reason)
     std::string why;
     if (!m_server->connectLocked(m_server->options.connectTimeout, &why)) {
         if (reason)
-            *reason = "the sound server does not answer (" + why + ")";
+            *reason = "no speaker: the sound server does not answer (" + why + ")";
         return false;
     }
     return m_server->speakerLocked(reason).has_value();

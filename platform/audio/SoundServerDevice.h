@@ -73,7 +73,7 @@ public:
     void setChosenMicrophone(const std::string& name);
     void setChosenSpeaker(const std::string& name);
     /// Whether the server has a microphone (a source that is not a monitor, or the chosen one)
-    /// or a speaker now; why not in *reason.
+    /// or a speaker now; why not in *reason ("no microphone (...)", "no speaker...").
     bool hasMicrophone(std::string* reason = nullptr);
     bool hasSpeaker(std::string* reason = nullptr);
 
