@@ -55,6 +55,17 @@ bool containsRun(const std::vector<std::int16_t>& recorded, const std::vector<st
     return !expected.empty() && std::search(recorded.begin(), recorded.end(), expected.begin(), expected.end()) != recorded.end();
 }
 
+// How much of expected stands unbroken in recorded from its start, for a failure's message.
+std::string howMuchOf(const std::vector<std::int16_t>& recorded, const std::vector<std::int16_t>& expected)
+{
+    const size_t probe = std::min<size_t>(expected.size(), 256);
+    auto found = std::search(recorded.begin(), recorded.end(), expected.begin(), expected.begin() + long(probe));
+    if (found == recorded.end())
+        return "its beginning is not there";
+    auto mismatch = std::mismatch(found, recorded.end(), expected.begin(), expected.end());
+    return "the first " + std::to_string(mismatch.second - expected.begin()) + " of " + std::to_string(expected.size()) + " samples are there";
+}
+
 // An X server of the test's own whose screen is also an XWD file in directory.
 class PrivateDisplay {
 public:
@@ -315,7 +326,7 @@ TEST_F(SoundServerProgramTest, TheStudiosRoundTripPlaysAndRecordsEverySample)
         ASSERT_TRUE(sink.started());
         pid_t pid = launch(input.str());
         ASSERT_GT(pid, 0);
-        waitUntil(13.7);
+        waitUntil(14.2);
         EXPECT_TRUE(quit(pid)) << log();
         sink.stop();
 
@@ -325,9 +336,9 @@ TEST_F(SoundServerProgramTest, TheStudiosRoundTripPlaysAndRecordsEverySample)
         expectWholeMemo(memo, 3.05);
         EXPECT_EQ(memo.playCount, 1) << "opened and played from Recordings";
         const auto played = sink.samples();
-        EXPECT_TRUE(containsRun(played, beep)) << "the beep reached the speaker whole";
-        EXPECT_TRUE(containsRun(played, save)) << "the save sound reached the speaker whole";
-        EXPECT_TRUE(containsRun(played, audioOf(memo))) << "the memo's playback reached the speaker whole";
+        EXPECT_TRUE(containsRun(played, beep)) << "the beep reached the speaker whole: " << howMuchOf(played, beep);
+        EXPECT_TRUE(containsRun(played, save)) << "the save sound reached the speaker whole: " << howMuchOf(played, save);
+        EXPECT_TRUE(containsRun(played, audioOf(memo))) << "the memo's playback reached the speaker whole: " << howMuchOf(played, audioOf(memo));
     }
     EXPECT_EQ(log().find("Lost the"), std::string::npos) << log();
 }

@@ -130,7 +130,8 @@ PrivateSoundServer::PrivateSoundServer(const std::string& directory, Options opt
         return;
     }
     ::unlink(sinePipePath().c_str());
-    m_sineWriter = std::thread([this] { writeSine(); });
+    if (options.microphone)
+        startSineWriter();
     bool started = options.kind == Kind::PulseAudio ? startPulseAudio() : startPipeWire();
     if (!started || !waitUntilAnswering())
         return;
@@ -319,8 +320,15 @@ std::string PrivateSoundServer::speakerModule(const std::string& name) const
         + (m_options.kind == Kind::PulseAudio ? " norewinds=1" : "");
 }
 
+void PrivateSoundServer::startSineWriter()
+{
+    if (!m_sineWriter.joinable())
+        m_sineWriter = std::thread([this] { writeSine(); });
+}
+
 bool PrivateSoundServer::loadMicrophone()
 {
+    startSineWriter();
     ::unlink(sinePipePath().c_str());
     if (!pactl("load-module " + microphoneModule()))
         return false;

@@ -110,6 +110,7 @@ private:
     std::string microphoneModule() const;
     std::string speakerModule(const std::string& name) const;
     std::string sinePipePath() const { return m_directory + "/runtime/microphone.fifo"; }
+    void startSineWriter();
     void writeSine();
     void startPipeReader();
     void stopPipeReader();
