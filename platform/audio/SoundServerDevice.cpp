@@ -30,6 +30,9 @@ constexpr double kUsableTimeout = 0.5;
 constexpr pa_usec_t kPlayOutMargin = 200 * PA_USEC_PER_MSEC;
 // How often the wait for the last sample asks the server for its clock.
 constexpr double kPlayOutPoll = 0.01;
+// How long a stream may stay on a device the server removed before it counts as lost: the
+// server's move or end of the stream comes well within it.
+constexpr pa_usec_t kRemovalGrace = 300 * PA_USEC_PER_MSEC;
 
 constexpr const char* kDefaultSource = "@DEFAULT_SOURCE@";
 constexpr const char* kDefaultSink = "@DEFAULT_SINK@";
@@ -92,6 +95,15 @@ bool usableRate(double rate)
 {
     return rate >= 1 && rate <= PA_RATE_MAX && rate == std::floor(rate);
 }
+
+// What the server's removal of a source or sink means to a stream that was on it.
+class RemovalWatcher {
+public:
+    virtual void deviceRemovedLocked(bool source, std::uint32_t index) = 0;
+
+protected:
+    ~RemovalWatcher() = default;
+};
 
 } // namespace
 
@@ -172,6 +184,7 @@ struct SoundServerDevice::Server {
         if (!context)
             return;
         pa_context_set_state_callback(context, nullptr, nullptr);
+        pa_context_set_subscribe_callback(context, nullptr, nullptr);
         pa_context_disconnect(context);
         pa_context_unref(context);
         context = nullptr;
@@ -217,6 +230,23 @@ struct SoundServerDevice::Server {
             dropContextLocked();
             return false;
         }
+        // Some servers leave a stream whose device went without one instead of ending it; the
+        // streams hear of every source and sink that goes.
+        pa_context_set_subscribe_callback(
+            context,
+            [](pa_context*, pa_subscription_event_type_t event, std::uint32_t index, void* userdata) {
+                auto* server = static_cast<Server*>(userdata);
+                const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+                if ((event & PA_SUBSCRIPTION_EVENT_TYPE_MASK) != PA_SUBSCRIPTION_EVENT_REMOVE
+                    || (facility != PA_SUBSCRIPTION_EVENT_SOURCE && facility != PA_SUBSCRIPTION_EVENT_SINK))
+                    return;
+                for (RemovalWatcher* watcher : std::vector<RemovalWatcher*>(server->watchers))
+                    watcher->deviceRemovedLocked(facility == PA_SUBSCRIPTION_EVENT_SOURCE, index);
+            },
+            this);
+        if (pa_operation* subscribed = pa_context_subscribe(
+                context, static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE), nullptr, nullptr))
+            pa_operation_unref(subscribed);
         finishLocked(pa_context_get_server_info(
             context,
             [](pa_context*, const pa_server_info* info, void* userdata) {
@@ -354,6 +384,8 @@ struct SoundServerDevice::Server {
     // What streams lost; isUsable() waits for it to be back.
     bool lostMicrophone { false };
     bool lostSpeaker { false };
+    // The streams that are connected.
+    std::vector<RemovalWatcher*> watchers;
 
     std::mutex nameMutex;
     std::string name { "sound server" };
@@ -365,7 +397,7 @@ using Server = SoundServerDevice::Server;
 
 // What the input and output streams share: the stream's life on the server, and how a loss
 // is told apart from our own stop.
-class ServerStream {
+class ServerStream : public RemovalWatcher {
 public:
     ServerStream(std::shared_ptr<SoundServerDevice> device, Server& server, bool input, const StreamBasicDescription& format,
         StreamPlan plan)
@@ -431,11 +463,42 @@ protected:
         }
         const char* name = pa_stream_get_device_name(m_stream);
         m_deviceName = name ? name : "";
+        m_server.watchers.push_back(this);
         return noErr;
+    }
+
+    // The device the stream is on went. A server that moves the stream elsewhere (or ends it)
+    // says so at about the same time; one that leaves it without a device does not, so after
+    // a moment a stream still on the removed device is lost.
+    void deviceRemovedLocked(bool source, std::uint32_t index) override
+    {
+        if (source != m_input || !m_stream || pa_stream_get_device_index(m_stream) != index || m_removalCheck)
+            return;
+        timeval when {};
+        pa_gettimeofday(&when);
+        pa_timeval_add(&when, kRemovalGrace);
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(m_server.mainloop);
+        m_removedIndex = index;
+        m_removalCheck = api->time_new(
+            api, &when,
+            [](pa_mainloop_api* api, pa_time_event* event, const timeval*, void* userdata) {
+                auto* self = static_cast<ServerStream*>(userdata);
+                api->time_free(event);
+                self->m_removalCheck = nullptr;
+                if (self->m_stream && pa_stream_get_state(self->m_stream) == PA_STREAM_READY
+                    && pa_stream_get_device_index(self->m_stream) == self->m_removedIndex)
+                    self->failLocked("'" + self->m_deviceName + "' was removed");
+            },
+            this);
     }
 
     void disconnectLocked()
     {
+        if (m_removalCheck) {
+            pa_threaded_mainloop_get_api(m_server.mainloop)->time_free(m_removalCheck);
+            m_removalCheck = nullptr;
+        }
+        std::erase(m_server.watchers, this);
         if (!m_stream)
             return;
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
@@ -485,6 +548,8 @@ protected:
     std::string m_deviceName;
     std::string m_failure;
     bool m_interrupted { false };
+    pa_time_event* m_removalCheck { nullptr };
+    std::uint32_t m_removedIndex { PA_INVALID_INDEX };
 };
 
 class ServerInputStream final : public InputStream, private ServerStream {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <spawn.h>
 #include <sstream>
@@ -101,7 +102,7 @@ bool PrivateSoundServer::available(Kind kind, std::string* missing)
     if (kind == Kind::PulseAudio)
         programs.push_back("pulseaudio");
     else
-        programs.insert(programs.end(), { "pipewire", "pipewire-pulse", "wireplumber" });
+        programs.insert(programs.end(), { "pipewire", "pipewire-pulse", "wireplumber", "dbus-daemon" });
     for (const auto& program : programs) {
         if (!executableOnPath(program)) {
             if (missing)
@@ -136,8 +137,19 @@ PrivateSoundServer::PrivateSoundServer(const std::string& directory, Options opt
     if (!started || !waitUntilAnswering())
         return;
     if (options.kind == Kind::PipeWire) {
-        // PipeWire's service makes the devices through the same module commands.
-        if ((options.speaker && !loadSpeaker()) || (options.microphone && !loadMicrophone())) {
+        // PipeWire's service makes the devices through the same module commands; the session
+        // manager would take the first device as the default, so they are named defaults.
+        auto retried = [](const std::function<bool()>& step) {
+            for (int i = 0; i < 100; ++i) {
+                if (step())
+                    return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            return false;
+        };
+        // The session manager takes a new device on a moment after it was made.
+        if ((options.speaker && (!loadSpeaker() || !retried([&] { return setDefaultSink("speaker"); })))
+            || (options.microphone && (!loadMicrophone() || !retried([&] { return pactl("set-default-source microphone").has_value(); })))) {
             m_error = "the devices could not be made; see " + logPath();
             return;
         }
@@ -186,7 +198,7 @@ pid_t PrivateSoundServer::spawn(const std::vector<std::string>& command, const s
         "PULSE_RUNTIME_PATH=" + m_directory + "/runtime",
         "PULSE_STATE_PATH=" + m_directory + "/home/state",
         "PIPEWIRE_RUNTIME_DIR=" + m_directory + "/runtime",
-        "DBUS_SESSION_BUS_ADDRESS=disabled:",
+        "DBUS_SESSION_BUS_ADDRESS=" + (m_busAddress.empty() ? std::string("disabled:") : m_busAddress),
         "DISABLE_RTKIT=y",
     };
     std::vector<char*> argv;
@@ -239,25 +251,51 @@ bool PrivateSoundServer::startPulseAudio()
 
 bool PrivateSoundServer::startPipeWire()
 {
-    // PipeWire itself, its session manager (which links streams to devices and keeps the
-    // default), and its PulseAudio service on our socket.
-    const std::string config = m_directory + "/home/.config/pipewire/pipewire-pulse.conf.d";
+    // WirePlumber, PipeWire's session manager (it links streams to devices and keeps the
+    // defaults), does not run without a session bus: a private one.
+    const std::string bus = m_directory + "/runtime/bus";
+    if (spawn({ "dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus }, logPath()) <= 0 || !waitForFile(bus))
+        return false;
+    m_busAddress = "unix:path=" + bus;
+    // The graph runs at the test's rate, so nothing is resampled and the monitor gives back
+    // exactly what was played. The PulseAudio service listens on our socket and makes no
+    // stand-in sink of its own when there is none.
+    const std::string config = m_directory + "/home/.config/pipewire";
     std::error_code ignored;
-    std::filesystem::create_directories(config, ignored);
-    std::ofstream(config + "/socket.conf") << "pulse.properties = { server.address = [ \"unix:" << m_directory
-                                           << "/runtime/native\" ] }\n";
+    std::filesystem::create_directories(config + "/pipewire.conf.d", ignored);
+    const std::string rate = rateText(m_options.rate);
+    std::ofstream(config + "/pipewire.conf.d/rate.conf")
+        << "context.properties = { default.clock.rate = " << rate << " default.clock.allowed-rates = [ " << rate << " ] }\n";
+    std::ofstream(config + "/pipewire-pulse.conf") << "context.spa-libs = { audio.convert.* = audioconvert/libspa-audioconvert support.* = support/libspa-support }\n"
+                                                      "context.modules = [\n"
+                                                      "  { name = libpipewire-module-protocol-native }\n"
+                                                      "  { name = libpipewire-module-client-node }\n"
+                                                      "  { name = libpipewire-module-adapter }\n"
+                                                      "  { name = libpipewire-module-metadata }\n"
+                                                      "  { name = libpipewire-module-protocol-pulse }\n"
+                                                      "]\n"
+                                                      "pulse.cmd = [ ]\n"
+                                                      "pulse.properties = { server.address = [ \"unix:"
+                                                   << m_directory << "/runtime/native\" ] }\n";
     if (spawn({ "pipewire" }, logPath()) <= 0)
         return false;
     // PipeWire's own socket must be there before the others start.
-    const auto until = Clock::now() + kStartTimeout;
-    while (::access((m_directory + "/runtime/pipewire-0").c_str(), F_OK) != 0) {
-        if (Clock::now() >= until) {
-            m_error = "pipewire made no socket; see " + logPath();
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!waitForFile(m_directory + "/runtime/pipewire-0")) {
+        m_error = "pipewire made no socket; see " + logPath();
+        return false;
     }
     return spawn({ "wireplumber" }, logPath()) > 0 && spawn({ "pipewire-pulse" }, logPath()) > 0;
+}
+
+bool PrivateSoundServer::waitForFile(const std::string& path) const
+{
+    const auto until = Clock::now() + kStartTimeout;
+    while (::access(path.c_str(), F_OK) != 0) {
+        if (Clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 bool PrivateSoundServer::waitUntilAnswering()
@@ -374,11 +412,14 @@ void PrivateSoundServer::writeSine()
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
     const auto start = Clock::now();
+    // PipeWire's pipe source takes a whole cycle of the graph at a time and fills what the
+    // pipe lacks with silence: it is kept a little ahead. PulseAudio's takes what is there.
+    const double lead = m_options.kind == Kind::PipeWire ? 0.07 : 0;
     std::int64_t written = 0;
     int fd = -1;
     std::vector<std::int16_t> chunk;
     while (!m_stopSine) {
-        const auto due = static_cast<std::int64_t>(std::chrono::duration<double>(Clock::now() - start).count() * m_options.rate);
+        const auto due = static_cast<std::int64_t>((std::chrono::duration<double>(Clock::now() - start).count() + lead) * m_options.rate);
         if (fd < 0) {
             fd = ::open(sinePipePath().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
             // A small pipe: what nobody reads is dropped instead of arriving late in a burst.

@@ -16,8 +16,8 @@ namespace testsupport {
 /// monitor records what is played, and a source "microphone" that delivers a 440-Hz sine (half
 /// of full scale, sineSample()) in real time, both 16-bit mono at the rate given. While it lives, PULSE_SERVER points this
 /// process and the programs it starts at it; the destructor stops it and puts the environment
-/// back. Either a `pulseaudio` daemon or PipeWire with its PulseAudio service (and WirePlumber)
-/// serves; both run as root too.
+/// back. Either a `pulseaudio` daemon or PipeWire with its PulseAudio service (and WirePlumber
+/// on a private session bus) serves; both run as root too.
 ///
 /// Not thread-safe: one test thread drives it. Helpers that talk to the server run `pactl`
 /// and `parec`, so they work whatever the test links.
@@ -106,6 +106,7 @@ private:
     bool startPulseAudio();
     bool startPipeWire();
     bool waitUntilAnswering();
+    bool waitForFile(const std::string& path) const;
     std::optional<int> moduleOf(const std::string& kind, const std::string& name) const;
     std::string microphoneModule() const;
     std::string speakerModule(const std::string& name) const;
@@ -124,6 +125,7 @@ private:
     bool m_ready { false };
     std::string m_error;
     std::optional<std::string> m_savedServer;
+    std::string m_busAddress;
     std::thread m_sineWriter;
     std::atomic<bool> m_stopSine { false };
 };
