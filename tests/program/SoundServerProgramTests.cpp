@@ -370,3 +370,41 @@ TEST_F(SoundServerProgramTest, WithoutAMicrophoneRecordSaysSoAndOnceOneIsThereIt
     expectWholeMemo(filed[0], 3.05);
     EXPECT_NE(log().find("Cannot open the microphone of sound server ("), std::string::npos) << log();
 }
+
+namespace {
+
+class DeviceChoiceTest : public testsupport::TestEnvironment {
+protected:
+    std::pair<int, std::string> run(const std::string& arguments)
+    {
+        auto result = testsupport::runParlivo(arguments, testsupport::Collect::StandardError);
+        return { result.status, result.output };
+    }
+};
+
+} // namespace
+
+TEST_F(DeviceChoiceTest, TheServerChosenWithoutOneAnsweringIsOneLineAndNeverTheVirtualMicrophone)
+{
+    // Nothing listens at this address: the choice is said once, and nothing else stands in.
+    setenv("PULSE_SERVER", ("unix:" + rootDirectory() + "/none").c_str(), 1);
+    auto [status, output] = run("--audio server --screenshot " + rootDirectory() + "/shot.png");
+    unsetenv("PULSE_SERVER");
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(output.find("The sound server does not answer ("), std::string::npos) << output;
+    EXPECT_EQ(output.find("virtual"), std::string::npos) << output;
+    EXPECT_EQ(run("--audio pulse").first, 2);
+}
+
+TEST_F(DeviceChoiceTest, TheChosenDevicesAreSettingsThatTakeADevicesName)
+{
+    for (const char* key : { "microphoneDevice", "speakerDevice" }) {
+        SCOPED_TRACE(key);
+        EXPECT_EQ(run(std::string("defaults write ") + key + " alsa_input.pci-0000_00_1f.3.analog-stereo").first, 0);
+        EXPECT_EQ(run(std::string("defaults write ") + key + " bluez_sink.00:11:22:33:44:55.a2dp_sink").first, 0);
+        auto [status, output] = run(std::string("defaults write ") + key + " 'two words'");
+        EXPECT_EQ(status, 1);
+        EXPECT_NE(output.find("takes a sound device's name"), std::string::npos) << output;
+        EXPECT_EQ(run(std::string("defaults write ") + key + " ''").first, 0) << "empty follows the system";
+    }
+}
