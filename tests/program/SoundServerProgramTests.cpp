@@ -19,7 +19,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sstream>
 #include <thread>
@@ -119,19 +118,8 @@ private:
     // Starts Xvfb on display; true once it takes connections.
     bool start(const std::string& display)
     {
-        std::vector<std::string> args { "Xvfb", display, "-screen", "0", "320x480x24", "-nolisten", "tcp", "-fbdir", m_directory };
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        const std::string log = m_directory + "/xvfb.log";
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        if (posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        m_pid = testsupport::spawnTied({ "Xvfb", display, "-screen", "0", "320x480x24", "-nolisten", "tcp", "-fbdir", m_directory }, nullptr,
+            { "/dev/null", "/dev/null", m_directory + "/xvfb.log", false });
         const std::string socketPath = "/tmp/.X11-unix/X" + display.substr(1);
         for (int i = 0; m_pid > 0 && i < 1000; ++i) {
             if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
@@ -200,21 +188,9 @@ protected:
                 && std::strncmp(*entry, "LSAN_OPTIONS=", 13) != 0)
                 environment.push_back(*entry);
         }
-        std::vector<char*> argv, envp;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        for (auto& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, logPath().c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         const auto launches = launchesLogged();
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, PARLIVO_EXECUTABLE, &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_t pid = testsupport::spawnTied(args, &environment, { "/dev/null", "/dev/null", logPath(), false });
+        EXPECT_GT(pid, 0);
         for (int i = 0; i < 3000 && launchesLogged() == launches; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (launchesLogged() == launches) {

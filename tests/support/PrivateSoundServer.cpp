@@ -15,6 +15,7 @@
 #include <numbers>
 #include <spawn.h>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -201,25 +202,9 @@ pid_t PrivateSoundServer::spawn(const std::vector<std::string>& command, const s
         "DBUS_SESSION_BUS_ADDRESS=" + (m_busAddress.empty() ? std::string("disabled:") : m_busAddress),
         "DISABLE_RTKIT=y",
     };
-    std::vector<char*> argv;
-    std::vector<std::string> args = command;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    int result = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (result != 0) {
-        m_error = "cannot start " + command[0] + ": " + std::strerror(result);
+    pid_t pid = spawnTied(command, &environment, { "/dev/null", log, {}, false });
+    if (pid < 0) {
+        m_error = "cannot start " + command[0];
         return -1;
     }
     m_processes.push_back(pid);
@@ -549,17 +534,7 @@ PrivateSoundServer::SinkRecording::SinkRecording(const PrivateSoundServer& serve
     m_path = server.m_directory + "/sink-" + sink + "-" + std::to_string(++count) + ".raw";
     std::vector<std::string> args { "parec", "--server=" + server.address(), "--device=" + sink + ".monitor", "--raw", "--format=s16le",
         "--rate=" + rateText(server.rate()), "--channels=1", "--latency-msec=20" };
-    std::vector<char*> argv;
-    for (auto& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, server.logPath().c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    if (posix_spawnp(&m_pid, "parec", &actions, nullptr, argv.data(), environ) != 0)
-        m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    m_pid = spawnTied(args, nullptr, { "/dev/null", m_path, server.logPath(), true });
     // The monitor delivers silence while nothing plays, so the file grows once it records.
     const auto until = Clock::now() + kStartTimeout;
     while (m_pid > 0 && Clock::now() < until) {
@@ -591,6 +566,47 @@ std::vector<std::int16_t> PrivateSoundServer::SinkRecording::samples() const
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[2 * i]) | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
     return samples;
+}
+
+pid_t spawnTied(const std::vector<std::string>& arguments, const std::vector<std::string>* environment, const ChildStreams& streams)
+{
+    // Everything the child needs is made before the fork: after it, in a process with other
+    // threads, only async-signal-safe calls are allowed.
+    std::vector<std::string> args = arguments;
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> entries;
+    if (environment)
+        entries = *environment;
+    std::vector<char*> envp;
+    for (auto& entry : entries)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    char* const* childEnvironment = environment ? envp.data() : environ;
+    const std::string errors = streams.errors.empty() ? streams.output : streams.errors;
+    const int outputFlags = O_WRONLY | O_CREAT | (streams.truncateOutput ? O_TRUNC : O_APPEND);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+        ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    int in = ::open(streams.input.c_str(), O_RDONLY);
+    int out = ::open(streams.output.c_str(), outputFlags, 0600);
+    int err = errors == streams.output ? out : ::open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (in < 0 || out < 0 || err < 0)
+        ::_exit(127);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::execvpe(argv[0], argv.data(), childEnvironment);
+    ::_exit(127);
 }
 
 SineFit fitSine(const std::int16_t* samples, std::size_t count, double frequency, double rate)

@@ -130,6 +130,20 @@ private:
     std::atomic<bool> m_stopSine { false };
 };
 
+/// Where a started program's standard streams go.
+struct ChildStreams {
+    std::string input { "/dev/null" };
+    std::string output { "/dev/null" };
+    /// Appended to; empty: the same as output.
+    std::string errors;
+    bool truncateOutput { false };
+};
+
+/// Starts a program (found on PATH) in environment (this process's when null) that is killed
+/// when this process ends, however it ends, so a test that dies leaves no server behind. The
+/// child's pid, or -1.
+pid_t spawnTied(const std::vector<std::string>& arguments, const std::vector<std::string>* environment, const ChildStreams& streams);
+
 /// The samples of a sine of frequency at amplitude (of full scale) and phase (radians at
 /// sample 0) that fits samples best in the least-squares sense, with the largest difference.
 struct SineFit {
