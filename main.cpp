@@ -45,10 +45,11 @@ void printUsage(FILE* out)
         "  --windowed          show a window, also on a handheld\n"
         "  --screenshot FILE   show nothing: write the screen as a PNG file and exit\n"
         "  --after SECONDS     with --screenshot: run that long first (default 0)\n"
-        "  --audio portaudio|virtual\n"
-        "                      record and play through the sound card (the default; the\n"
-        "                      virtual devices when none is usable, and always with\n"
-        "                      --screenshot) or through the virtual devices\n"
+        "  --audio server|portaudio|virtual\n"
+        "                      record and play through the desktop's sound server, the\n"
+        "                      sound card (PortAudio) or the virtual devices; by default the\n"
+        "                      sound server when one answers, else the sound card, and the\n"
+        "                      virtual devices with --screenshot\n"
         "  --mic-file FILE     the virtual microphone plays FILE, then silence\n"
         "  --speaker-file FILE the virtual speaker writes what it plays to FILE\n"
         "  --input FILE        replay the lines of FILE, timed from the launch: \"SECONDS tap X Y\"\n"
@@ -88,6 +89,18 @@ int runDefaultsCommand(const std::vector<std::string>& args)
     std::fprintf(stderr, "parlivo: unknown defaults command\n");
     printUsage(stderr);
     return 2;
+}
+
+std::optional<audio::DeviceChoice::Backend> backendNamed(const std::string& name)
+{
+    using Backend = audio::DeviceChoice::Backend;
+    if (name == "server")
+        return Backend::SoundServer;
+    if (name == "portaudio")
+        return Backend::PortAudio;
+    if (name == "virtual")
+        return Backend::Virtual;
+    return std::nullopt;
 }
 
 // A number option's value: the whole text must be a number within [minimum, maximum].
@@ -203,9 +216,9 @@ int main(int argc, char** argv)
             options.screenshotPath = args[++i];
             continue;
         }
-        if (arg == "--audio" && i + 1 < args.size() && (args[i + 1] == "portaudio" || args[i + 1] == "virtual")) {
+        if (arg == "--audio" && i + 1 < args.size() && backendNamed(args[i + 1])) {
             devicesChosen = true;
-            devices.backend = args[++i] == "virtual" ? audio::DeviceChoice::Backend::Virtual : audio::DeviceChoice::Backend::PortAudio;
+            devices.backend = *backendNamed(args[++i]);
             continue;
         }
         if (arg == "--mic-file" && i + 1 < args.size()) {
@@ -258,6 +271,10 @@ int main(int argc, char** argv)
         return 1;
     }
     options.instanceSocketPath = host::instanceSocketPath(documents);
+    auto& defaults = foundation::UserDefaults::standardUserDefaults();
+    devices.applicationID = PARLIVO_APP_ID;
+    devices.microphoneDevice = defaults.stringForKey("microphoneDevice").value_or("");
+    devices.speakerDevice = defaults.stringForKey("speakerDevice").value_or("");
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.

@@ -123,7 +123,10 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
         repairBeforeAppending(*audioFileURL(), audioFileName);
     setupAudioFormat();
     enableLevelMetering();
-    setupRecording(mode);
+    // Without a queue nothing would be recorded: the file is left as it is (recording a
+    // made memo again must not erase it).
+    if (queueObject())
+        setupRecording(mode);
     // Without a file to write there is no recording: the queue goes, so the recorder reports
     // not running. The reason was logged where it arose.
     if (queueObject() && (!audioFileID() || queueObject()->start() != audio::noErr)) {
@@ -159,10 +162,11 @@ void AudioRecorder::setupAudioFormat()
     setAudioFormat(audio::linearPCM16(recordingSampleRate(), 1));
 
     std::shared_ptr<audio::Queue> queue;
-    audio::Queue::newInput(audioFormat(),
+    audio::Status status = audio::Queue::newInput(audioFormat(),
         [this](audio::Queue& q, audio::Buffer* buffer, const audio::TimeStamp&, std::uint32_t numPackets,
             const audio::PacketDescription* descriptions) { recordingCallback(q, buffer, numPackets, descriptions); },
         &queue);
+    m_noMicrophone = status == audio::kQueueNoDeviceError;
     setQueueObject(queue);
     audioQueueWillStart();
 

@@ -48,6 +48,9 @@ public:
     bool writeFailed() const { return m_writeFailed.load(); }
     /// Why the write failed (kFileDiskFullError for a full disk); noErr while none did.
     audio::Status writeFailure() const { return m_writeFailure.load(); }
+    /// Whether the last start found no microphone to record from (none there, or no sound
+    /// server answering). The device is asked again at every start.
+    bool noMicrophone() const { return m_noMicrophone; }
 
     void setupAudioFormat();
     void setupRecording(RecordMode mode);
@@ -65,6 +68,7 @@ private:
     std::int32_t m_bufferSize { 0 };
     RecordMode m_recordMode { RecordModeNew };
     std::atomic<bool> m_writeFailed { false };
+    bool m_noMicrophone { false };
     std::atomic<audio::Status> m_writeFailure { audio::noErr };
     // Service thread only: the packet count when the file was last asked to reach the disk.
     std::int64_t m_packetsAtLastSync { 0 };

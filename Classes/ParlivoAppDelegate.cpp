@@ -68,8 +68,24 @@ void ParlivoAppDelegate::initialize()
         { "instantRecord", "NO" },
         { "saveOption", "titleEditor" },
         { "recordTimer", "Yes" },
+        // The sound server's name of a microphone and a speaker; empty follows the system.
+        { "microphoneDevice", "" },
+        { "speakerDevice", "" },
     });
 }
+
+namespace {
+
+// The names sound servers give their devices ("alsa_input.pci-0000_00_1f.3.analog-stereo",
+// "bluez_sink.00_11_22_33_44_55.a2dp_sink"); the empty name follows the system's default.
+bool isDeviceName(const std::string& value)
+{
+    return value.size() <= 255 && std::all_of(value.begin(), value.end(), [](unsigned char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-' || c == ':' || c == '@';
+    });
+}
+
+} // namespace
 
 std::optional<std::string> ParlivoAppDelegate::settingValueProblem(const std::string& key, const std::string& value)
 {
@@ -79,6 +95,8 @@ std::optional<std::string> ParlivoAppDelegate::settingValueProblem(const std::st
         return "a setting holds UTF-8 text";
     if (key == "sampleRate" && !HelperMethods::sampleRateFromSetting(value))
         return "sampleRate takes a whole number of hertz from 1 to 384000";
+    if ((key == "microphoneDevice" || key == "speakerDevice") && !isDeviceName(value))
+        return key + " takes a sound device's name (letters, digits and . _ - : @ only, at most 255), or nothing to follow the system";
     if (key == "interruptedRecordingKey") {
         char* end = nullptr;
         errno = 0;

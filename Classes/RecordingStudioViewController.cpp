@@ -824,7 +824,11 @@ void RecordingStudioViewController::retryFiling()
 
 void RecordingStudioViewController::showRecordingFailedAlert()
 {
-    showAlert("Recording Failed Prompt Title", "Recording Failed Prompt");
+    // Without a microphone there is nothing the user can retry until one is there: say so.
+    if (m_recorder && m_recorder->noMicrophone())
+        showAlert("No Microphone Prompt Title", "No Microphone Prompt");
+    else
+        showAlert("Recording Failed Prompt Title", "Recording Failed Prompt");
 }
 
 void RecordingStudioViewController::showAlert(const char* titleKey, const char* messageKey)

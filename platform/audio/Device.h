@@ -65,6 +65,15 @@ public:
     virtual std::string failure() const { return {}; }
 };
 
+/// What an output plays, so that a sound server can show it and apply its policies (the
+/// desktop's mixer lists sound effects apart from media).
+enum class OutputPurpose {
+    /// A recording played back.
+    Memo,
+    /// A short sound of the interface (the beep, the save and crumple sounds).
+    SystemSound,
+};
+
 /// Where an output queue plays.
 enum class OutputRoute {
     /// The device's default output (the loudspeaker).
@@ -83,6 +92,9 @@ public:
     /// reason in *reason when given, when the device cannot serve it.
     virtual std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) = 0;
     virtual std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) = 0;
+    /// openOutput() for a purpose; a back-end that does not tell purposes apart opens openOutput().
+    virtual std::unique_ptr<OutputStream> openOutputFor(OutputPurpose purpose, const StreamBasicDescription& format, Status* error,
+        std::string* reason);
     /// Whether the device knows an output for the earpiece (a handset's receiver) besides its
     /// default one. Without one, sound meant for the earpiece plays on the default output.
     virtual bool hasEarpiece() { return false; }
@@ -94,6 +106,14 @@ public:
     virtual bool isUsable() { return true; }
 };
 
+/// Whether a device's name (or description) names an earpiece: it contains pattern, ignoring
+/// the case of ASCII letters (device names are not always valid UTF-8). An empty pattern
+/// matches nothing.
+bool isEarpieceName(const std::string& deviceName, const std::string& pattern);
+/// What an earpiece's name contains: PARLIVO_EARPIECE_DEVICE from the environment when set,
+/// else "earpiece" (a handset's sound card, port or ALSA device defined under that name).
+std::string earpiecePattern();
+
 /// The back-end that new queues and system sounds use: a virtual device with a silent
 /// microphone until setCurrentDevice() chose another. Safe from any thread.
 std::shared_ptr<Device> currentDevice();
@@ -101,17 +121,32 @@ void setCurrentDevice(std::shared_ptr<Device> device);
 
 /// The program's choice of devices.
 struct DeviceChoice {
-    enum class Backend { PortAudio, Virtual };
-    Backend backend { Backend::PortAudio };
+    enum class Backend {
+        /// The sound server when one answers, else PortAudio's sound card.
+        Automatic,
+        SoundServer,
+        PortAudio,
+        /// Only when asked for (tests, headless runs): a silent or file-fed microphone.
+        Virtual,
+    };
+    Backend backend { Backend::Automatic };
+    /// The application's desktop id: the sound server shows it as the streams' icon name.
+    std::string applicationID;
+    /// The sound server's names of a chosen microphone and speaker; empty follows the
+    /// server's defaults.
+    std::string microphoneDevice;
+    std::string speakerDevice;
     /// The virtual microphone plays this file (then silence); empty: silence.
     std::string microphoneFile;
     /// The virtual speaker writes what it plays to this file; empty: nowhere.
     std::string speakerFile;
 };
 
-/// Makes the choice the current device. PortAudio without a usable microphone and speaker
-/// logs one line and falls back to the virtual devices; an unreadable microphone file or an
-/// unwritable speaker file is logged and left out. Returns the device in use.
+/// Makes the choice the current device and returns it. Never the virtual devices unless they
+/// were chosen: with no usable device one line says so, and queues then fail to open with the
+/// reason (kQueueNoDeviceError). A sound server that does not answer yet (chosen, or found
+/// by neither back-end) is asked again at every stream, so sound works once it runs. An
+/// unreadable microphone file or an unwritable speaker file is logged and left out.
 std::shared_ptr<Device> useDevices(const DeviceChoice& choice);
 
 } // namespace audio

@@ -677,22 +677,6 @@ std::unique_ptr<OutputStream> PortAudioDevice::openOutput(const StreamBasicDescr
     return openPortAudioStream<PortAudioOutputStream>(shared_from_this(), format, false, error, reason);
 }
 
-bool PortAudioDevice::isEarpieceName(const std::string& deviceName, const std::string& pattern)
-{
-    // Device names are not always valid UTF-8, so only ASCII letters are folded.
-    auto lower = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); });
-        return text;
-    };
-    return !pattern.empty() && lower(deviceName).find(lower(pattern)) != std::string::npos;
-}
-
-std::string PortAudioDevice::earpiecePattern()
-{
-    const char* chosen = std::getenv("PARLIVO_EARPIECE_DEVICE");
-    return chosen && *chosen ? chosen : "earpiece";
-}
-
 // The first output device, other than the default one, whose name matches.
 PaDeviceIndex PortAudioDevice::findEarpieceLocked() const
 {

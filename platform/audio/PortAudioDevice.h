@@ -33,13 +33,10 @@ public:
     std::string name() const override { return "PortAudio"; }
     std::unique_ptr<InputStream> openInput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
     std::unique_ptr<OutputStream> openOutput(const StreamBasicDescription& format, Status* error, std::string* reason) override;
-    /// The earpiece is the first output device besides the default one whose name contains
-    /// the pattern, ignoring case: PARLIVO_EARPIECE_DEVICE from the environment when set,
-    /// else "earpiece" (a handset's sound card, or an ALSA device defined under that name).
+    /// The earpiece is the first output device besides the default one whose name matches
+    /// earpiecePattern() (isEarpieceName()).
     bool hasEarpiece() override;
     std::unique_ptr<OutputStream> openEarpiece(const StreamBasicDescription& format, Status* error, std::string* reason) override;
-    static bool isEarpieceName(const std::string& deviceName, const std::string& pattern);
-    static std::string earpiecePattern();
     bool isUsable() override;
     /// Sound cards coming or going in directory (device nodes; "/dev/snd" from create()) make
     /// the next stream opened with none open use the default devices as they are then.

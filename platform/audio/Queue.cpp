@@ -31,7 +31,7 @@ Queue::~Queue()
 }
 
 Status Queue::make(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop, OutputRoute route,
-    std::shared_ptr<Queue>* outQueue)
+    OutputPurpose purpose, std::shared_ptr<Queue>* outQueue)
 {
     if (!outQueue)
         return kQueueInvalidParameterError;
@@ -52,10 +52,10 @@ Status Queue::make(bool input, const StreamBasicDescription& format, foundation:
             foundation::logf("Cannot open the earpiece of %s at %g Hz: %s; playing on the speaker", device->name().c_str(),
                 format.mSampleRate, reason.empty() ? "the device refused" : reason.c_str());
             reason.clear();
-            outputStream = device->openOutput(format, &status, &reason);
+            outputStream = device->openOutputFor(purpose, format, &status, &reason);
         }
     } else {
-        outputStream = device->openOutput(format, &status, &reason);
+        outputStream = device->openOutputFor(purpose, format, &status, &reason);
     }
     // A queue exists only with its stream, so nothing ever stops a stream that never opened.
     if (!inputStream && !outputStream) {
@@ -72,16 +72,16 @@ Status Queue::make(bool input, const StreamBasicDescription& format, foundation:
 
 Status Queue::newInput(const StreamBasicDescription& format, InputCallback callback, std::shared_ptr<Queue>* outQueue)
 {
-    Status status = make(true, format, nullptr, OutputRoute::Default, outQueue);
+    Status status = make(true, format, nullptr, OutputRoute::Default, OutputPurpose::Memo, outQueue);
     if (status == noErr)
         (*outQueue)->m_inputCallback = std::move(callback);
     return status;
 }
 
 Status Queue::newOutput(const StreamBasicDescription& format, OutputCallback callback, foundation::RunLoop* runLoop,
-    std::shared_ptr<Queue>* outQueue, OutputRoute route)
+    std::shared_ptr<Queue>* outQueue, OutputRoute route, OutputPurpose purpose)
 {
-    Status status = make(false, format, runLoop, route, outQueue);
+    Status status = make(false, format, runLoop, route, purpose, outQueue);
     if (status == noErr)
         (*outQueue)->m_outputCallback = std::move(callback);
     return status;

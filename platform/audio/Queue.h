@@ -75,9 +75,10 @@ public:
     static Status newInput(const StreamBasicDescription& format, InputCallback callback, std::shared_ptr<Queue>* outQueue);
     /// Makes an output queue on the current device whose callbacks run on runLoop (the main
     /// run loop when null), playing on route: the earpiece only when the device has one, and
-    /// on the default output, with a log line, when the earpiece refuses the stream.
+    /// on the default output, with a log line, when the earpiece refuses the stream. purpose
+    /// tells the device what plays (a memo, or a system sound).
     static Status newOutput(const StreamBasicDescription& format, OutputCallback callback, foundation::RunLoop* runLoop,
-        std::shared_ptr<Queue>* outQueue, OutputRoute route = OutputRoute::Default);
+        std::shared_ptr<Queue>* outQueue, OutputRoute route = OutputRoute::Default, OutputPurpose purpose = OutputPurpose::Memo);
 
     /// Disposes of the queue if that was not done.
     ~Queue();
@@ -133,7 +134,7 @@ private:
 
     Queue(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop);
     static Status make(bool input, const StreamBasicDescription& format, foundation::RunLoop* runLoop, OutputRoute route,
-        std::shared_ptr<Queue>* outQueue);
+        OutputPurpose purpose, std::shared_ptr<Queue>* outQueue);
 
     Pacing pacing() const;
     OwnedBuffer* findLocked(const Buffer* buffer);

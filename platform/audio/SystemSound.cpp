@@ -60,7 +60,7 @@ public:
             return;
         const Sound& sound = it->second;
         std::shared_ptr<Queue> queue;
-        if (Queue::newOutput(sound.format, nullptr, nullptr, &queue) != noErr) {
+        if (Queue::newOutput(sound.format, nullptr, nullptr, &queue, OutputRoute::Default, OutputPurpose::SystemSound) != noErr) {
             lock.unlock();
             completeUnplayed(id);
             return;

@@ -33,6 +33,8 @@ constexpr Status kQueueDisposedError = -2004;
 constexpr Status kQueueBufferEmptyError = -2005;
 constexpr Status kQueueUnsupportedFormatError = -2006;
 constexpr Status kQueueDeviceError = -2007;
+/// The device has no microphone (or speaker) to open: none is there, or none answers.
+constexpr Status kQueueNoDeviceError = -2008;
 
 // Session and system sounds.
 constexpr Status kSessionUnsupportedPropertyError = -3000;

@@ -427,7 +427,7 @@ TEST_F(StandInCardTest, TheEarpieceIsTheOutputDeviceNamedForIt)
     EXPECT_TRUE(m_card->hasEarpiece()) << "the default output itself is never the earpiece, the other one matches";
     unsetenv("PARLIVO_EARPIECE_DEVICE");
 
-    EXPECT_TRUE(audio::PortAudioDevice::isEarpieceName("Handset Earpiece (hw:0,2)", "earpiece"));
-    EXPECT_FALSE(audio::PortAudioDevice::isEarpieceName("Speaker", "earpiece"));
-    EXPECT_FALSE(audio::PortAudioDevice::isEarpieceName("Earpiece", ""));
+    EXPECT_TRUE(audio::isEarpieceName("Handset Earpiece (hw:0,2)", "earpiece"));
+    EXPECT_FALSE(audio::isEarpieceName("Speaker", "earpiece"));
+    EXPECT_FALSE(audio::isEarpieceName("Earpiece", ""));
 }
