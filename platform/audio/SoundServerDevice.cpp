@@ -17,7 +17,10 @@ namespace {
 // whole latency (server and device), how much it asks for at a time, and how much must be
 // there before it starts. Capture: the size of the pieces it hands over, and how much it may
 // keep for us while we do not read.
-constexpr pa_usec_t kPlaybackLatency = 60 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kPlaybackLatency = 100 * PA_USEC_PER_MSEC;
+// A sound effect is held whole by the server (the longest is half a second), so a busy
+// program can never cut one short.
+constexpr pa_usec_t kEffectLatency = 600 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kPlaybackRequest = 20 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kCaptureFragment = 20 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kCaptureLimit = 2 * PA_USEC_PER_SEC;
@@ -84,6 +87,7 @@ struct StreamPlan {
     std::string port;
     const char* role { "music" };
     const char* mediaName { "Memo" };
+    pa_usec_t latency { kPlaybackLatency };
 };
 
 std::string errorText(pa_context* context)
@@ -446,7 +450,7 @@ protected:
             attributes.tlength = attributes.prebuf = attributes.minreq = static_cast<std::uint32_t>(-1);
             result = pa_stream_connect_record(m_stream, device, &attributes, PA_STREAM_ADJUST_LATENCY);
         } else {
-            attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kPlaybackLatency, &m_spec));
+            attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(m_plan.latency, &m_spec));
             attributes.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kPlaybackRequest, &m_spec));
             attributes.prebuf = attributes.minreq;
             attributes.maxlength = 4 * attributes.tlength;
@@ -982,6 +986,7 @@ std::unique_ptr<OutputStream> SoundServerDevice::openPlayback(OutputPurpose purp
     if (purpose == OutputPurpose::SystemSound) {
         plan.role = "event";
         plan.mediaName = "Sound effect";
+        plan.latency = kEffectLatency;
     }
     if (earpiece) {
         auto found = m_server->earpieceLocked();

@@ -31,8 +31,23 @@ protected:
 
 TEST_F(AudioOptionsTest, SoundCardChoiceKeepsBackEndNoiseOutOfTheOutput)
 {
+    // ALSA loads its plugins (pulse, jack) while PortAudio lists the devices and unloads them
+    // again, and what their libraries set up when loaded is then reachable from nowhere: the
+    // leak checker of the sanitizer build is told to pass over what ALSA's loading allocates,
+    // which it can only tell with whole stacks. Other builds ignore these variables.
+    const std::string suppressions = rootDirectory() + "/alsa-plugins.supp";
+    std::ofstream(suppressions) << "leak:snd_dlopen\n";
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string savedAsan = asan ? asan : "";
+    setenv("ASAN_OPTIONS", (savedAsan + (savedAsan.empty() ? "" : ":") + "fast_unwind_on_malloc=0").c_str(), 1);
+    setenv("LSAN_OPTIONS", ("suppressions=" + suppressions + ":print_suppressions=0").c_str(), 1);
     // With or without sound hardware: either PortAudio is used, or one line says it is not.
     auto [status, output] = runCapturingErrors("--audio portaudio --screenshot " + rootDirectory() + "/shot.png");
+    if (asan)
+        setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
+    else
+        unsetenv("ASAN_OPTIONS");
+    unsetenv("LSAN_OPTIONS");
     EXPECT_EQ(status, 0);
     expectOnlyOwnLines(output);
     auto fallbacks = std::count(output.begin(), output.end(), '\n') - 1;
