@@ -18,6 +18,7 @@ namespace {
 
 constexpr const char* kRequest = "raise\n";
 constexpr const char* kAnswer = "raised\n";
+constexpr const char* kNoWindow = "no window\n";
 // A client that connects and says nothing must not hold the window's thread for long.
 constexpr double kServerReadTimeout = 1.0;
 
@@ -81,7 +82,7 @@ void fail(std::string* error, const std::string& text)
 
 } // namespace
 
-std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path, std::function<void()> raise, std::string* error)
+std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path, std::function<bool()> raise, std::string* error)
 {
     sockaddr_un address;
     if (!makeAddress(path, address)) {
@@ -107,7 +108,7 @@ std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path
     return std::unique_ptr<InstanceChannel>(new InstanceChannel(path, fd, std::move(raise)));
 }
 
-InstanceChannel::InstanceChannel(std::string path, int fd, std::function<void()> raise)
+InstanceChannel::InstanceChannel(std::string path, int fd, std::function<bool()> raise)
     : m_path(std::move(path))
     , m_fd(fd)
     , m_raise(std::move(raise))
@@ -130,11 +131,8 @@ void InstanceChannel::handlePendingRequests()
             return;
         }
         setTimeouts(client, kServerReadTimeout);
-        if (readLine(client) == kRequest) {
-            if (m_raise)
-                m_raise();
-            writeAll(client, kAnswer);
-        }
+        if (readLine(client) == kRequest)
+            writeAll(client, m_raise && m_raise() ? kAnswer : kNoWindow);
         close(client);
     }
 }
@@ -158,10 +156,12 @@ bool requestRaise(const std::string& path, double timeoutSeconds, std::string* e
             fail(error, "it does not listen for a second start; it may be starting, ending, or showing no window");
         else
             fail(error, std::strerror(errno));
-    } else if (!writeAll(fd, kRequest) || readLine(fd) != kAnswer) {
+    } else if (!writeAll(fd, kRequest)) {
         fail(error, "it did not answer");
-    } else {
+    } else if (const std::string answer = readLine(fd); answer == kAnswer) {
         raised = true;
+    } else {
+        fail(error, answer == kNoWindow ? "it has no window to show" : "it did not answer");
     }
     close(fd);
     return raised;

@@ -16,9 +16,9 @@ namespace host {
 /// handlePendingRequests when the socket is readable.
 class InstanceChannel {
 public:
-    /// Listens at path, calling raise for each request. None when the socket cannot be made;
-    /// *error then says why.
-    static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<void()> raise, std::string* error = nullptr);
+    /// Listens at path, calling raise for each request; raise answers whether it showed a
+    /// window. None when the socket cannot be made; *error then says why.
+    static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<bool()> raise, std::string* error = nullptr);
 
     /// Stops listening and removes the socket file.
     ~InstanceChannel();
@@ -32,16 +32,16 @@ public:
     int fileDescriptor() const { return m_fd; }
 
 private:
-    InstanceChannel(std::string path, int fd, std::function<void()> raise);
+    InstanceChannel(std::string path, int fd, std::function<bool()> raise);
 
     std::string m_path;
     int m_fd { -1 };
-    std::function<void()> m_raise;
+    std::function<bool()> m_raise;
 };
 
 /// Asks the program listening at path to bring its window to the front, waiting at most
-/// timeoutSeconds for its answer. False when nothing answers as expected; *error then says
-/// why in words for the user.
+/// timeoutSeconds for its answer. True only when it answers that it did; otherwise *error
+/// says why in words for the user.
 bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error = nullptr);
 
 /// The socket path for a documents directory: beside its lock when that path fits a local
