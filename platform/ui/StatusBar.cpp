@@ -30,7 +30,7 @@ std::string StatusBar::timeText()
 {
     // The locale's own short time: "12:00 PM" in American English, "12:00" where the locale
     // counts 24 hours (German, French, British English).
-    return foundation::formatDateWithStyles(foundation::currentDate(), foundation::DateStyle::None, foundation::DateStyle::Short);
+    return foundation::formatTimeOfDay(foundation::currentDate());
 }
 
 std::string StatusBar::batteryText(const BatteryStatus& status)
