@@ -194,6 +194,9 @@ bool HostWindow::event(QEvent* event)
 
 void HostWindow::answerInputMethodQuery(QInputMethodQueryEvent* query)
 {
+    // Asked before the first paint: where the screen is drawn is worked out now.
+    if (!m_frame)
+        updateFrame();
     ui::TextInput* input = m_window.textInput();
     const ui::TextInputState state = input ? input->textInputState() : ui::TextInputState {};
     auto utf16 = [&](std::size_t bytes) { return int(QString::fromUtf8(state.text.data(), qsizetype(std::min(bytes, state.text.size()))).size()); };
