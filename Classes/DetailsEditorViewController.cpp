@@ -22,8 +22,6 @@ namespace {
 
 constexpr float kCategoryColumnWidth = 280;
 constexpr float kCategoryRowHeight = 40;
-// Between the comments field and the category's caption.
-constexpr float kCommentsGap = 2;
 
 std::string text(const char* key)
 {
@@ -163,7 +161,7 @@ void DetailsEditorViewController::loadView()
     // grows with the screen, so a long comment can be read while it is edited.
     m_categoriesHeaderLabel = headerLabel(gfx::Rect(14, 214, 296, 24), "Category");
     m_categoriesHeaderLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
-    auto comments = std::make_shared<ui::TextView>(gfx::Rect(10, 172, 300, m_categoriesHeaderLabel->frame().minY() - kCommentsGap - 172));
+    auto comments = std::make_shared<ui::TextView>(gfx::Rect(10, 172, 300, m_categoriesHeaderLabel->frame().minY() - 172));
     styleField(*comments, "<comments>", this);
     comments->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
     m_commentsTextField = std::move(comments);

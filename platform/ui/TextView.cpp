@@ -10,7 +10,7 @@ namespace ui {
 namespace {
 
 constexpr float kHorizontalPadding = 8;
-constexpr float kVerticalPadding = 3;
+constexpr float kVerticalPadding = 2;
 
 } // namespace
 
@@ -218,13 +218,17 @@ void TextView::drawEditedText(gfx::Context& context, const gfx::Rect& textRect)
     const auto& all = lines();
     const std::string shown = m_layout.text;
     const float lineHeight = m_font.lineHeight();
+    // Lines scrolled partly out are cut at the text's edges, not at the border.
+    context.saveGState();
+    context.clipToRect(textRect.insetBy(-2, 0));
     for (size_t i = 0; i < all.size(); ++i) {
         const float y = textRect.minY() + float(i) * lineHeight - m_scrollY;
-        if (y + lineHeight < textRect.minY() - 2 || y > textRect.maxY() + 2)
+        if (y + lineHeight < textRect.minY() || y > textRect.maxY())
             continue;
         const bool wraps = i + 1 < all.size() && all[i + 1].start == all[i].end;
         drawLine(context, shown, all[i].start, all[i].end, textRect.minX(), y, !wraps);
     }
+    context.restoreGState();
 }
 
 } // namespace ui
