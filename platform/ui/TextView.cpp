@@ -176,19 +176,22 @@ std::pair<size_t, size_t> TextView::lineRangeAt(size_t offset) const
 
 float TextView::maximumScroll() const
 {
-    const float content = float(lines().size()) * m_font.lineHeight();
-    return std::max(0.0f, content - textRectForBounds(bounds()).height());
+    // Scrolled to the end, the last line stands at the bottom of the whole lines shown.
+    const int shown = std::max(1, visibleLineCount());
+    return std::max(0.0f, float(int(lines().size()) - shown) * m_font.lineHeight());
 }
 
 void TextView::scrollToCaret()
 {
+    // In whole lines, so that no sliver of a line shows above or below at rest.
     const float lineHeight = m_font.lineHeight();
-    const float visible = textRectForBounds(bounds()).height();
-    const float top = float(lineIndexOf(displayCaret())) * lineHeight;
+    const int shown = std::max(1, visibleLineCount());
+    const int index = int(lineIndexOf(displayCaret()));
+    const float top = float(index) * lineHeight;
     if (top < m_scrollY)
         m_scrollY = top;
-    else if (top + lineHeight > m_scrollY + visible)
-        m_scrollY = top + lineHeight - visible;
+    else if (index >= int(std::floor(m_scrollY / lineHeight + 0.5f)) + shown)
+        m_scrollY = float(index + 1 - shown) * lineHeight;
     m_scrollY = std::clamp(m_scrollY, 0.0f, maximumScroll());
 }
 
@@ -218,9 +221,11 @@ void TextView::drawEditedText(gfx::Context& context, const gfx::Rect& textRect)
     const auto& all = lines();
     const std::string shown = m_layout.text;
     const float lineHeight = m_font.lineHeight();
-    // Lines scrolled partly out are cut at the text's edges, not at the border.
+    // Lines scrolled partly out are cut at the text's edges (the whole lines it shows), not at
+    // the border.
+    const float shownHeight = std::min(textRect.height(), float(std::max(1, visibleLineCount())) * lineHeight);
     context.saveGState();
-    context.clipToRect(textRect.insetBy(-2, 0));
+    context.clipToRect(gfx::Rect(textRect.minX() - 2, textRect.minY(), textRect.width() + 4, shownHeight));
     for (size_t i = 0; i < all.size(); ++i) {
         const float y = textRect.minY() + float(i) * lineHeight - m_scrollY;
         if (y + lineHeight < textRect.minY() || y > textRect.maxY())
