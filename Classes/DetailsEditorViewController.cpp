@@ -12,6 +12,7 @@
 #include "ui/ImageView.h"
 #include "ui/Label.h"
 #include "ui/Screen.h"
+#include "ui/TextView.h"
 #include "ui/Toolbar.h"
 
 #include <initializer_list>
@@ -50,18 +51,24 @@ std::shared_ptr<ui::Label> headerLabel(const gfx::Rect& frame, const char* key)
     return label;
 }
 
+// The look both text fields share.
+void styleField(ui::TextField& field, const char* placeholder, ui::TextFieldDelegate* delegate)
+{
+    field.setBorderStyle(ui::TextBorderStyle::RoundedRect);
+    field.setTextColor(gfx::Color::black());
+    field.setFont(gfx::Font::systemFont(16));
+    field.setBackgroundColor(gfx::Color::clear());
+    field.setKeyboardType(ui::KeyboardType::Default);
+    field.setReturnKeyType(ui::ReturnKeyType::Done);
+    field.setPlaceholder(text(placeholder));
+    field.setDelegate(delegate);
+}
+
 std::shared_ptr<ui::TextField> textField(const gfx::Rect& frame, const char* placeholder, ui::TextFieldDelegate* delegate)
 {
     auto field = std::make_shared<ui::TextField>(frame);
-    field->setBorderStyle(ui::TextBorderStyle::RoundedRect);
-    field->setTextColor(gfx::Color::black());
-    field->setFont(gfx::Font::systemFont(16));
-    field->setBackgroundColor(gfx::Color::clear());
-    field->setKeyboardType(ui::KeyboardType::Default);
-    field->setReturnKeyType(ui::ReturnKeyType::Done);
-    field->setPlaceholder(text(placeholder));
+    styleField(*field, placeholder, delegate);
     field->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
-    field->setDelegate(delegate);
     return field;
 }
 
@@ -150,8 +157,14 @@ void DetailsEditorViewController::loadView()
     m_titleHeaderLabel = headerLabel(gfx::Rect(90, 64, 296, 24), "Title");
     m_titleTextField = textField(gfx::Rect(88, 90, 220, 30), "<title>", this);
     m_commentsHeaderLabel = headerLabel(gfx::Rect(14, 144, 296, 24), "Comments");
-    m_commentsTextField = textField(gfx::Rect(10, 172, 300, 30), "<comments>", this);
+    // The comments take several lines: the field reaches down to the category's caption and
+    // grows with the screen, so a long comment can be read while it is edited.
     m_categoriesHeaderLabel = headerLabel(gfx::Rect(14, 214, 296, 24), "Category");
+    m_categoriesHeaderLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    auto comments = std::make_shared<ui::TextView>(gfx::Rect(10, 172, 300, m_categoriesHeaderLabel->frame().minY() - 172));
+    styleField(*comments, "<comments>", this);
+    comments->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
+    m_commentsTextField = std::move(comments);
 
     // The picker keeps its natural size and stands on the bottom edge.
     m_categoriesPicker = std::make_shared<ui::PickerView>(gfx::Rect());

@@ -261,6 +261,12 @@ void ParlivoAppDelegate::applicationWillTerminate(ui::Application&)
                 || (state != StudioStateFinished && !HelperMethods::audioFileExists(recording->audioFileName())))
                 recording->deleteRecording();
             else if (state != StudioStateFinished) {
+                // The stopped queue's did-stop, which brings the length up to the file, is
+                // delivered no more: the file says it now.
+                if (const auto duration = HelperMethods::audioFileDuration(recording->audioFileName())) {
+                    recording->setLength(static_cast<float>(*duration));
+                    recording->setSize(HelperMethods::getAudioFileSizeFormattedString(recording->audioFileName()));
+                }
                 recording->setLocation(1);
                 recording->save();
             }

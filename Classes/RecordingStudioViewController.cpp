@@ -27,16 +27,17 @@
 #include "ui/Slider.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace {
 
 // Panel slides: the record panel shows its meter and timer (80) or only its meter (60); the
-// playback panel shows whole (60); the title panel rises above the keyboard (226).
+// playback panel shows whole (60); the title panel rises until it stands on the keyboard, or
+// on the bottom edge where no keys cover the screen (titlePanelRise).
 constexpr float kRecordPanelRiseWithTimer = 80;
 constexpr float kRecordPanelRise = 60;
 constexpr float kPlaybackPanelRise = 60;
-constexpr float kTitlePanelRise = 226;
 constexpr double kPanelSlideDuration = 0.6;
 constexpr double kTitlePanelSlideDuration = 0.3;
 // When a recording whose row a full disk refused is written again: after 2 s, then after
@@ -321,7 +322,8 @@ void RecordingStudioViewController::viewDidAppear(bool animated)
     if (m_finalEditActive)
         handleEvent(StudioEvent::EditorClosed);
     auto& center = foundation::NotificationCenter::defaultCenter();
-    center.addObserver(this, ui::KeyboardWillShowNotification, nullptr, [this](const foundation::Notification&) { keyboardWillShow(); });
+    center.addObserver(this, ui::KeyboardWillShowNotification, nullptr,
+        [this](const foundation::Notification& notification) { keyboardWillShow(notification); });
     center.addObserver(this, ui::KeyboardDidHideNotification, nullptr, [this](const foundation::Notification&) { keyboardDidHide(); });
     ui::Application::sharedApplication().setMediaPlayer(std::static_pointer_cast<RecordingStudioViewController>(sharedController()));
     ViewController::viewDidAppear(animated);
@@ -982,9 +984,32 @@ void RecordingStudioViewController::beginTitleEntry()
     m_titleTextField->becomeFirstResponder();
 }
 
-void RecordingStudioViewController::keyboardWillShow()
+float RecordingStudioViewController::titlePanelRise(const foundation::Notification& notification)
 {
-    slidePanel(*m_normalControlPanel, -kTitlePanelRise, kTitlePanelSlideDuration);
+    // The keys' top edge, from their size and where their centre comes to rest.
+    const auto& info = notification.userInfo();
+    float x = 0, y = 0, width = 0, height = 0;
+    const auto bounds = info.find(ui::KeyboardBoundsUserInfoKey);
+    const auto centre = info.find(ui::KeyboardCenterEndUserInfoKey);
+    if (bounds == info.end() || centre == info.end() || std::sscanf(bounds->second.c_str(), "{{%*g, %*g}, {%g, %g}}", &width, &height) != 2
+        || std::sscanf(centre->second.c_str(), "{%g, %g}", &x, &y) != 2)
+        return m_normalControlPanel->bounds().height();
+    const auto& screen = *view();
+    const float keysTop = screen.convertPointFromView({ x, y - height * 0.5f }, nullptr).y;
+    // At rest the panel lies just below the screen; it rises until it stands on the keys, or
+    // on the screen's bottom edge where they cover none of it (a physical keyboard).
+    const gfx::Rect panel = m_normalControlPanel->frame().offsetBy(0, -m_normalControlPanel->transform().ty);
+    return panel.maxY() - std::min(screen.bounds().height(), keysTop);
+}
+
+void RecordingStudioViewController::keyboardWillShow(const foundation::Notification& notification)
+{
+    // Only for the title: another screen's fields raise keys of their own.
+    if (!m_titleTextField->isEditing())
+        return;
+    const float rise = titlePanelRise(notification);
+    slidePanel(*m_normalControlPanel, m_titlePanelRise - rise, kTitlePanelSlideDuration);
+    m_titlePanelRise = rise;
 }
 
 bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textField)
@@ -992,7 +1017,8 @@ bool RecordingStudioViewController::textFieldShouldReturn(ui::TextField& textFie
     if (&textField != m_titleTextField.get())
         return true;
     textField.resignFirstResponder();
-    slidePanel(*m_normalControlPanel, kTitlePanelRise, kTitlePanelSlideDuration);
+    slidePanel(*m_normalControlPanel, m_titlePanelRise, kTitlePanelSlideDuration);
+    m_titlePanelRise = 0;
     // Saved now, not when the keyboard has gone: a title typed is kept even if the program
     // ends meanwhile.
     handleEvent(StudioEvent::TitleEntered);

@@ -20,6 +20,7 @@ class DecibelMeterView;
 class Recording;
 
 namespace foundation {
+class Notification;
 class Timer;
 }
 
@@ -182,8 +183,10 @@ public:
     void audioSessionInterruptionStopping() { handleEvent(StudioEvent::InterruptionEnded); }
     /// A recording not yet filed follows the new default category.
     void defaultCategoryChanged();
-    /// The keyboard rises: the title panel rises with it, above the keyboard.
-    void keyboardWillShow();
+    /// The keyboard rises while the title is entered: the title panel rises as far as the keys
+    /// need (the notification's keyboard frame), so that it stands on them, or on the screen's
+    /// bottom edge where no keys are drawn. A new height (the system's keys) moves it again.
+    void keyboardWillShow(const foundation::Notification& notification);
     /// The keyboard has gone: after a title entry the typed title (if any) is taken and the
     /// save completes.
     void keyboardDidHide() { handleEvent(StudioEvent::TitleEntered); }
@@ -319,6 +322,7 @@ private:
     bool playerActive() const;
     bool notInterrupted() const { return !m_interrupted; }
     bool notEnteringTitle() const { return !m_enteringTitle; }
+    float titlePanelRise(const foundation::Notification& notification);
     /// A save needs no title entry ("autoSave", or the details editor was shown).
     bool savesAtOnce() const;
     /// A save asks for the title in the studio ("titleEditor").
@@ -464,6 +468,8 @@ private:
     bool m_editorShown { false };
     bool m_finalEditActive { false };
     bool m_enteringTitle { false };
+    /// How far the title panel has risen above its place at rest.
+    float m_titlePanelRise { 0 };
     bool m_playbackPositionAdjustedWhilePaused { false };
     /// Between an interruption's start and its end.
     bool m_interrupted { false };

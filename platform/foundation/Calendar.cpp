@@ -9,7 +9,9 @@
 #include <unicode/timezone.h>
 #include <unicode/unistr.h>
 
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace foundation {
@@ -176,6 +178,26 @@ std::string formatDateWithStyles(double date, DateStyle dateStyle, DateStyle tim
 {
     std::unique_ptr<icu::DateFormat> formatter(
         icu::DateFormat::createDateTimeInstance(icuStyle(dateStyle), icuStyle(timeStyle), icu::Locale::getDefault()));
+    if (!formatter)
+        return {};
+    icu::UnicodeString text;
+    formatter->format(date * kMillis, text);
+    return toUtf8(text);
+}
+
+std::string formatTimeOfDay(double date)
+{
+    const icu::Locale& chosen = icu::Locale::getDefault();
+    icu::Locale locale = chosen;
+    // Only locales ICU knows have hours of their own; others fall back to their language.
+    int32_t count = 0;
+    const icu::Locale* available = icu::DateFormat::getAvailableLocales(count);
+    bool known = false;
+    for (int32_t i = 0; i < count && !known; ++i)
+        known = std::strcmp(available[i].getLanguage(), chosen.getLanguage()) == 0 && std::strcmp(available[i].getCountry(), chosen.getCountry()) == 0;
+    if (!known)
+        locale = icu::Locale(chosen.getLanguage());
+    std::unique_ptr<icu::DateFormat> formatter(icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale));
     if (!formatter)
         return {};
     icu::UnicodeString text;

@@ -63,6 +63,11 @@ std::string formatDate(double date, const std::string& pattern);
 std::string localizedDatePattern(const std::string& englishPattern, const std::string& skeleton);
 /// Formats date with a date style and a time style (DateStyle::None leaves that part out).
 std::string formatDateWithStyles(double date, DateStyle dateStyle, DateStyle timeStyle);
+/// The time of day in the default locale's short style ("1:00 PM" in en_US, "13:00" in de_DE or
+/// en_GB). A locale ICU has no data of its own for, a language with another language's region
+/// ("de_US", which formattingLocale makes for German texts on an American system), takes its
+/// language's own hours rather than the region's: a German text never reads "1:00 PM".
+std::string formatTimeOfDay(double date);
 /// Formats a number in the default locale with the given fraction digits, without grouping
 /// separators: formatNumber(1.4296875, 0, 2) is "1.43" in English, "1,43" in German.
 std::string formatNumber(double value, int minimumFractionDigits, int maximumFractionDigits);

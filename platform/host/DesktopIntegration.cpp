@@ -1,13 +1,16 @@
 #include "host/DesktopIntegration.h"
 
 #include "ui/Application.h"
+#include "ui/Pasteboard.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QUrl>
 #include <QVariantMap>
 #include <QWindow>
@@ -53,6 +56,14 @@ DesktopIntegration::DesktopIntegration()
         return QDesktopServices::openUrl(QUrl(QString::fromStdString(url), QUrl::StrictMode));
     });
     application.setTerminationHandler([] { QCoreApplication::quit(); });
+    // Cut, copy and paste go through the system's clipboard, and what is selected becomes the
+    // primary selection where the system has one (X11).
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    ui::Pasteboard::generalPasteboard().setHandlers([clipboard] { return clipboard->text(QClipboard::Clipboard).toStdString(); },
+        [clipboard](const std::string& text) { clipboard->setText(QString::fromStdString(text), QClipboard::Clipboard); });
+    if (clipboard->supportsSelection())
+        ui::Pasteboard::selectionPasteboard().setHandlers([clipboard] { return clipboard->text(QClipboard::Selection).toStdString(); },
+            [clipboard](const std::string& text) { clipboard->setText(QString::fromStdString(text), QClipboard::Selection); });
 }
 
 DesktopIntegration::~DesktopIntegration()
@@ -60,6 +71,8 @@ DesktopIntegration::~DesktopIntegration()
     auto& application = ui::Application::sharedApplication();
     application.setIconBadgeHandler(nullptr);
     application.setOpenURLHandler(nullptr);
+    ui::Pasteboard::generalPasteboard().setHandlers(nullptr, nullptr);
+    ui::Pasteboard::selectionPasteboard().setHandlers(nullptr, nullptr);
     // Whatever ends the program from now on, nothing of Qt's is left to quit.
     application.setTerminationHandler([] { });
 }

@@ -9,8 +9,10 @@ namespace host {
 
 /// Connects the application's hooks to the desktop while the program runs: the icon badge
 /// goes to the launcher (the common launcher-entry D-Bus signal with the desktop file's id,
-/// when a session bus exists) and into the window title beside the shown screen's title, web addresses open with the desktop's handler, and ending the
-/// application quits Qt's event loop. Main thread; one at a time.
+/// when a session bus exists) and into the window title beside the shown screen's title, web
+/// addresses open with the desktop's handler, the pasteboards are the system's clipboard and
+/// primary selection (QClipboard), and ending the application quits Qt's event loop. Main
+/// thread; one at a time; needs the QGuiApplication.
 class DesktopIntegration {
 public:
     DesktopIntegration();

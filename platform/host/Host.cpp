@@ -1,6 +1,8 @@
 #include "host/Host.h"
 
+#include "host/BatteryWatcher.h"
 #include "host/DesktopIntegration.h"
+#include "host/InputDevices.h"
 #include "host/InstanceChannel.h"
 #include "host/MprisService.h"
 #include "host/SystemCamera.h"
@@ -95,12 +97,14 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     if (headless)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ensureRuntimeDirectory();
-    // The X11 window class and the Wayland application id that the desktop entry names.
+    // The X11 window class and the Wayland application id that the desktop entry names. No
+    // display name: Qt would add it to the title, which names the program already.
     QCoreApplication::setApplicationName(QStringLiteral("parlivo"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Parlivo"));
     QGuiApplication::setDesktopFileName(QStringLiteral(PARLIVO_APP_ID));
     QGuiApplication application(argc, argv);
     auto& app = ui::Application::sharedApplication();
+    // Drawn keys only on a touch screen with no keyboard; PARLIVO_KEYBOARD decides when set.
+    app.setKeyboardKind(keyboardKindFor(currentInputDevices(), std::getenv("PARLIVO_KEYBOARD")));
 
     if (headless) {
         ui::Screen::mainScreen().setScale(options.scale > 0 ? options.scale : 2);
@@ -127,8 +131,16 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
 
     RunLoopBridge bridge;
     DesktopIntegration desktop;
+    // After the delegate's last call nothing of the application runs again: Qt's loop ends,
+    // whatever ended the application (the window closed or destroyed, Control+Q, the desktop's
+    // quit, a signal).
+    app.setTerminationHandler([&bridge] {
+        bridge.stop();
+        QCoreApplication::quit();
+    });
     ui::ImagePickerCamera::setShared(std::make_shared<SystemCamera>());
     SleepWatcher sleepWatcher;
+    BatteryWatcher batteryWatcher;
     ui::Application::installSignalHandlers();
     launch();
     app.finishLaunching();
@@ -152,7 +164,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     std::unique_ptr<QSocketNotifier> channelWatch;
     if (!options.instanceSocketPath.empty()) {
         std::string error;
-        channel = InstanceChannel::listen(options.instanceSocketPath, [&hostWindow] { hostWindow.bringToFront(); }, &error);
+        channel = InstanceChannel::listen(options.instanceSocketPath, [&hostWindow] { return hostWindow.bringToFront(); }, &error);
         if (channel) {
             channelWatch = std::make_unique<QSocketNotifier>(channel->fileDescriptor(), QSocketNotifier::Read);
             QObject::connect(channelWatch.get(), &QSocketNotifier::activated, [&channel] { channel->handlePendingRequests(); });
@@ -162,7 +174,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
     bridge.pump();
     int status = application.exec();
-    // The window was closed, or a signal ended the loop after the delegate's last call.
+    // The application has ended (its delegate's last call ran), or the loop ended otherwise.
     desktop.setWindow(nullptr);
     ui::ImagePickerCamera::setShared(nullptr);
     app.setTerminationHandler([] { });

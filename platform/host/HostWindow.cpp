@@ -6,9 +6,18 @@
 #include "ui/Application.h"
 #include "ui/MediaPlayer.h"
 #include "ui/Screen.h"
+#include "ui/TextInput.h"
 #include "ui/Window.h"
 
+#include "foundation/Log.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
+#include <QInputMethod>
+#include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -20,6 +29,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace host {
 
@@ -81,31 +91,213 @@ std::optional<ui::Key> keyFor(int qtKey)
     }
 }
 
+// The X11 protocol's DestroyNotify event (XCB's xcb_destroy_notify_event_t), read here without
+// the XCB headers, which nothing else of the program needs.
+struct X11DestroyNotify {
+    std::uint8_t responseType;
+    std::uint8_t pad;
+    std::uint16_t sequence;
+    std::uint32_t event;
+    std::uint32_t window;
+};
+constexpr std::uint8_t kX11DestroyNotify = 17;
+
 } // namespace
+
+// Watches Qt's X11 events for the destruction of the window by another program, which Qt
+// itself does not report.
+class HostWindow::DestroyWatch : public QAbstractNativeEventFilter {
+public:
+    explicit DestroyWatch(HostWindow& window)
+        : m_window(window)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~DestroyWatch() override
+    {
+        if (auto* application = QCoreApplication::instance())
+            application->removeNativeEventFilter(this);
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t" || !m_window.handle() || m_window.m_destroyedOutside)
+            return false;
+        const auto* event = static_cast<const X11DestroyNotify*>(message);
+        if ((event->responseType & 0x7f) == kX11DestroyNotify && event->window == m_window.winId())
+            m_window.destroyedOutside();
+        return false;
+    }
+
+private:
+    HostWindow& m_window;
+};
 
 HostWindow::HostWindow(ui::Window& window, RunLoopBridge& bridge)
     : m_window(window)
     , m_bridge(bridge)
+    , m_destroyWatch(std::make_unique<DestroyWatch>(*this))
 {
     const gfx::Rect screen = ui::Screen::mainScreen().bounds();
     // Below half size nothing on the screen can be read or hit.
     setMinimumSize(QSize(int(screen.width() / 2), int(screen.height() / 2)));
     m_window.setDisplayHandler([this](const gfx::Rect& dirty) { repaintScreen(dirty); });
+    ui::Application::sharedApplication().setTextInputHandler([this](ui::TextInputChange change) { textInputDidChange(change); });
+    QObject::connect(QGuiApplication::inputMethod(), &QInputMethod::keyboardRectangleChanged, this, [this] { systemKeyboardDidChange(); });
 }
 
 HostWindow::~HostWindow()
 {
+    ui::Application::sharedApplication().setTextInputHandler(nullptr);
     m_window.setDisplayHandler(nullptr);
 }
 
-void HostWindow::bringToFront()
+bool HostWindow::bringToFront()
 {
+    if (m_destroyedOutside || ui::Application::sharedApplication().isTerminating())
+        return false;
     if (windowStates() & Qt::WindowMinimized)
         setWindowStates(windowStates() & ~Qt::WindowMinimized);
     if (!isVisible())
         show();
     raise();
     requestActivate();
+    return true;
+}
+
+void HostWindow::destroyedOutside()
+{
+    m_destroyedOutside = true;
+    foundation::log("The window was destroyed by another program; Parlivo ends as when it is closed");
+    // Not inside Qt's event filter: the delegate's shutdown runs from the event loop.
+    QMetaObject::invokeMethod(
+        this, [] { ui::Application::sharedApplication().terminate(); }, Qt::QueuedConnection);
+}
+
+bool HostWindow::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Close:
+        // Closing the window ends the application in order first, as Control+Q does.
+        ui::Application::sharedApplication().terminate();
+        break;
+    case QEvent::InputMethodQuery:
+        answerInputMethodQuery(static_cast<QInputMethodQueryEvent*>(event));
+        return true;
+    case QEvent::InputMethod:
+        handleInputMethod(static_cast<QInputMethodEvent*>(event));
+        return true;
+    default:
+        break;
+    }
+    return QRasterWindow::event(event);
+}
+
+void HostWindow::answerInputMethodQuery(QInputMethodQueryEvent* query)
+{
+    // Asked before the first paint: where the screen is drawn is worked out now.
+    if (!m_frame)
+        updateFrame();
+    ui::TextInput* input = m_window.textInput();
+    const ui::TextInputState state = input ? input->textInputState() : ui::TextInputState {};
+    auto utf16 = [&](std::size_t bytes) { return int(QString::fromUtf8(state.text.data(), qsizetype(std::min(bytes, state.text.size()))).size()); };
+    for (unsigned bit = 0; bit < 32; ++bit) {
+        const auto which = Qt::InputMethodQuery(1u << bit);
+        if (!(query->queries() & which))
+            continue;
+        switch (which) {
+        case Qt::ImEnabled:
+            query->setValue(which, input != nullptr);
+            break;
+        case Qt::ImHints:
+            query->setValue(which, int(state.multiline ? Qt::ImhMultiLine : Qt::ImhNone));
+            break;
+        case Qt::ImCursorRectangle: {
+            const gfx::Rect r = state.caretRect;
+            query->setValue(which, QRectF(m_screenRect.x() + r.x() * m_scale, m_screenRect.y() + r.y() * m_scale, r.width() * m_scale, r.height() * m_scale));
+            break;
+        }
+        case Qt::ImSurroundingText:
+            query->setValue(which, QString::fromStdString(state.text));
+            break;
+        case Qt::ImCursorPosition:
+        case Qt::ImAbsolutePosition:
+            query->setValue(which, utf16(state.caret));
+            break;
+        case Qt::ImAnchorPosition:
+            query->setValue(which, utf16(state.anchor));
+            break;
+        case Qt::ImCurrentSelection: {
+            const std::size_t from = std::min(state.caret, state.anchor), to = std::max(state.caret, state.anchor);
+            query->setValue(which, QString::fromStdString(state.text.substr(from, to - from)));
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    query->accept();
+}
+
+void HostWindow::handleInputMethod(QInputMethodEvent* event)
+{
+    ui::TextInput* input = m_window.textInput();
+    if (!input) {
+        event->ignore();
+        return;
+    }
+    ui::InputMethodEvent step;
+    const QString preedit = event->preeditString();
+    step.preedit = preedit.toStdString();
+    step.preeditCursor = step.preedit.size();
+    for (const auto& attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor)
+            step.preeditCursor = std::size_t(preedit.left(std::clamp(attribute.start, 0, int(preedit.size()))).toUtf8().size());
+    }
+    step.commit = event->commitString().toStdString();
+    if (event->replacementLength() > 0 || event->replacementStart() != 0) {
+        // Qt counts the replacement in UTF-16 units from the caret; the field in bytes.
+        const ui::TextInputState state = input->textInputState();
+        const QString text = QString::fromStdString(state.text);
+        const int caret = int(QString::fromUtf8(state.text.data(), qsizetype(state.caret)).size());
+        const int from = std::clamp(caret + event->replacementStart(), 0, int(text.size()));
+        const int to = std::clamp(from + event->replacementLength(), from, int(text.size()));
+        step.replacement = std::pair { std::size_t(text.left(from).toUtf8().size()), std::size_t(text.left(to).toUtf8().size()) };
+    }
+    m_window.sendInputMethodEvent(step);
+    event->accept();
+    m_bridge.reschedule();
+}
+
+void HostWindow::textInputDidChange(ui::TextInputChange change)
+{
+    QInputMethod* method = QGuiApplication::inputMethod();
+    const bool systemKeys = ui::Application::sharedApplication().keyboardKind() == ui::KeyboardKind::System;
+    switch (change) {
+    case ui::TextInputChange::Began:
+        method->update(Qt::ImQueryAll);
+        if (systemKeys)
+            method->show();
+        return;
+    case ui::TextInputChange::Changed:
+        method->update(Qt::ImQueryInput | Qt::ImCursorRectangle);
+        return;
+    case ui::TextInputChange::Ended:
+        // The field kept what was being composed; the input method starts afresh.
+        method->reset();
+        if (systemKeys)
+            method->hide();
+        method->update(Qt::ImQueryAll);
+        return;
+    }
+}
+
+void HostWindow::systemKeyboardDidChange()
+{
+    if (m_scale <= 0)
+        return;
+    const QRectF keys = QGuiApplication::inputMethod()->keyboardRectangle();
+    ui::Application::sharedApplication().setSystemKeyboardHeight(QGuiApplication::inputMethod()->isVisible() ? float(keys.height() / m_scale) : 0);
+    m_bridge.reschedule();
 }
 
 void HostWindow::updateFrame()
@@ -137,6 +329,9 @@ void HostWindow::resizeEvent(QResizeEvent* event)
 
 void HostWindow::repaintScreen(const gfx::Rect& dirty)
 {
+    // A window destroyed from outside has nothing left to paint on.
+    if (m_destroyedOutside)
+        return;
     if (!m_frame) {
         updateFrame();
         return;
@@ -151,6 +346,8 @@ void HostWindow::repaintScreen(const gfx::Rect& dirty)
 
 void HostWindow::paintEvent(QPaintEvent* event)
 {
+    if (m_destroyedOutside)
+        return;
     // A screen moved to a display of another pixel ratio repaints at that ratio.
     if (devicePixelRatio() != m_pixelRatio)
         updateFrame();
@@ -178,6 +375,11 @@ gfx::Point HostWindow::toPoints(const QPointF& position) const
 
 void HostWindow::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::MiddleButton) {
+        m_window.sendMiddleClick(toPoints(event->position()));
+        m_bridge.reschedule();
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     m_mouseDown = true;
@@ -232,6 +434,7 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
     ui::KeyCommand command;
     command.control = modifiers & Qt::ControlModifier;
     command.alt = modifiers & Qt::AltModifier;
+    command.shift = modifiers & Qt::ShiftModifier;
     const int key = event->key();
     const QString text = event->text();
     if (sendMediaKey(key)) {
@@ -242,7 +445,8 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
         command.key = ui::Key::Help;
         m_window.sendKeyCommand(command);
     } else if (auto special = keyFor(key)) {
-        if (command.control || command.alt) {
+        // Shift+Left extends a selection, Shift+Tab goes back: with a modifier, a command.
+        if (command.control || command.alt || command.shift) {
             command.key = special;
             m_window.sendKeyCommand(command);
         } else
@@ -252,8 +456,10 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
         command.character = std::string(1, char(key >= Qt::Key_A ? 'a' + (key - Qt::Key_A) : '0' + (key - Qt::Key_0)));
         m_window.sendKeyCommand(command);
     } else if (!text.isEmpty() && text.at(0).isPrint()) {
-        // Typed text for a text field being edited, else a shortcut.
+        // Typed text for a text field being edited, else a shortcut. Shift is part of the
+        // text typed; composed text (a dead key, a compose sequence) comes whole.
         command.character = text.toStdString();
+        command.shift = false;
         m_window.sendKeyCommand(command);
     }
     m_bridge.reschedule();

@@ -7,8 +7,12 @@
 #include <functional>
 #include <memory>
 
+class QInputMethodEvent;
+class QInputMethodQueryEvent;
+
 namespace ui {
 class Window;
+enum class TextInputChange;
 }
 
 namespace host {
@@ -20,9 +24,18 @@ class RunLoopBridge;
 /// at the window's device pixel ratio, so it stays sharp on HiDPI screens. It keeps a frame
 /// buffer of the screen in device pixels that the window's display handler repaints (only
 /// the dirty part), and copies the changed part to the screen; a resize or a change of pixel
-/// ratio makes a new buffer and repaints it whole. Mouse and touch input become touches, keys
-/// go to the first responder (or the view last touched), wheel and touchpad scrolls become
-/// wheel events in points. Main thread.
+/// ratio makes a new buffer and repaints it whole. Mouse and touch input become touches, the
+/// middle button pastes the primary selection into a text field, keys go to the first
+/// responder (or the view last touched) through the window's one key routing
+/// (ui::Window::sendKey and sendKeyCommand), wheel and touchpad scrolls become wheel events in
+/// points. The desktop's input method (dead keys, compose sequences, CJK) works on the text
+/// field being edited: the window answers its queries and hands its compositions on, and
+/// tells it when editing begins, changes and ends (shown and hidden when the system gives the
+/// keys, whose height reaches the application).
+///
+/// Closing the window ends the application in order (ui::Application::terminate), as
+/// Control+Q and the desktop's quit do; so does the window's destruction by another program
+/// (X11 DestroyWindow, noticed by a native event filter). Main thread.
 class HostWindow : public QRasterWindow {
 public:
     HostWindow(ui::Window& window, RunLoopBridge& bridge);
@@ -31,10 +44,16 @@ public:
     /// Called after each repaint of the screen (the host refreshes the title there).
     void setRepaintHandler(std::function<void()> handler) { m_repaintHandler = std::move(handler); }
     /// Brings the window to the front and asks for the keyboard focus, restoring it when it
-    /// is minimised.
-    void bringToFront();
+    /// is minimised. False when there is no window to show (destroyed from outside, the
+    /// program ending).
+    bool bringToFront();
+    /// Whether another program destroyed the window.
+    bool wasDestroyedOutside() const { return m_destroyedOutside; }
+    /// Points of the phone screen per logical pixel of the window.
+    float scale() const { return m_scale; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -51,6 +70,14 @@ private:
     gfx::Point toPoints(const QPointF& position) const;
     /// True for a media key (Play, Pause, Stop, Next, Previous), which goes to the media player.
     bool sendMediaKey(int key);
+    void answerInputMethodQuery(QInputMethodQueryEvent* query);
+    void handleInputMethod(QInputMethodEvent* event);
+    /// The text field being edited began, changed or ended: the input method hears of it.
+    void textInputDidChange(ui::TextInputChange change);
+    void systemKeyboardDidChange();
+    /// The window has gone from under the program: it ends as after a close.
+    void destroyedOutside();
+    class DestroyWatch;
 
     ui::Window& m_window;
     RunLoopBridge& m_bridge;
@@ -61,6 +88,8 @@ private:
     float m_scale { 0 };
     double m_pixelRatio { 0 };
     bool m_mouseDown { false };
+    bool m_destroyedOutside { false };
+    std::unique_ptr<DestroyWatch> m_destroyWatch;
 };
 
 } // namespace host

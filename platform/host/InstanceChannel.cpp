@@ -22,6 +22,7 @@ namespace {
 
 constexpr const char* kRequest = "raise\n";
 constexpr const char* kAnswer = "raised\n";
+constexpr const char* kNoWindow = "no window\n";
 // Longer than any request or answer: a client that sends more is not one of ours.
 constexpr std::size_t kMaxLine = 16;
 
@@ -85,7 +86,7 @@ void fail(std::string* error, const std::string& text)
 
 } // namespace
 
-std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path, std::function<void()> raise, std::string* error)
+std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path, std::function<bool()> raise, std::string* error)
 {
     sockaddr_un address;
     if (!makeAddress(path, address)) {
@@ -111,7 +112,7 @@ std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path
     return std::unique_ptr<InstanceChannel>(new InstanceChannel(path, fd, std::move(raise)));
 }
 
-InstanceChannel::InstanceChannel(std::string path, int fd, std::function<void()> raise)
+InstanceChannel::InstanceChannel(std::string path, int fd, std::function<bool()> raise)
     : m_path(std::move(path))
     , m_fd(fd)
     , m_raise(std::move(raise))
@@ -167,11 +168,9 @@ bool InstanceChannel::serve(Client& client, double now)
             return true;
         client.received.append(bytes, size_t(n));
         if (auto end = client.received.find('\n'); end != std::string::npos) {
-            if (client.received.compare(0, end + 1, kRequest) == 0) {
-                if (m_raise)
-                    m_raise();
-                writeAll(client.fd, kAnswer);
-            }
+            // "raised" only when a window was shown: a second start must not say so otherwise.
+            if (client.received.compare(0, end + 1, kRequest) == 0)
+                writeAll(client.fd, m_raise && m_raise() ? kAnswer : kNoWindow);
             return true;
         }
         if (client.received.size() >= kMaxLine)
@@ -212,10 +211,12 @@ bool requestRaise(const std::string& path, double timeoutSeconds, std::string* e
             fail(error, "it does not listen for a second start; it may be starting, ending, or showing no window");
         else
             fail(error, std::strerror(errno));
-    } else if (!writeAll(fd, kRequest) || readLine(fd) != kAnswer) {
+    } else if (!writeAll(fd, kRequest)) {
         fail(error, "it did not answer");
-    } else {
+    } else if (const std::string answer = readLine(fd); answer == kAnswer) {
         raised = true;
+    } else {
+        fail(error, answer == kNoWindow ? "it has no window to show" : "it did not answer");
     }
     close(fd);
     return raised;

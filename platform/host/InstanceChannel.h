@@ -23,9 +23,9 @@ namespace host {
 /// and dropped after kClientTimeout seconds of the loop's clock.
 class InstanceChannel {
 public:
-    /// Listens at path, calling raise for each request. None when the socket cannot be made;
-    /// *error then says why.
-    static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<void()> raise, std::string* error = nullptr);
+    /// Listens at path, calling raise for each request; raise answers whether it showed a
+    /// window. None when the socket cannot be made; *error then says why.
+    static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<bool()> raise, std::string* error = nullptr);
 
     /// Stops listening and removes the socket file.
     ~InstanceChannel();
@@ -54,21 +54,21 @@ private:
         double deadline { 0 };
     };
 
-    InstanceChannel(std::string path, int fd, std::function<void()> raise);
+    InstanceChannel(std::string path, int fd, std::function<bool()> raise);
     /// Reads what the client has sent; true when it is done with (answered or given up).
     bool serve(Client& client, double now);
     void watchWaitingClients();
 
     std::string m_path;
     int m_fd { -1 };
-    std::function<void()> m_raise;
+    std::function<bool()> m_raise;
     std::vector<Client> m_clients;
     std::shared_ptr<foundation::Timer> m_pollTimer;
 };
 
 /// Asks the program listening at path to bring its window to the front, waiting at most
-/// timeoutSeconds for its answer. False when nothing answers as expected; *error then says
-/// why in words for the user.
+/// timeoutSeconds for its answer. True only when it answers that it did; otherwise *error
+/// says why in words for the user.
 bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error = nullptr);
 
 /// The socket path for a documents directory: beside its lock when that path fits a local

@@ -38,15 +38,25 @@ RunLoopBridge::~RunLoopBridge()
     loop.setWaitHandler(nullptr);
 }
 
+void RunLoopBridge::stop()
+{
+    m_stopped = true;
+    m_timer.stop();
+}
+
 void RunLoopBridge::pump()
 {
     m_pumpQueued = false;
+    if (m_stopped)
+        return;
     foundation::RunLoop::main().runPending();
     reschedule();
 }
 
 void RunLoopBridge::reschedule()
 {
+    if (m_stopped)
+        return;
     auto& loop = foundation::RunLoop::main();
     if (loop.hasPendingTasks()) {
         m_timer.start(0);

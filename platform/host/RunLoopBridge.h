@@ -22,11 +22,15 @@ public:
     void pump();
     /// Sets the Qt timer for our earliest timer (after something may have scheduled one).
     void reschedule();
+    /// Runs nothing of our loop from now on (the application has ended); nested runs still
+    /// wait in Qt's loop.
+    void stop();
 
 private:
     QObject m_context;
     QTimer m_timer;
     std::atomic<bool> m_pumpQueued { false };
+    bool m_stopped { false };
 };
 
 } // namespace host

@@ -1,5 +1,6 @@
 #include "ui/Application.h"
 
+#include "ui/Keyboard.h"
 #include "ui/Screen.h"
 #include "ui/ViewController.h"
 #include "ui/Window.h"
@@ -187,6 +188,47 @@ bool Application::openURL(const std::string& url)
 Window* Application::keyWindow() const
 {
     return Window::keyWindow();
+}
+
+void Application::setBatteryStatus(std::optional<BatteryStatus> status)
+{
+    if (status) {
+        status->level = std::clamp(status->level, 0.0f, 1.0f);
+        if (!(status->level >= 0))
+            status->level = 0;
+    }
+    if (status == m_batteryStatus)
+        return;
+    m_batteryStatus = status;
+    if (Window* window = Window::keyWindow())
+        window->setNeedsDisplayInWindowRect(gfx::Rect(0, 0, Screen::mainScreen().bounds().width(), Screen::kStatusBarHeight));
+}
+
+void Application::setSystemKeyboardHeight(float points)
+{
+    points = points > 0 ? points : 0;
+    if (points == m_systemKeyboardHeight)
+        return;
+    m_systemKeyboardHeight = points;
+    if (Window* window = Window::keyWindow(); window && m_keyboardKind == KeyboardKind::System)
+        window->keyboard().systemHeightDidChange();
+}
+
+void Application::textInputDidChange(TextInputChange change)
+{
+    if (m_textInputHandler) {
+        auto handler = m_textInputHandler;
+        handler(change);
+    }
+}
+
+bool Application::performKeyCommand(const KeyCommand& command)
+{
+    if (command.is("q", true)) {
+        terminate();
+        return true;
+    }
+    return false;
 }
 
 bool Application::installSignalHandlers()

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,28 @@ enum class StatusBarStyle {
     BlackTranslucent = 1,
     BlackOpaque = 2,
 };
+
+/// The machine's battery as the system reports it (see Application::batteryStatus).
+struct BatteryStatus {
+    enum class State { Discharging, Charging, Full };
+    /// From 0 (empty) to 1 (full).
+    float level { 1 };
+    State state { State::Discharging };
+    bool operator==(const BatteryStatus&) const = default;
+};
+
+/// Who gives text fields their keys.
+enum class KeyboardKind {
+    /// The window draws its own keys over the bottom of the screen (a touch screen without a
+    /// keyboard): the phone's keyboard, 216 points tall.
+    OnScreen,
+    /// The system does: a physical keyboard, or the desktop's input method with keys of its
+    /// own. Nothing is drawn; the keyboard is as tall as the system says (0 for none).
+    System,
+};
+
+/// What a text field tells the host's input method (Application::textInputDidChange).
+enum class TextInputChange { Began, Changed, Ended };
 
 /// What the application tells its delegate (optional operations), on the main thread.
 class ApplicationDelegate {
@@ -36,13 +59,15 @@ extern const char* const ApplicationWillTerminateNotification;
 /// Posted (object: the Application*) after the delegate heard of a memory warning.
 extern const char* const ApplicationDidReceiveMemoryWarningNotification;
 
-/// The running application: its delegate, its launch and termination, the status bar, the
-/// icon's badge and opening web addresses.
+/// The running application: its delegate, its launch and termination, the status bar and the
+/// battery it shows, the icon's badge, opening web addresses, and who types text.
 ///
 /// What reaches outside the program goes through hooks the host fills in: the badge is shown
 /// by the icon-badge handler (the desktop's launcher and the window title), addresses are
-/// opened by the open-URL handler, and the termination handler ends the program after the
-/// delegate's last call (the default exits the process). Without hooks, requests are only
+/// opened by the open-URL handler, text fields being edited are told to the text-input handler
+/// (the desktop's input method), and the termination handler ends the program after the
+/// delegate's last call (the default exits the process). What comes in from the system (the
+/// battery, the kind of keyboard) the host sets. Without hooks, requests are only
 /// recorded, which is what tests look at. Main thread only, except where said.
 class Application : public Responder {
 public:
@@ -83,6 +108,28 @@ public:
     /// The window receiving keys, or null.
     Window* keyWindow() const;
 
+    /// The battery, or none where the machine has none (or nothing reports one). The status
+    /// bar shows it; the host keeps it up to date.
+    const std::optional<BatteryStatus>& batteryStatus() const { return m_batteryStatus; }
+    void setBatteryStatus(std::optional<BatteryStatus> status);
+
+    /// Who gives text fields their keys; OnScreen unless the host says otherwise. Takes effect
+    /// the next time a keyboard comes up.
+    KeyboardKind keyboardKind() const { return m_keyboardKind; }
+    void setKeyboardKind(KeyboardKind kind) { m_keyboardKind = kind; }
+    /// With KeyboardKind::System, the height in points that the system's keys cover at the
+    /// bottom of the screen (0 with a physical keyboard). A change while a keyboard is up is
+    /// announced by its keyboard as a new show.
+    float systemKeyboardHeight() const { return m_systemKeyboardHeight; }
+    void setSystemKeyboardHeight(float points);
+    /// Called by a text field when its editing begins, when its text, selection or caret
+    /// changes, and when editing ends; the host tells its input method.
+    void textInputDidChange(TextInputChange change);
+
+    /// The application's own commands, reached when nothing on the screen took a key: Control+Q
+    /// ends the application (terminate) wherever the keys are.
+    bool performKeyCommand(const KeyCommand& command) override;
+
     /// The screen the desktop's media controls act on (held weakly: a screen that goes takes
     /// its place with it), or null. Setting it counts as a change.
     std::shared_ptr<MediaPlayer> mediaPlayer() const { return m_mediaPlayer.lock(); }
@@ -95,6 +142,7 @@ public:
     void setOpenURLHandler(std::function<bool(const std::string&)> handler) { m_openURLHandler = std::move(handler); }
     void setTerminationHandler(std::function<void()> handler) { m_terminationHandler = std::move(handler); }
     void setMediaPlayerChangeHandler(std::function<void()> handler) { m_mediaPlayerChangeHandler = std::move(handler); }
+    void setTextInputHandler(std::function<void(TextInputChange)> handler) { m_textInputHandler = std::move(handler); }
 
     /// Makes SIGTERM and SIGINT end the application and SIGUSR1 raise a memory warning. The
     /// signal handler only writes a byte to a pipe; a watcher thread posts the work to the
@@ -115,6 +163,10 @@ private:
     std::function<void()> m_terminationHandler;
     std::weak_ptr<MediaPlayer> m_mediaPlayer;
     std::function<void()> m_mediaPlayerChangeHandler;
+    std::function<void(TextInputChange)> m_textInputHandler;
+    std::optional<BatteryStatus> m_batteryStatus;
+    KeyboardKind m_keyboardKind { KeyboardKind::OnScreen };
+    float m_systemKeyboardHeight { 0 };
 };
 
 } // namespace ui

@@ -1,12 +1,15 @@
 #include "ui/Keyboard.h"
 
 #include "ui/Appearance.h"
+#include "ui/Application.h"
 #include "ui/Window.h"
 
 #include "foundation/Bundle.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/RunLoop.h"
 #include "foundation/StringFormat.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -23,12 +26,32 @@ const char* const KeyboardAnimationDurationUserInfoKey = "KeyboardAnimationDurat
 
 namespace {
 
-// Key geometry of the 320-point keyboard: four rows 54 points apart.
+// Key geometry of the 320-point keyboard: four rows 54 points apart; ten keys fill a row,
+// and a row of more (German's eleven) packs them closer.
 constexpr float kKeyWidth = 26;
 constexpr float kKeyHeight = 40;
 constexpr float kKeyPitch = 32;
 constexpr float kFirstRow = 10;
 constexpr float kRowPitch = 54;
+constexpr float kRowWidth = 320;
+
+std::string language()
+{
+    const std::string shown = foundation::Bundle::main().displayLanguage();
+    return shown.substr(0, shown.find('_'));
+}
+
+// Shift for the letters of the rows: ASCII and the few others they hold.
+std::string upperCase(const std::string& c)
+{
+    if (c.size() == 1)
+        return std::string(1, char(std::toupper(static_cast<unsigned char>(c[0]))));
+    static const std::pair<const char*, const char*> kPairs[] = { { "ä", "Ä" }, { "ö", "Ö" }, { "ü", "Ü" } };
+    for (const auto& [lower, upper] : kPairs)
+        if (c == lower)
+            return upper;
+    return c;
+}
 
 std::string pointText(gfx::Point p)
 {
@@ -58,60 +81,82 @@ Keyboard::Keyboard(Window& window)
 
 std::string Keyboard::returnKeyTitle(ReturnKeyType type)
 {
+    using foundation::localizedString;
     switch (type) {
     case ReturnKeyType::Default:
-        return "return";
+        return localizedString("Keyboard Return");
     case ReturnKeyType::Go:
-        return "Go";
+        return localizedString("Keyboard Go");
     case ReturnKeyType::Google:
         return "Google";
     case ReturnKeyType::Join:
-        return "Join";
+        return localizedString("Keyboard Join");
     case ReturnKeyType::Next:
-        return "Next";
+        return localizedString("Keyboard Next");
     case ReturnKeyType::Route:
-        return "Route";
+        return localizedString("Keyboard Route");
     case ReturnKeyType::Search:
-        return "Search";
+        return localizedString("Keyboard Search");
     case ReturnKeyType::Send:
-        return "Send";
+        return localizedString("Keyboard Send");
     case ReturnKeyType::Yahoo:
         return "Yahoo";
     case ReturnKeyType::Done:
-        return "Done";
+        return localizedString("Keyboard Done");
     case ReturnKeyType::EmergencyCall:
-        return "Emergency";
+        return localizedString("Keyboard Emergency");
     }
-    return "return";
+    return localizedString("Keyboard Return");
+}
+
+std::vector<std::string> Keyboard::letterRows(const std::string& language)
+{
+    if (language == "de")
+        return { "qwertzuiopü", "asdfghjklöä", "yxcvbnm" };
+    if (language == "fr")
+        return { "azertyuiop", "qsdfghjklm", "wxcvbn'" };
+    return { "qwertyuiop", "asdfghjkl", "zxcvbnm" };
+}
+
+float Keyboard::coveredHeight() const
+{
+    if (!m_shown)
+        return 0;
+    return m_drawn ? kHeight : Application::sharedApplication().systemKeyboardHeight();
 }
 
 std::vector<Keyboard::Key> Keyboard::keys() const
 {
     std::vector<Key> result;
-    auto row = [&](const std::string& letters, float left, int index) {
-        float x = left;
-        for (const auto& c : characters(letters)) {
-            std::string shown = c;
-            if (m_shift && c.size() == 1)
-                shown = std::string(1, char(std::toupper(static_cast<unsigned char>(c[0]))));
-            result.push_back({ Key::Kind::Character, shown, gfx::Rect(x, kFirstRow + kRowPitch * float(index), kKeyWidth, kKeyHeight) });
-            x += kKeyPitch;
+    const std::string lang = language();
+    const auto letters = letterRows(lang);
+    // Rows of up to ten keys keep the English pitch; longer ones pack closer, all centred.
+    size_t widest = 10;
+    for (const auto& row : letters)
+        widest = std::max(widest, characters(row).size());
+    const float pitch = widest > 10 ? std::floor(kRowWidth / float(widest)) : kKeyPitch;
+    const float width = std::round(pitch * kKeyWidth / kKeyPitch);
+    auto row = [&](const std::string& text, int index) {
+        const auto keys = characters(text);
+        float x = std::round((kRowWidth - pitch * float(keys.size() - 1) - width) * 0.5f);
+        for (const auto& c : keys) {
+            result.push_back({ Key::Kind::Character, m_shift ? upperCase(c) : c, gfx::Rect(x, kFirstRow + kRowPitch * float(index), width, kKeyHeight) });
+            x += pitch;
         }
     };
     const float third = kFirstRow + kRowPitch * 2, fourth = kFirstRow + kRowPitch * 3;
     if (m_numbers) {
-        row("1234567890", 3, 0);
-        row("-/:;()$&@", 19, 1);
-        row(".,?!'\"_", 51, 2);
+        row("1234567890", 0);
+        row(lang == "en" ? "-/:;()$&@" : "-/:;()\u20ac&@", 1);
+        row(".,?!'\"_", 2);
     } else {
-        row("qwertyuiop", 3, 0);
-        row("asdfghjkl", 19, 1);
-        row("zxcvbnm", 51, 2);
+        for (int index = 0; index < 3; ++index)
+            row(letters[size_t(index)], index);
         result.push_back({ Key::Kind::Shift, "", gfx::Rect(3, third, 36, kKeyHeight) });
     }
     result.push_back({ Key::Kind::Backspace, "", gfx::Rect(281, third, 36, kKeyHeight) });
     result.push_back({ m_numbers ? Key::Kind::Letters : Key::Kind::Numbers, m_numbers ? "ABC" : ".?123", gfx::Rect(3, fourth, 76, kKeyHeight) });
-    result.push_back({ Key::Kind::Space, "space", gfx::Rect(83, fourth, 154, kKeyHeight) });
+    result.push_back({ Key::Kind::Space, foundation::localizedString("Keyboard Space"), gfx::Rect(83, fourth, 154, kKeyHeight) });
     result.push_back({ Key::Kind::Return, returnKeyTitle(m_returnKeyType), gfx::Rect(241, fourth, 76, kKeyHeight) });
     return result;
 }
@@ -148,7 +193,11 @@ void Keyboard::showForTextField(const TextField& field)
     if (m_shown)
         return;
     m_shown = true;
-    slide(true);
+    m_drawn = Application::sharedApplication().keyboardKind() == KeyboardKind::OnScreen;
+    if (m_drawn)
+        slide(true);
+    else
+        announce(true);
 }
 
 void Keyboard::hide()
@@ -157,33 +206,63 @@ void Keyboard::hide()
         return;
     m_shown = false;
     m_pressedKey.reset();
-    slide(false);
+    if (m_drawn)
+        slide(false);
+    else
+        announce(false);
 }
 
-void Keyboard::post(const char* name, bool up)
+void Keyboard::systemHeightDidChange()
 {
+    if (m_shown && !m_drawn)
+        announce(true);
+}
+
+void Keyboard::post(const char* name, bool up, float keysHeight)
+{
+    const float width = m_window.bounds().width();
     const float height = m_window.bounds().height();
-    gfx::Point down { 160, height + kHeight * 0.5f };
-    gfx::Point raised { 160, height - kHeight * 0.5f };
+    gfx::Point down { width * 0.5f, height + keysHeight * 0.5f };
+    gfx::Point raised { width * 0.5f, height - keysHeight * 0.5f };
     foundation::NotificationCenter::defaultCenter().postNotificationName(name, this,
         {
-            { KeyboardBoundsUserInfoKey, "{{0, 0}, {320, 216}}" },
+            { KeyboardBoundsUserInfoKey, foundation::format("{{0, 0}, {%g, %g}}", double(width), double(keysHeight)) },
             { KeyboardCenterBeginUserInfoKey, pointText(up ? down : raised) },
             { KeyboardCenterEndUserInfoKey, pointText(up ? raised : down) },
             { KeyboardAnimationDurationUserInfoKey, foundation::format("%g", kAnimationDuration) },
         });
 }
 
+void Keyboard::announce(bool up)
+{
+    auto keep = sharedView();
+    const unsigned generation = ++m_generation;
+    const float keysHeight = Application::sharedApplication().systemKeyboardHeight();
+    post(up ? KeyboardWillShowNotification : KeyboardWillHideNotification, up, keysHeight);
+    if (m_announcement)
+        m_announcement->invalidate();
+    // The screens slide over the same time as for the drawn keys, and hear of the end alike.
+    std::weak_ptr<View> weak = keep;
+    m_announcement = foundation::RunLoop::main().performAfter(kAnimationDuration, [weak, generation, up, keysHeight] {
+        auto self = std::static_pointer_cast<Keyboard>(weak.lock());
+        if (!self || generation != self->m_generation)
+            return;
+        self->m_announcement.reset();
+        self->post(up ? KeyboardDidShowNotification : KeyboardDidHideNotification, up, keysHeight);
+    });
+}
+
 void Keyboard::slide(bool up)
 {
     auto keep = sharedView();
     const unsigned generation = ++m_generation;
+    const float width = m_window.bounds().width();
     const float height = m_window.bounds().height();
     if (up && superview() != &m_window) {
-        setFrame(gfx::Rect(0, height, 320, kHeight));
+        setFrame(gfx::Rect(0, height, width, kHeight));
         m_window.addOverlayView(keep, Window::kKeyboardLevel);
     }
-    post(up ? KeyboardWillShowNotification : KeyboardWillHideNotification, up);
+    post(up ? KeyboardWillShowNotification : KeyboardWillHideNotification, up, kHeight);
     View::beginAnimations("keyboard");
     View::setAnimationDuration(kAnimationDuration);
     View::setAnimationDelegate(std::weak_ptr<void>(keep));
@@ -193,9 +272,9 @@ void Keyboard::slide(bool up)
             return;
         if (!up)
             removeFromSuperview();
-        post(up ? KeyboardDidShowNotification : KeyboardDidHideNotification, up);
+        post(up ? KeyboardDidShowNotification : KeyboardDidHideNotification, up, kHeight);
     });
-    setCenter({ 160, up ? height - kHeight * 0.5f : height + kHeight * 0.5f });
+    setCenter({ width * 0.5f, up ? height - kHeight * 0.5f : height + kHeight * 0.5f });
     View::commitAnimations();
 }
 
@@ -328,10 +407,15 @@ void Keyboard::drawKey(gfx::Context& context, const Key& key, bool pressed)
     case Key::Kind::Character:
         drawCentredText(context, key.text, f, gfx::Font::systemFont(22), ink);
         return;
-    default:
-        drawCentredText(context, key.text, f, gfx::Font::boldSystemFont(key.kind == Key::Kind::Space ? 15 : 16), ink,
-            ink == gfx::Color::white() ? std::optional(gfx::Color::grey(0, 0.35f)) : std::nullopt);
+    default: {
+        // A caption longer in another language is set smaller rather than cut.
+        gfx::Font font = gfx::Font::boldSystemFont(key.kind == Key::Kind::Space ? 15 : 16);
+        const float room = f.width() - 8;
+        if (const float wide = font.widthOfText(key.text); wide > room)
+            font = gfx::Font::boldSystemFont(std::max(10.0f, std::floor(font.pointSize() * room / wide)));
+        drawCentredText(context, key.text, f, font, ink, ink == gfx::Color::white() ? std::optional(gfx::Color::grey(0, 0.35f)) : std::nullopt);
         return;
+    }
     }
 }
 

@@ -26,11 +26,12 @@ std::vector<std::pair<std::string, std::string>> shortcuts()
         { localizedString("Shortcut Key Enter"), localizedString("Shortcut Open Row") },
         { localizedString("Shortcut Key Delete"), localizedString("Shortcut Trash") },
         { localizedString("Shortcut Key Help"), localizedString("Shortcut Help") },
+        { localizedString("Shortcut Key Quit"), localizedString("Shortcut Quit") },
     };
 }
 
-constexpr float kTop = 70;
-constexpr float kRowHeight = 44;
+constexpr float kTop = 64;
+constexpr float kRowHeight = 40;
 constexpr float kKeyWidth = 112;
 constexpr float kMargin = 12;
 
@@ -54,7 +55,7 @@ KeyboardHelpView::KeyboardHelpView()
 {
     setBackgroundColor(gfx::Color::grey(0, 0.94f));
     const float width = bounds().width();
-    addSubview(makeLabel({ kMargin, 30, width - 2 * kMargin, 30 }, foundation::localizedString("Keyboard Shortcuts"), gfx::Font::boldSystemFont(20), gfx::TextAlignment::Center));
+    addSubview(makeLabel({ kMargin, 28, width - 2 * kMargin, 30 }, foundation::localizedString("Keyboard Shortcuts"), gfx::Font::boldSystemFont(20), gfx::TextAlignment::Center));
     float y = kTop;
     for (const auto& [key, action] : shortcuts()) {
         addSubview(makeLabel({ kMargin, y, kKeyWidth, kRowHeight }, key, gfx::Font::boldSystemFont(15), gfx::TextAlignment::Right));
@@ -62,7 +63,7 @@ KeyboardHelpView::KeyboardHelpView()
             gfx::TextAlignment::Left));
         y += kRowHeight;
     }
-    addSubview(makeLabel({ kMargin, y + 16, width - 2 * kMargin, 40 }, foundation::localizedString("Shortcut Close Help"), gfx::Font::systemFont(13), gfx::TextAlignment::Center));
+    addSubview(makeLabel({ kMargin, y + 8, width - 2 * kMargin, 40 }, foundation::localizedString("Shortcut Close Help"), gfx::Font::systemFont(13), gfx::TextAlignment::Center));
 }
 
 void KeyboardHelpView::touchesEnded(const TouchSet&, const Event&)

@@ -15,7 +15,8 @@ class Window;
 enum class Key { Return, Backspace, Delete, Tab, Escape, Left, Right, Up, Down, Home, End, PageUp, PageDown, Help };
 
 /// A key pressed as a command rather than typed: a character key while nothing takes typed
-/// text ("r", " ", "?"), or any key with Control or Alt held, or the help key.
+/// text ("r", " ", "?"), any key with Control or Alt held, a key that is not a character with
+/// Shift held (Shift+Left extends a selection), or the help key.
 struct KeyCommand {
     /// The character, lower case; empty for a key that is not a character.
     std::string character;
@@ -23,6 +24,8 @@ struct KeyCommand {
     std::optional<Key> key;
     bool control { false };
     bool alt { false };
+    /// Shift held; is() ignores it, as shortcuts are the same with Shift or Caps Lock.
+    bool shift { false };
 
     bool is(const std::string& c, bool withControl = false, bool withAlt = false) const
     {

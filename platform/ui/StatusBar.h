@@ -10,10 +10,13 @@ class Timer;
 
 namespace ui {
 
+struct BatteryStatus;
 class Window;
 
-/// The system's strip across the top 20 points: signal, time and battery, drawn over the
-/// window's views. It refreshes its clock once a minute while its window is shown. Main thread.
+/// The system's strip across the top 20 points, drawn over the window's views: the time in the
+/// locale's own form in the middle and, where the machine has a battery, its charge at the
+/// right (Application::batteryStatus, which the host keeps from the system). It refreshes its
+/// clock once a minute while its window is shown. Main thread.
 class StatusBar {
 public:
     explicit StatusBar(Window& window);
@@ -25,8 +28,14 @@ public:
     void draw(gfx::Context& context);
     /// Starts or stops the minute refresh.
     void setShown(bool shown);
-    /// The time as shown ("12:00 PM" in English).
+    /// The time as shown: the locale's short time ("12:00 PM" in American English, "12:00" in
+    /// German or French).
     static std::string timeText();
+    /// The charge as shown beside the battery ("73%", "73 %").
+    static std::string batteryText(const BatteryStatus& status);
+
+    static constexpr float kBatteryWidth = 24;
+    static constexpr float kBatteryHeight = 11;
 
 private:
     void scheduleRefresh();

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "ui/Control.h"
+#include "ui/EditableText.h"
+#include "ui/TextInput.h"
 
 #include "graphics/Font.h"
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace foundation {
 class Timer;
@@ -74,21 +77,31 @@ public:
     virtual bool textFieldShouldReturn(TextField&) { return true; }
 };
 
-/// A one-line editable text with a placeholder, a border and a clear button.
+/// A one-line editable text with a placeholder, a border and a clear button, edited as on any
+/// desktop.
 ///
-/// A tap makes it the first responder, which begins editing and brings up the window's
-/// on-screen keyboard; resigning ends editing and sends the keyboard down (unless another
-/// text field takes over at once, when the keyboard stays). While editing, typed text is
-/// inserted at the caret, which the arrow, Home and End keys move and a tap places; Backspace
-/// and Delete remove one character. Return asks the delegate (textFieldShouldReturn) and sends
-/// editing did end on exit. Text is UTF-8; the caret moves by whole characters. Main thread.
-class TextField : public Control {
+/// A press makes it the first responder, which begins editing and brings up the keyboard
+/// (the window's drawn keys, or nothing where the system types, Keyboard); resigning ends
+/// editing and sends the keyboard down (unless another text field takes over at once, when
+/// the keyboard stays). While editing:
+/// - a press places the caret, a drag selects, a double press selects the word and a triple
+///   press everything; the selection shows behind the text and becomes the primary selection;
+/// - typed text replaces the selection; Backspace and Delete remove it or one character
+///   (Control: one word); the arrows, Home and End move the caret (Control: by words), and
+///   with Shift extend the selection; Control+A selects everything;
+/// - Control+X, C and V cut, copy and paste through the clipboard (Pasteboard), Control+Z
+///   undoes and Control+Shift+Z or Control+Y redoes;
+/// - an input method's composition shows underlined at the caret until it commits.
+/// Return asks the delegate (textFieldShouldReturn) and sends editing did end on exit. Text is
+/// UTF-8, the caret never splits a character, and words are found as ICU finds them. The
+/// host's input method hears of every change (Application::textInputDidChange). Main thread.
+class TextField : public Control, public TextInput {
 public:
     explicit TextField(const gfx::Rect& frame = {});
     ~TextField() override;
 
-    const std::string& text() const { return m_text; }
-    /// Replaces the text and puts the caret at its end; sends no events.
+    const std::string& text() const { return m_edit.text(); }
+    /// Replaces the text and puts the caret at its end; sends no events and forgets undo.
     void setText(const std::string& text);
     const std::string& placeholder() const { return m_placeholder; }
     void setPlaceholder(const std::string& placeholder);
@@ -112,11 +125,22 @@ public:
 
     bool isEditing() const { return m_editing; }
     /// The caret as a byte offset into the text (always at a character boundary).
-    size_t caretPosition() const { return m_caret; }
+    size_t caretPosition() const { return m_edit.caret(); }
+    /// The selection as byte offsets [start, end); empty at the caret when nothing is selected.
+    std::pair<size_t, size_t> selectedRange() const { return { m_edit.selectionStart(), m_edit.selectionEnd() }; }
+    std::string selectedText() const { return m_edit.selectedText(); }
+    /// Selects from anchor to caret (byte offsets, moved to character boundaries).
+    void setSelectedRange(size_t anchor, size_t caret);
+    void selectAll();
+    /// The composition of an input method shown now, if any.
+    const std::string& markedText() const { return m_edit.markedText(); }
+    /// The editing state, for tests: undo and redo.
+    const EditableText& editableText() const { return m_edit; }
+
     /// Whether the clear button shows now.
     bool isClearButtonShown() const;
     gfx::Rect clearButtonRectForBounds(const gfx::Rect& bounds) const;
-    gfx::Rect textRectForBounds(const gfx::Rect& bounds) const;
+    virtual gfx::Rect textRectForBounds(const gfx::Rect& bounds) const;
 
     bool canBecomeFirstResponder() const override;
     bool becomeFirstResponder() override;
@@ -124,23 +148,71 @@ public:
     bool resignFirstResponder() override;
     void insertText(const std::string& text) override;
     void keyPressed(Key key) override;
+    /// While editing: the editing keys above; anything else is left to the window (false),
+    /// never to the screens behind, so no shortcut acts while typing.
+    bool performKeyCommand(const KeyCommand& command) override;
+
+    // The desktop's input method and the primary selection.
+    TextInputState textInputState() const override;
+    void handleInputMethodEvent(const InputMethodEvent& event) override;
+    void pastePrimarySelectionAtPoint(gfx::Point point) override;
+
+    // The clipboard: false when nothing was done (no selection, nothing to paste).
+    bool cut();
+    bool copy();
+    bool paste();
+    bool undo();
+    bool redo();
 
     bool beginTrackingWithTouch(const Touch& touch) override;
+    bool continueTrackingWithTouch(const Touch& touch) override;
     void endTrackingWithTouch(const Touch& touch) override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
 
+protected:
+    /// For a field of several lines (TextView).
+    explicit TextField(const gfx::Rect& frame, bool multiline);
+
+    /// Where the caret stands for a byte offset of the text shown (the text with the
+    /// composition), in the field's coordinates: the top of its line and its x.
+    virtual gfx::Point pointForDisplayOffset(size_t offset) const;
+    /// The byte offset of the text nearest to point (field coordinates).
+    virtual size_t offsetForPoint(gfx::Point point) const;
+    /// Draws the text, the selection, the composition and the caret in textRect.
+    virtual void drawEditedText(gfx::Context& context, const gfx::Rect& textRect);
+    /// Up and Down (with extend for Shift): a field of one line goes to the start or the end.
+    virtual size_t offsetAbove(size_t offset) const;
+    virtual size_t offsetBelow(size_t offset) const;
+    /// The start and end of the line the offset is on (the whole text for one line).
+    virtual std::pair<size_t, size_t> lineRangeAt(size_t offset) const;
+    /// Called when the caret moved or the text changed, to keep the caret in view.
+    virtual void scrollToCaret() { }
+
+    /// The text as shown and the offsets in it of a text offset.
+    std::string displayText() const { return m_edit.displayText(); }
+    size_t displayOffset(size_t textOffset) const;
+    /// Draws one line of the shown text, [start, end) of displayText(), with its left end at
+    /// x and its top at y: the selection behind it, the composition's underline, the caret
+    /// (at the line's end only when caretAtEnd: a wrapped line's end is the next one's start).
+    void drawLine(gfx::Context& context, const std::string& shown, size_t start, size_t end, float x, float y, bool caretAtEnd = true);
+    /// The caret's offset in the shown text (inside the composition while one is made).
+    size_t displayCaret() const;
+    bool showsCaret() const { return m_editing && m_caretVisible && !m_edit.hasSelection(); }
+    void editingDidChange();
+
+    EditableText m_edit;
+    gfx::Font m_font { gfx::Font::systemFont(12) };
+
 private:
     void textDidChange();
-    void setCaret(size_t caret);
-    size_t caretForPoint(gfx::Point point) const;
+    void selectionDidChange();
+    void offerPrimarySelection();
     float scrollOffset(const gfx::Rect& textRect) const;
     void startCaretBlink();
     void stopCaretBlink();
     void drawBorder(gfx::Context& context, const gfx::Rect& b);
 
-    std::string m_text;
     std::string m_placeholder;
-    gfx::Font m_font { gfx::Font::systemFont(12) };
     gfx::Color m_textColor { gfx::Color::black() };
     gfx::TextAlignment m_alignment { gfx::TextAlignment::Left };
     TextBorderStyle m_borderStyle { TextBorderStyle::None };
@@ -148,10 +220,13 @@ private:
     KeyboardType m_keyboardType { KeyboardType::Default };
     ReturnKeyType m_returnKeyType { ReturnKeyType::Default };
     TextFieldDelegate* m_delegate { nullptr };
-    size_t m_caret { 0 };
     bool m_editing { false };
     bool m_caretVisible { true };
     bool m_touchOnClearButton { false };
+    /// The selection a press began with (a word after a double press), which a drag extends.
+    size_t m_dragStart { 0 };
+    size_t m_dragEnd { 0 };
+    int m_dragTaps { 0 };
     std::shared_ptr<foundation::Timer> m_blink;
 };
 

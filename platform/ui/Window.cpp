@@ -1,5 +1,6 @@
 #include "ui/Window.h"
 
+#include "ui/Application.h"
 #include "ui/FrameClock.h"
 #include "ui/KeyboardHelpView.h"
 #include "ui/Keyboard.h"
@@ -344,13 +345,20 @@ void Window::sendKey(Key key)
 bool Window::sendKeyCommand(const KeyCommand& command)
 {
     if (auto responder = m_firstResponder.lock()) {
-        if (command.control || command.alt)
-            return false;
-        if (!command.character.empty())
+        // While a responder takes typed text, characters are text and keys edit it (its own
+        // commands: selection, clipboard, undo); no screen's shortcut acts, only the
+        // application's own (Control+Q).
+        if (!command.control && !command.alt && !command.character.empty()) {
             responder->insertText(command.character);
-        else if (command.key)
+            return true;
+        }
+        if (responder->performKeyCommand(command))
+            return true;
+        if (!command.control && !command.alt && command.key) {
             responder->keyPressed(*command.key);
-        return true;
+            return true;
+        }
+        return Application::sharedApplication().performKeyCommand(command);
     }
     // Shortcuts are the same with Shift or Caps Lock.
     KeyCommand lowered = command;
@@ -359,13 +367,44 @@ bool Window::sendKeyCommand(const KeyCommand& command)
     const bool help = lowered.is(Key::Help) || lowered.is("?");
     if (!help) {
         // While the list shows, the screen under it takes no shortcuts.
-        if (m_keyboardHelp.lock())
-            return false;
-        auto view = keyTarget();
-        return view && view->performKeyCommand(lowered);
+        if (!m_keyboardHelp.lock()) {
+            auto view = keyTarget();
+            if (view && view->performKeyCommand(lowered))
+                return true;
+        }
+        if (Application::sharedApplication().performKeyCommand(lowered))
+            return true;
+        // Shift with a key that is no shortcut is the key itself (Shift+Return chooses a row).
+        if (lowered.key && lowered.shift && !lowered.control && !lowered.alt) {
+            sendKey(*lowered.key);
+            return true;
+        }
+        return false;
     }
     toggleKeyboardHelp();
     return true;
+}
+
+TextInput* Window::textInput() const
+{
+    return dynamic_cast<TextInput*>(m_firstResponder.lock().get());
+}
+
+void Window::sendInputMethodEvent(const InputMethodEvent& event)
+{
+    auto responder = m_firstResponder.lock();
+    if (auto* input = dynamic_cast<TextInput*>(responder.get()))
+        input->handleInputMethodEvent(event);
+}
+
+void Window::sendMiddleClick(gfx::Point location)
+{
+    View* hit = hitTest(convertPointFromSuperview(location));
+    if (!hit)
+        return;
+    std::shared_ptr<View> view = hit->sharedView();
+    if (auto* input = dynamic_cast<TextInput*>(view.get()))
+        input->pastePrimarySelectionAtPoint(location);
 }
 
 void Window::toggleKeyboardHelp()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/StatusBar.h"
+#include "ui/TextInput.h"
 #include "ui/View.h"
 
 #include <functional>
@@ -68,12 +69,22 @@ public:
     /// cannot use up the responder chain. While the shortcut list shows, Escape takes it away
     /// and other keys do nothing.
     void sendKey(Key key);
-    /// A key pressed as a command. While a responder takes typed text (a text field being
-    /// edited) it gets the key as typed text or as a key and no shortcut acts, whatever the
-    /// modifiers. Otherwise the command goes up the responder chain from where sendKey would
-    /// send a key (performKeyCommand); F1 and "?" that nothing takes show or hide the list of
-    /// shortcuts. True when something acted on it.
+    /// A key pressed as a command: the one place keys with modifiers are routed. While a
+    /// responder takes typed text (a text field being edited), a character is typed text, and
+    /// anything else goes to its performKeyCommand (editing: selection, clipboard, undo), else
+    /// as a plain key; no screen's shortcut acts. Otherwise the command goes up the responder
+    /// chain from where sendKey would send a key (performKeyCommand); F1 and "?" that nothing
+    /// takes show or hide the list of shortcuts. In both cases what nothing took reaches the
+    /// application's own commands (Application::performKeyCommand: Control+Q). True when
+    /// something acted on it.
     bool sendKeyCommand(const KeyCommand& command);
+    /// The first responder when it edits text for an input method, else null.
+    TextInput* textInput() const;
+    /// A step of the desktop's input method, for the text being edited (dropped when none is).
+    void sendInputMethodEvent(const InputMethodEvent& event);
+    /// The middle mouse button at location (window coordinates): a text field there inserts
+    /// the primary selection; elsewhere nothing happens.
+    void sendMiddleClick(gfx::Point location);
     /// The list of shortcuts shown now, or null.
     View* keyboardHelp() const { return m_keyboardHelp.lock().get(); }
     /// A wheel or touchpad scroll at location (window coordinates), for the view hit there,

@@ -74,7 +74,7 @@ TEST_F(InstanceChannelTest, ASecondStartRaisesTheRunningWindow)
 {
     int raised = 0;
     std::string error;
-    auto channel = InstanceChannel::listen(path(), [&] { ++raised; }, &error);
+    auto channel = InstanceChannel::listen(path(), [&] { ++raised; return true; }, &error);
     ASSERT_TRUE(channel) << error;
     EXPECT_EQ(path(), foundation::documentsDirectory() + "/parlivodb.sql.socket");
     struct stat info;
@@ -90,6 +90,16 @@ TEST_F(InstanceChannelTest, ASecondStartRaisesTheRunningWindow)
 
     channel.reset();
     EXPECT_FALSE(access(path().c_str(), F_OK) == 0) << "the socket goes with the program";
+}
+
+TEST_F(InstanceChannelTest, ARunningProgramWithoutAWindowSaysSo)
+{
+    // Its window gone (destroyed from outside, the program ending): it says it raised nothing.
+    auto channel = InstanceChannel::listen(path(), [] { return false; });
+    ASSERT_TRUE(channel);
+    std::string error;
+    EXPECT_FALSE(raiseThrough(*channel, &error));
+    EXPECT_NE(error.find("no window to show"), std::string::npos) << error;
 }
 
 TEST_F(InstanceChannelTest, NothingListeningIsSaidInWords)
@@ -108,7 +118,7 @@ TEST_F(InstanceChannelTest, LeftoverSocketFileIsReplacedAndOddClientsAreNotRaise
 {
     std::ofstream(path()) << "left by a crash";
     int raised = 0;
-    auto channel = InstanceChannel::listen(path(), [&] { ++raised; });
+    auto channel = InstanceChannel::listen(path(), [&] { ++raised; return true; });
     ASSERT_TRUE(channel);
 
     // A client that says something else, and one that hangs up without a word.
