@@ -145,7 +145,10 @@ TEST_F(InstanceChannelTest, LeftoverSocketFileIsReplacedAndOddClientsAreNotRaise
 TEST_F(InstanceChannelTest, AClientThatSaysNothingHoldsNoOneUpAndIsDroppedInTime)
 {
     int raised = 0;
-    auto channel = InstanceChannel::listen(path(), [&] { ++raised; });
+    auto channel = InstanceChannel::listen(path(), [&] {
+        ++raised;
+        return true;
+    });
     ASSERT_TRUE(channel);
     int silent = connectClient(path());
     channel->handlePendingRequests();
@@ -214,7 +217,10 @@ TEST_F(InstanceChannelTest, DeepDocumentsDirectoryGetsASocketInAFolderOnlyTheUse
     EXPECT_EQ(instanceSocketPath(deep), path);
 
     int raised = 0;
-    auto channel = InstanceChannel::listen(path, [&] { ++raised; });
+    auto channel = InstanceChannel::listen(path, [&] {
+        ++raised;
+        return true;
+    });
     ASSERT_TRUE(channel);
     auto request = std::async(std::launch::async, [&] { return requestRaise(path, 5); });
     while (request.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
@@ -233,7 +239,7 @@ TEST_F(InstanceChannelTest, DeepDocumentsDirectoryGetsASocketInAFolderOnlyTheUse
     std::string error;
     EXPECT_FALSE(requestRaise(instanceSocketPath(deep), 1, &error));
     EXPECT_NE(error.find("no private folder"), std::string::npos) << error;
-    EXPECT_FALSE(InstanceChannel::listen(instanceSocketPath(deep), [] { }));
+    EXPECT_FALSE(InstanceChannel::listen(instanceSocketPath(deep), [] { return true; }));
 }
 
 TEST_F(InstanceChannelTest, ADocumentsFolderOthersCanWriteToKeepsNoSocket)
