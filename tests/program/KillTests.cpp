@@ -9,6 +9,7 @@
 // PARLIVO_KILL_ROUNDS more rounds per test (by hand, e.g. PARLIVO_KILL_ROUNDS=50).
 #include "AudioTestEnvironment.h"
 #include "ProgramRunner.h"
+#include "WindowPoints.h"
 
 #include "audio/File.h"
 #include "foundation/FileManager.h"
@@ -28,16 +29,11 @@ extern char** environ;
 
 namespace {
 
+using namespace windowpoints;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr double kRate = 22050;
-// Where the layout puts the studio's controls, in points of the window.
-constexpr const char* kRecord = "160 241";
-constexpr const char* kStop = "160 241";
-constexpr const char* kPause = "40 381";
-constexpr const char* kSave = "201 282";
-// The "Yes" of the launch alert that offers to continue an interrupted recording.
-constexpr const char* kContinue = "226 291";
 // Memos without a row that a start files again besides those of the earlier rounds.
 constexpr int kExtraMemos = 400;
 

@@ -7,6 +7,7 @@
 #include "AudioTestEnvironment.h"
 #include "FileSizeLimit.h"
 #include "ProgramRunner.h"
+#include "WindowPoints.h"
 
 #include "audio/File.h"
 #include "foundation/FileManager.h"
@@ -30,16 +31,11 @@ extern char** environ;
 
 namespace {
 
+using namespace windowpoints;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr double kRate = 22050;
-// Where the layout puts the controls, in points of the window.
-constexpr const char* kRecord = "160 241";
-constexpr const char* kStop = "160 241";
-constexpr const char* kSave = "201 282";
-constexpr const char* kRecordingsTab = "96 455";
-constexpr const char* kFirstRow = "160 138";
-constexpr const char* kPlay = "160 390";
 // The ballast that keeps the small disk full, in pieces a round frees one by one.
 constexpr int kBallastPiece = 64 * 1024;
 

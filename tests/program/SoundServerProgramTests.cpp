@@ -9,6 +9,7 @@
 #include "AudioTestEnvironment.h"
 #include "PrivateSoundServer.h"
 #include "ProgramRunner.h"
+#include "WindowPoints.h"
 
 #include "foundation/FileManager.h"
 
@@ -28,18 +29,13 @@ extern char** environ;
 
 namespace {
 
+using namespace windowpoints;
+
 using Clock = std::chrono::steady_clock;
 using Server = testsupport::PrivateSoundServer;
 
 constexpr double kRate = 22050;
 // Points of the 320 × 480 window at scale 1.
-constexpr const char* kRecord = "160 241";
-constexpr const char* kStop = "160 241";
-constexpr const char* kSave = "201 282";
-constexpr const char* kRecordingsTab = "96 455";
-constexpr const char* kFirstRow = "160 138";
-constexpr const char* kPlay = "160 390";
-constexpr const char* kAlertButton = "160 291";
 
 std::vector<std::int16_t> soundResource(const char* name)
 {

@@ -4,6 +4,7 @@
 // documents' lock released and the next start working; the title names the program once.
 #include "AudioTestEnvironment.h"
 #include "ProgramRunner.h"
+#include "WindowPoints.h"
 
 #include "audio/File.h"
 #include "foundation/FileManager.h"
@@ -24,11 +25,11 @@ extern char** environ;
 
 namespace {
 
+using namespace windowpoints;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr double kRate = 22050;
-// Where the layout puts the record button at scale 1, in points of the window.
-constexpr const char* kRecord = "160 241";
 
 struct Memo {
     std::string title;
