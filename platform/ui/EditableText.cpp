@@ -167,29 +167,25 @@ bool EditableText::deleteForward(bool word)
 
 bool EditableText::undo()
 {
-    if (m_undo.empty())
-        return false;
-    m_redo.push_back({ m_text, m_anchor, m_caret });
-    Snapshot step = std::move(m_undo.back());
-    m_undo.pop_back();
-    m_text = std::move(step.text);
-    m_anchor = step.anchor;
-    m_caret = step.caret;
-    m_marked.clear();
-    breakRun();
-    return true;
+    return step(m_undo, m_redo);
 }
 
 bool EditableText::redo()
 {
-    if (m_redo.empty())
+    return step(m_redo, m_undo);
+}
+
+// Goes back to the latest state of from, keeping the present one in to.
+bool EditableText::step(std::vector<Snapshot>& from, std::vector<Snapshot>& to)
+{
+    if (from.empty())
         return false;
-    m_undo.push_back({ m_text, m_anchor, m_caret });
-    Snapshot step = std::move(m_redo.back());
-    m_redo.pop_back();
-    m_text = std::move(step.text);
-    m_anchor = step.anchor;
-    m_caret = step.caret;
+    to.push_back({ m_text, m_anchor, m_caret });
+    Snapshot state = std::move(from.back());
+    from.pop_back();
+    m_text = std::move(state.text);
+    m_anchor = state.anchor;
+    m_caret = state.caret;
     m_marked.clear();
     breakRun();
     return true;

@@ -80,6 +80,7 @@ private:
         std::size_t caret;
     };
     void record(EditKind kind);
+    bool step(std::vector<Snapshot>& from, std::vector<Snapshot>& to);
     void breakRun() { m_runKind = EditKind::Other; }
 
     std::string m_text;
