@@ -58,34 +58,50 @@ void printUsage(FILE* out)
         "  --version           print the version and exit\n");
 }
 
-// The settings screen of this platform: reads and changes the same store the program uses.
+// The settings from a terminal: reads and changes the same store the program uses, through the
+// same checks as the Preferences screen.
 int runDefaultsCommand(const std::vector<std::string>& args)
 {
     auto& defaults = foundation::UserDefaults::standardUserDefaults();
     const std::string verb = args.empty() ? "" : args[0];
     if (verb == "read" && args.size() == 1) {
-        for (const auto& [key, value] : defaults.dictionaryRepresentation())
-            std::printf("%s = %s\n", key.c_str(), value.c_str());
+        auto stored = defaults.persistentValues();
+        for (const auto& key : ParlivoAppDelegate::settingKeys()) {
+            const std::string value = defaults.objectForKey(key).value_or("");
+            const bool isDefault = value == ParlivoAppDelegate::settingDefault(key);
+            std::printf("%s = %s%s\n", key.c_str(), value.empty() ? "\"\"" : value.c_str(), isDefault ? " (default)" : "");
+            stored.erase(key);
+        }
+        // What a mistyped write stored before the keys were checked: shown, so it can be deleted.
+        for (const auto& [key, value] : stored)
+            std::printf("%s = %s (no such setting; unused)\n", key.c_str(), value.c_str());
         return 0;
     }
     if (verb == "read" && args.size() == 2) {
-        auto value = defaults.objectForKey(args[1]);
-        if (!value) {
-            std::fprintf(stderr, "parlivo: the setting %s has no value\n", args[1].c_str());
+        if (auto problem = ParlivoAppDelegate::settingKeyProblem(args[1])) {
+            std::fprintf(stderr, "parlivo: %s\n", problem->c_str());
             return 1;
         }
-        std::printf("%s\n", value->c_str());
+        std::printf("%s\n", defaults.objectForKey(args[1]).value_or("").c_str());
         return 0;
     }
     if (verb == "write" && args.size() == 3) {
-        if (auto problem = ParlivoAppDelegate::settingValueProblem(args[1], args[2])) {
+        if (auto problem = ParlivoAppDelegate::storeSetting(args[1], args[2])) {
             std::fprintf(stderr, "parlivo: not written: %s\n", problem->c_str());
             return 1;
         }
-        return defaults.setObjectForKey(args[2], args[1]) ? 0 : 1;
+        return 0;
     }
-    if (verb == "delete" && args.size() == 2)
+    if (verb == "delete" && args.size() == 2) {
+        // A key of no setting that is stored all the same (written before keys were checked)
+        // may go: that is the one way to tidy it away.
+        auto problem = ParlivoAppDelegate::settingKeyProblem(args[1]);
+        if (problem && !defaults.persistentValues().contains(args[1])) {
+            std::fprintf(stderr, "parlivo: not deleted: %s\n", problem->c_str());
+            return 1;
+        }
         return defaults.removeObjectForKey(args[1]) ? 0 : 1;
+    }
     std::fprintf(stderr, "parlivo: unknown defaults command\n");
     printUsage(stderr);
     return 2;

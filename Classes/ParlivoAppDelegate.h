@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class AboutViewController;
 class AudioQueueObject;
@@ -49,6 +50,16 @@ public:
     /// a usable rate, "interruptedRecordingKey" a 32-bit whole number, the flags "Yes", "NO"
     /// and their usual spellings; the texts any UTF-8 text; keys of no setting anything.
     static std::optional<std::string> settingValueProblem(const std::string& key, const std::string& value);
+    /// Every settings key of the program, in the order their defaults are registered.
+    static const std::vector<std::string>& settingKeys();
+    /// The registered default of a settings key; none for a key of no setting.
+    static std::optional<std::string> settingDefault(const std::string& key);
+    /// Why key is no setting of the program, naming the nearest one when there is one
+    /// ("emptytrash: no such setting; did you mean emptyTrash?"); none for a known key.
+    static std::optional<std::string> settingKeyProblem(const std::string& key);
+    /// The one way the program's own code and the command line change a setting: the key and the
+    /// value are checked, then stored. Returns why nothing was stored, or none when it was.
+    static std::optional<std::string> storeSetting(const std::string& key, const std::string& value);
 
     /// Initialises the audio session with the interruption listener and observes the
     /// recording-saved, recording-deleted and queue-will-start notifications.
