@@ -6,6 +6,7 @@
 #include "DetailsEditorViewController.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
+#include "PreferencesViewController.h"
 #include "Recording.h"
 #include "RecordingLibrary.h"
 #include "RecordingStudioViewController.h"
@@ -271,6 +272,20 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     } else if (defaults().boolForKey("instantRecord"))
         m_studio->setInstantStart(true);
     defaults().setObjectForKey("-1", kInterruptedRecordingKey);
+}
+
+bool ParlivoAppDelegate::applicationShowPreferences(ui::Application&)
+{
+    if (!m_tabBarController || !m_window)
+        return false;
+    if (auto shown = m_preferences.lock(); shown && shown->navigationController() && shown->navigationController()->view()->window())
+        return true;
+    auto preferences = PreferencesViewController::create(m_trashBin);
+    auto navigation = std::make_shared<ui::NavigationController>(preferences);
+    navigation->navigationBar()->setBarStyle(ui::BarStyle::Black);
+    m_tabBarController->presentModalViewController(navigation, true);
+    m_preferences = preferences;
+    return true;
 }
 
 void ParlivoAppDelegate::showStoreReport()

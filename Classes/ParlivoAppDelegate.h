@@ -12,6 +12,7 @@ class AboutViewController;
 class AudioQueueObject;
 class CategoriesTableViewController;
 class MyRecordingsViewController;
+class PreferencesViewController;
 class RecordingStudioViewController;
 class TrashBinViewController;
 
@@ -75,6 +76,11 @@ public:
     /// the trash when "emptyTrash" says so, sets the badge, closes the database and finalizes
     /// the details editor.
     void applicationWillTerminate(ui::Application& application) override;
+    /// Shows the Preferences screen over whatever shows (or leaves it, when it shows already).
+    /// False before the window is built.
+    bool applicationShowPreferences(ui::Application& application) override;
+    /// The Preferences screen while it is shown, else null.
+    std::shared_ptr<PreferencesViewController> preferences() const { return m_preferences.lock(); }
 
     /// Counts the recordings in My Recordings that were never played and shows the count on
     /// the application icon (0 removes the badge) and on the Recordings tab (none for 0).
@@ -115,6 +121,8 @@ private:
     std::shared_ptr<TrashBinViewController> m_trashBin;
     std::shared_ptr<AboutViewController> m_about;
     std::shared_ptr<AudioQueueObject> m_activeAudioQueue;
+    /// Owned by its navigation controller while it is presented.
+    std::weak_ptr<PreferencesViewController> m_preferences;
     /// Held by the session's listener weakly: an interruption delivered after the delegate
     /// has gone finds no one.
     std::shared_ptr<ParlivoAppDelegate*> m_listenerTarget;
