@@ -54,6 +54,8 @@ void printUsage(FILE* out)
         "  --speaker-file FILE the virtual speaker writes what it plays to FILE\n"
         "  --input FILE        replay the lines of FILE, timed from the launch: \"SECONDS tap X Y\"\n"
         "                      (points of the screen), \"SECONDS text WORDS\", \"SECONDS key return\"\n"
+        "  --preferences       show the Preferences screen (in the Parlivo already running\n"
+        "                      on the documents folder, or in a new one)\n"
         "  --help              show this help and exit\n"
         "  --version           print the version and exit\n");
 }
@@ -195,6 +197,7 @@ int main(int argc, char** argv)
     audio::DeviceChoice devices;
     bool devicesChosen = false;
     std::vector<InputEvent> input;
+    bool preferences = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -222,6 +225,10 @@ int main(int argc, char** argv)
             else
                 options.screenshotAfter = value;
             ++i;
+            continue;
+        }
+        if (arg == "--preferences") {
+            preferences = true;
             continue;
         }
         if (arg == "--full-screen" || arg == "--windowed") {
@@ -278,8 +285,9 @@ int main(int argc, char** argv)
     if (!instanceLock) {
         // A second start from the launcher means "show me Parlivo": the running one shows itself.
         std::string raiseError;
-        if (options.screenshotPath.empty() && host::requestRaise(host::instanceSocketPath(documents), kRaiseTimeout, &raiseError)) {
-            std::fprintf(stderr, "parlivo: Parlivo is already running on %s; its window was brought to the front.\n", documents.c_str());
+        if (options.screenshotPath.empty() && host::requestRaise(host::instanceSocketPath(documents), kRaiseTimeout, &raiseError, preferences)) {
+            std::fprintf(stderr, "parlivo: Parlivo is already running on %s; its window was brought to the front%s.\n", documents.c_str(),
+                preferences ? " with its Preferences" : "");
             return 0;
         }
         std::fprintf(stderr, "parlivo: Parlivo is already running on %s (%s)%s; this start changes nothing.\n", documents.c_str(), lockError.c_str(),
@@ -294,9 +302,12 @@ int main(int argc, char** argv)
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.
-    int status = host::runHost(argc, argv, options, [&input] {
+    int status = host::runHost(argc, argv, options, [&input, preferences] {
         ui::Application::sharedApplication().setDelegate(std::make_shared<ParlivoAppDelegate>());
         scheduleInput(input);
+        // Once the window is built.
+        if (preferences)
+            foundation::RunLoop::main().scheduleTimer(0, false, [](foundation::Timer&) { ui::Application::sharedApplication().showPreferences(); });
     });
     // The delegate and its screens go while the services they leave (notifications, run loop)
     // still exist: the application object itself lives until the very end of the process.
