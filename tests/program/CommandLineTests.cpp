@@ -206,3 +206,18 @@ TEST_F(CommandLineTest, DefaultsReadListsEveryKeyAndSaysWhichAreDefaults)
     EXPECT_EQ(run("defaults delete sampleRate").status, 0);
     EXPECT_NE(run("defaults read").output.find("sampleRate = 22050 (default)\n"), std::string::npos);
 }
+
+TEST_F(CommandLineTest, PreferencesOptionOpensTheScreenInANewProgram)
+{
+    const std::string file = rootDirectory() + "/preferences.png";
+    ASSERT_EQ(run("--scale 1 --preferences --screenshot " + file + " --after 1").status, 0);
+    auto image = gfx::Image::fromFile(file);
+    ASSERT_TRUE(image);
+    // The grouped table's light blue-grey beside its rows where the studio is black, and no
+    // record dome in the middle.
+    const gfx::Pixel margin = image->pixelAt(4, 300);
+    EXPECT_GT(margin.red, 150);
+    EXPECT_GT(margin.blue, margin.red);
+    const gfx::Pixel middle = image->pixelAt(160, 280);
+    EXPECT_FALSE(middle.red > 150 && middle.green < 80);
+}
