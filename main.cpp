@@ -54,38 +54,56 @@ void printUsage(FILE* out)
         "  --speaker-file FILE the virtual speaker writes what it plays to FILE\n"
         "  --input FILE        replay the lines of FILE, timed from the launch: \"SECONDS tap X Y\"\n"
         "                      (points of the screen), \"SECONDS text WORDS\", \"SECONDS key return\"\n"
+        "  --preferences       show the Preferences screen (in the Parlivo already running\n"
+        "                      on the documents folder, or in a new one)\n"
         "  --help              show this help and exit\n"
         "  --version           print the version and exit\n");
 }
 
-// The settings screen of this platform: reads and changes the same store the program uses.
+// The settings from a terminal: reads and changes the same store the program uses, through the
+// same checks as the Preferences screen.
 int runDefaultsCommand(const std::vector<std::string>& args)
 {
     auto& defaults = foundation::UserDefaults::standardUserDefaults();
     const std::string verb = args.empty() ? "" : args[0];
     if (verb == "read" && args.size() == 1) {
-        for (const auto& [key, value] : defaults.dictionaryRepresentation())
-            std::printf("%s = %s\n", key.c_str(), value.c_str());
+        auto stored = defaults.persistentValues();
+        for (const auto& key : ParlivoAppDelegate::settingKeys()) {
+            const std::string value = defaults.objectForKey(key).value_or("");
+            const bool isDefault = value == ParlivoAppDelegate::settingDefault(key);
+            std::printf("%s = %s%s\n", key.c_str(), value.empty() ? "\"\"" : value.c_str(), isDefault ? " (default)" : "");
+            stored.erase(key);
+        }
+        // What a mistyped write stored before the keys were checked: shown, so it can be deleted.
+        for (const auto& [key, value] : stored)
+            std::printf("%s = %s (no such setting; unused)\n", key.c_str(), value.c_str());
         return 0;
     }
     if (verb == "read" && args.size() == 2) {
-        auto value = defaults.objectForKey(args[1]);
-        if (!value) {
-            std::fprintf(stderr, "parlivo: the setting %s has no value\n", args[1].c_str());
+        if (auto problem = ParlivoAppDelegate::settingKeyProblem(args[1])) {
+            std::fprintf(stderr, "parlivo: %s\n", problem->c_str());
             return 1;
         }
-        std::printf("%s\n", value->c_str());
+        std::printf("%s\n", defaults.objectForKey(args[1]).value_or("").c_str());
         return 0;
     }
     if (verb == "write" && args.size() == 3) {
-        if (auto problem = ParlivoAppDelegate::settingValueProblem(args[1], args[2])) {
+        if (auto problem = ParlivoAppDelegate::storeSetting(args[1], args[2])) {
             std::fprintf(stderr, "parlivo: not written: %s\n", problem->c_str());
             return 1;
         }
-        return defaults.setObjectForKey(args[2], args[1]) ? 0 : 1;
+        return 0;
     }
-    if (verb == "delete" && args.size() == 2)
+    if (verb == "delete" && args.size() == 2) {
+        // A key of no setting that is stored all the same (written before keys were checked)
+        // may go: that is the one way to tidy it away.
+        auto problem = ParlivoAppDelegate::settingKeyProblem(args[1]);
+        if (problem && !defaults.persistentValues().contains(args[1])) {
+            std::fprintf(stderr, "parlivo: not deleted: %s\n", problem->c_str());
+            return 1;
+        }
         return defaults.removeObjectForKey(args[1]) ? 0 : 1;
+    }
     std::fprintf(stderr, "parlivo: unknown defaults command\n");
     printUsage(stderr);
     return 2;
@@ -179,6 +197,7 @@ int main(int argc, char** argv)
     audio::DeviceChoice devices;
     bool devicesChosen = false;
     std::vector<InputEvent> input;
+    bool preferences = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -206,6 +225,10 @@ int main(int argc, char** argv)
             else
                 options.screenshotAfter = value;
             ++i;
+            continue;
+        }
+        if (arg == "--preferences") {
+            preferences = true;
             continue;
         }
         if (arg == "--full-screen" || arg == "--windowed") {
@@ -262,8 +285,9 @@ int main(int argc, char** argv)
     if (!instanceLock) {
         // A second start from the launcher means "show me Parlivo": the running one shows itself.
         std::string raiseError;
-        if (options.screenshotPath.empty() && host::requestRaise(host::instanceSocketPath(documents), kRaiseTimeout, &raiseError)) {
-            std::fprintf(stderr, "parlivo: Parlivo is already running on %s; its window was brought to the front.\n", documents.c_str());
+        if (options.screenshotPath.empty() && host::requestRaise(host::instanceSocketPath(documents), kRaiseTimeout, &raiseError, preferences)) {
+            std::fprintf(stderr, "parlivo: Parlivo is already running on %s; its window was brought to the front%s.\n", documents.c_str(),
+                preferences ? " with its Preferences" : "");
             return 0;
         }
         std::fprintf(stderr, "parlivo: Parlivo is already running on %s (%s)%s; this start changes nothing.\n", documents.c_str(), lockError.c_str(),
@@ -278,9 +302,12 @@ int main(int argc, char** argv)
     audio::useDevices(devices);
     // The host finishes launching (the delegate builds the window) and terminates the
     // application when the window closes or a signal asks it to.
-    int status = host::runHost(argc, argv, options, [&input] {
+    int status = host::runHost(argc, argv, options, [&input, preferences] {
         ui::Application::sharedApplication().setDelegate(std::make_shared<ParlivoAppDelegate>());
         scheduleInput(input);
+        // Once the window is built.
+        if (preferences)
+            foundation::RunLoop::main().scheduleTimer(0, false, [](foundation::Timer&) { ui::Application::sharedApplication().showPreferences(); });
     });
     // The delegate and its screens go while the services they leave (notifications, run loop)
     // still exist: the application object itself lives until the very end of the process.

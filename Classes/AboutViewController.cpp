@@ -8,6 +8,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/StringFormat.h"
 #include "ui/Application.h"
+#include "ui/BarButtonItem.h"
 #include "ui/Button.h"
 #include "ui/ImageView.h"
 #include "ui/Label.h"
@@ -59,6 +60,8 @@ std::shared_ptr<AboutViewController> AboutViewController::create()
 AboutViewController::AboutViewController()
 {
     setTitle(text("About"));
+    m_preferencesButton = ui::BarButtonItem::withTitle(text("Preferences"), ui::BarButtonItemStyle::Bordered, [this](ui::BarButtonItem&) { preferencesButtonPressed(); });
+    navigationItem()->setRightBarButtonItem(m_preferencesButton);
     tabBarItem()->setImage(ui::imageNamed("t.png"));
     auto& center = foundation::NotificationCenter::defaultCenter();
     center.addObserver(this, PRLVNotificationAudioQueueDidStart, nullptr, [this](const foundation::Notification& n) { audioDidStart(n); });
@@ -135,6 +138,11 @@ void AboutViewController::loadView()
     for (const std::shared_ptr<ui::View>& subview : std::vector<std::shared_ptr<ui::View>> { m_productLogo, m_productVersionLabel,
              m_companyDescLabel, m_websiteButton, m_copyRightLabel })
         view->addSubview(subview);
+}
+
+void AboutViewController::preferencesButtonPressed()
+{
+    ui::Application::sharedApplication().showPreferences();
 }
 
 void AboutViewController::audioDidStart(const foundation::Notification& notification)

@@ -11,6 +11,7 @@ class Notification;
 }
 
 namespace ui {
+class BarButtonItem;
 class Button;
 class ImageView;
 class Label;
@@ -43,6 +44,10 @@ public:
 
     void loadView() override;
 
+    /// Shows the Preferences screen (the navigation bar's button).
+    void preferencesButtonPressed();
+    const std::shared_ptr<ui::BarButtonItem>& preferencesButton() const { return m_preferencesButton; }
+
     /// Opens the web site at once, or asks first while a recording runs.
     void websiteButtonPressed();
     /// On the question asked while recording, index 1 ("Yes") opens the web site; every answer
@@ -73,6 +78,7 @@ private:
     std::shared_ptr<ui::Label> m_copyRightLabel;
     std::shared_ptr<ui::Label> m_companyDescLabel;
     std::shared_ptr<ui::Button> m_websiteButton;
+    std::shared_ptr<ui::BarButtonItem> m_preferencesButton;
     bool m_activeAudioSession { false };
     /// Shown alerts keep themselves alive; this one's delegate is cleared when the screen goes.
     std::weak_ptr<ui::AlertView> m_alert;

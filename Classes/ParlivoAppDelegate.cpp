@@ -6,6 +6,7 @@
 #include "DetailsEditorViewController.h"
 #include "HelperMethods.h"
 #include "MyRecordingsViewController.h"
+#include "PreferencesViewController.h"
 #include "Recording.h"
 #include "RecordingLibrary.h"
 #include "RecordingStudioViewController.h"
@@ -27,7 +28,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cctype>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 const char* const PRLVNotificationAudioSessionInterruptionStarting = "PRLVNotificationAudioSessionInterruptionStarting";
@@ -53,9 +56,13 @@ void interruptionListenerCallback(void* inClientData, std::uint32_t inInterrupti
         delegate->audioSessionInterruptionEnd();
 }
 
-void ParlivoAppDelegate::initialize()
+namespace {
+
+// The one list of the settings and their defaults; registration, the key check and the
+// command line's listing all read it.
+std::vector<std::pair<std::string, std::string>> settingsWithDefaults()
 {
-    defaults().registerDefaults({
+    return {
         { "interruptedRecordingKey", "-1" },
         { "defaultCategory", foundation::localizedString("General") },
         { "soundEffects", "Yes" },
@@ -71,7 +78,96 @@ void ParlivoAppDelegate::initialize()
         // The sound server's name of a microphone and a speaker; empty follows the system.
         { "microphoneDevice", "" },
         { "speakerDevice", "" },
-    });
+    };
+}
+
+std::string lowercased(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Edits (insert, delete, replace, swap two neighbours) that turn a into b.
+size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({ d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1]) });
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+} // namespace
+
+void ParlivoAppDelegate::initialize()
+{
+    const auto settings = settingsWithDefaults();
+    defaults().registerDefaults(std::map<std::string, std::string>(settings.begin(), settings.end()));
+}
+
+const std::vector<std::string>& ParlivoAppDelegate::settingKeys()
+{
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> names;
+        for (const auto& [key, value] : settingsWithDefaults())
+            names.push_back(key);
+        return names;
+    }();
+    return keys;
+}
+
+std::optional<std::string> ParlivoAppDelegate::settingDefault(const std::string& key)
+{
+    for (const auto& [name, value] : settingsWithDefaults()) {
+        if (name == key)
+            return value;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ParlivoAppDelegate::settingKeyProblem(const std::string& key)
+{
+    const auto& keys = settingKeys();
+    if (std::find(keys.begin(), keys.end(), key) != keys.end())
+        return std::nullopt;
+    // Case is the commonest slip; then a few typed letters wrong, or the start of a name.
+    const std::string typed = lowercased(key);
+    const size_t allowed = typed.size() <= 8 ? 2 : 3;
+    std::optional<std::string> nearest;
+    size_t nearestDistance = allowed + 1;
+    for (const auto& candidate : keys) {
+        const std::string name = lowercased(candidate);
+        size_t distance = editDistance(typed, name);
+        if (typed.size() >= 4 && name.starts_with(typed))
+            distance = std::min<size_t>(distance, 1);
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = candidate;
+        }
+    }
+    std::string problem = (foundation::isValidUtf8(key) ? key : std::string("the key")) + ": no such setting";
+    if (nearest)
+        problem += "; did you mean " + *nearest + "?";
+    return problem;
+}
+
+std::optional<std::string> ParlivoAppDelegate::storeSetting(const std::string& key, const std::string& value)
+{
+    if (auto problem = settingKeyProblem(key))
+        return problem;
+    if (auto problem = settingValueProblem(key, value))
+        return problem;
+    if (!defaults().setObjectForKey(value, key))
+        return "the settings file cannot be written";
+    return std::nullopt;
 }
 
 namespace {
@@ -176,6 +272,20 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     } else if (defaults().boolForKey("instantRecord"))
         m_studio->setInstantStart(true);
     defaults().setObjectForKey("-1", kInterruptedRecordingKey);
+}
+
+bool ParlivoAppDelegate::applicationShowPreferences(ui::Application&)
+{
+    if (!m_tabBarController || !m_window)
+        return false;
+    if (auto shown = m_preferences.lock(); shown && shown->navigationController() && shown->navigationController()->view()->window())
+        return true;
+    auto preferences = PreferencesViewController::create(m_trashBin);
+    auto navigation = std::make_shared<ui::NavigationController>(preferences);
+    navigation->navigationBar()->setBarStyle(ui::BarStyle::Black);
+    m_tabBarController->presentModalViewController(navigation, true);
+    m_preferences = preferences;
+    return true;
 }
 
 void ParlivoAppDelegate::showStoreReport()

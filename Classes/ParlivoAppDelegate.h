@@ -6,11 +6,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class AboutViewController;
 class AudioQueueObject;
 class CategoriesTableViewController;
 class MyRecordingsViewController;
+class PreferencesViewController;
 class RecordingStudioViewController;
 class TrashBinViewController;
 
@@ -49,6 +51,16 @@ public:
     /// a usable rate, "interruptedRecordingKey" a 32-bit whole number, the flags "Yes", "NO"
     /// and their usual spellings; the texts any UTF-8 text; keys of no setting anything.
     static std::optional<std::string> settingValueProblem(const std::string& key, const std::string& value);
+    /// Every settings key of the program, in the order their defaults are registered.
+    static const std::vector<std::string>& settingKeys();
+    /// The registered default of a settings key; none for a key of no setting.
+    static std::optional<std::string> settingDefault(const std::string& key);
+    /// Why key is no setting of the program, naming the nearest one when there is one
+    /// ("emptytrash: no such setting; did you mean emptyTrash?"); none for a known key.
+    static std::optional<std::string> settingKeyProblem(const std::string& key);
+    /// The one way the program's own code and the command line change a setting: the key and the
+    /// value are checked, then stored. Returns why nothing was stored, or none when it was.
+    static std::optional<std::string> storeSetting(const std::string& key, const std::string& value);
 
     /// Initialises the audio session with the interruption listener and observes the
     /// recording-saved, recording-deleted and queue-will-start notifications.
@@ -64,6 +76,11 @@ public:
     /// the trash when "emptyTrash" says so, sets the badge, closes the database and finalizes
     /// the details editor.
     void applicationWillTerminate(ui::Application& application) override;
+    /// Shows the Preferences screen over whatever shows (or leaves it, when it shows already).
+    /// False before the window is built.
+    bool applicationShowPreferences(ui::Application& application) override;
+    /// The Preferences screen while it is shown, else null.
+    std::shared_ptr<PreferencesViewController> preferences() const { return m_preferences.lock(); }
 
     /// Counts the recordings in My Recordings that were never played and shows the count on
     /// the application icon (0 removes the badge) and on the Recordings tab (none for 0).
@@ -104,6 +121,8 @@ private:
     std::shared_ptr<TrashBinViewController> m_trashBin;
     std::shared_ptr<AboutViewController> m_about;
     std::shared_ptr<AudioQueueObject> m_activeAudioQueue;
+    /// Owned by its navigation controller while it is presented.
+    std::weak_ptr<PreferencesViewController> m_preferences;
     /// Held by the session's listener weakly: an interruption delivered after the delegate
     /// has gone finds no one.
     std::shared_ptr<ParlivoAppDelegate*> m_listenerTarget;

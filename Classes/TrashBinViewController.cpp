@@ -47,12 +47,19 @@ bool TrashBinViewController::tableViewCanEditRowAtIndexPath(ui::TableView&, cons
 
 void TrashBinViewController::emtpyTrashBinButtonPressed()
 {
+    showEmptyTrashConfirmationInView(*view());
+}
+
+void TrashBinViewController::showEmptyTrashConfirmationInView(ui::View& shownIn)
+{
+    // The list's view (and its Empty button) exists when the trash is emptied.
+    (void)view();
     if (m_confirmationSheet)
         m_confirmationSheet->setDelegate(nullptr);
     m_confirmationSheet = std::make_shared<ui::ActionSheet>(foundation::localizedString("Sure Delete Prompt"), this,
         foundation::localizedString("Cancel"), foundation::localizedString("Delete"));
     m_confirmationSheet->setActionSheetStyle(ui::ActionSheetStyle::BlackTranslucent);
-    m_confirmationSheet->showInView(*view());
+    m_confirmationSheet->showInView(shownIn);
 }
 
 void TrashBinViewController::actionSheetClickedButtonAtIndex(ui::ActionSheet&, int buttonIndex)

@@ -31,6 +31,9 @@ public:
 
     /// Asks for confirmation in an action sheet over the screen.
     void emtpyTrashBinButtonPressed();
+    /// The same confirmation over another screen's view (Preferences); its Delete empties the
+    /// trash as the button's does.
+    void showEmptyTrashConfirmationInView(ui::View& view);
     /// Index 0 (Delete) empties the trash; any other index does nothing.
     void actionSheetClickedButtonAtIndex(ui::ActionSheet& actionSheet, int buttonIndex) override;
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace audio {
 
@@ -82,6 +83,14 @@ enum class OutputRoute {
     Earpiece,
 };
 
+/// A microphone or speaker that a back-end can name: the name the "microphoneDevice" and
+/// "speakerDevice" settings hold, and the description people read.
+struct DeviceDescription {
+    std::string name;
+    std::string description;
+    bool operator==(const DeviceDescription&) const = default;
+};
+
 /// A back-end: the microphone and the speaker that queues open streams on.
 class Device {
 public:
@@ -104,6 +113,10 @@ public:
     /// Whether the device can serve streams now; asked after a device was lost, until it is
     /// usable again. A back-end may pick up a new default device here.
     virtual bool isUsable() { return true; }
+    /// The microphones (input) or speakers the back-end can open by name, as it lists them
+    /// now; empty for a back-end that opens only its default ones. May wait for an answer
+    /// (the sound server's, at most a second).
+    virtual std::vector<DeviceDescription> namedDevices(bool input) { (void)input; return {}; }
 };
 
 /// Whether a device's name (or description) names an earpiece: it contains pattern, ignoring

@@ -1079,4 +1079,26 @@ bool SoundServerDevice::hasSpeaker(std::string* reason)
     return m_server->speakerLocked(reason).has_value();
 }
 
+std::vector<DeviceDescription> SoundServerDevice::namedDevices(bool input)
+{
+    Locked lock(m_server->mainloop);
+    std::vector<DeviceDescription> devices;
+    if (!m_server->connectLocked(m_server->options.connectTimeout, nullptr))
+        return devices;
+    if (!input) {
+        for (const auto& sink : m_server->sinksLocked())
+            devices.push_back({ sink.name, sink.description });
+        return devices;
+    }
+    // A sink's monitor records the speaker, not the user: no microphone to offer.
+    m_server->finishLocked(pa_context_get_source_info_list(
+        m_server->context,
+        [](pa_context*, const pa_source_info* info, int eol, void* userdata) {
+            if (eol == 0 && info && info->name && info->monitor_of_sink == PA_INVALID_INDEX)
+                static_cast<std::vector<DeviceDescription>*>(userdata)->push_back({ info->name, info->description ? info->description : "" });
+        },
+        &devices));
+    return devices;
+}
+
 } // namespace audio

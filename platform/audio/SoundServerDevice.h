@@ -66,6 +66,9 @@ public:
     /// After a loss: whether the server answers and has again what was lost (a microphone, a
     /// speaker).
     bool isUsable() override;
+    /// The server's sources that are not monitors (input), or its sinks; empty when it does
+    /// not answer.
+    std::vector<DeviceDescription> namedDevices(bool input) override;
 
     /// A microphone or speaker chosen by the server's name for the streams opened from now
     /// on; empty follows the server's default. A chosen device that is not there gives the

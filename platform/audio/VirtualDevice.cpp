@@ -553,4 +553,16 @@ void VirtualDevice::writeEarpiece(const std::int16_t* samples, std::size_t frame
     m_earpieceSamples.insert(m_earpieceSamples.end(), samples, samples + frames * channels);
 }
 
+void VirtualDevice::setNamedDevices(bool input, std::vector<DeviceDescription> devices)
+{
+    std::lock_guard lock(m_mutex);
+    (input ? m_namedInputs : m_namedOutputs) = std::move(devices);
+}
+
+std::vector<DeviceDescription> VirtualDevice::namedDevices(bool input)
+{
+    std::lock_guard lock(m_mutex);
+    return input ? m_namedInputs : m_namedOutputs;
+}
+
 } // namespace audio

@@ -69,6 +69,11 @@ public:
     std::vector<std::int16_t> earpieceSamples() const;
     void clearEarpieceSamples();
 
+    /// The microphones (input) or speakers the device names, as a sound server would list
+    /// them (none by default); streams still open the virtual ones.
+    void setNamedDevices(bool input, std::vector<DeviceDescription> devices);
+    std::vector<DeviceDescription> namedDevices(bool input) override;
+
     /// Used by the streams: the next frames of the microphone, and the speaker's and the
     /// earpiece's output.
     void readMicrophone(std::int16_t* samples, std::size_t frames, double sampleRate, std::uint32_t channels);
@@ -85,6 +90,8 @@ private:
     std::unique_ptr<Speaker> m_speaker;
     bool m_hasEarpiece { false };
     std::vector<std::int16_t> m_earpieceSamples;
+    std::vector<DeviceDescription> m_namedInputs;
+    std::vector<DeviceDescription> m_namedOutputs;
 };
 
 } // namespace audio

@@ -164,7 +164,8 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     std::unique_ptr<QSocketNotifier> channelWatch;
     if (!options.instanceSocketPath.empty()) {
         std::string error;
-        channel = InstanceChannel::listen(options.instanceSocketPath, [&hostWindow] { return hostWindow.bringToFront(); }, &error);
+        channel = InstanceChannel::listen(options.instanceSocketPath, [&hostWindow] { return hostWindow.bringToFront(); }, &error,
+            [] { return ui::Application::sharedApplication().showPreferences(); });
         if (channel) {
             channelWatch = std::make_unique<QSocketNotifier>(channel->fileDescriptor(), QSocketNotifier::Read);
             QObject::connect(channelWatch.get(), &QSocketNotifier::activated, [&channel] { channel->handlePendingRequests(); });

@@ -455,6 +455,10 @@ void HostWindow::keyPressEvent(QKeyEvent* event)
         // With Control the text is a control character; the key says which it was.
         command.character = std::string(1, char(key >= Qt::Key_A ? 'a' + (key - Qt::Key_A) : '0' + (key - Qt::Key_0)));
         m_window.sendKeyCommand(command);
+    } else if ((command.control || command.alt) && key == Qt::Key_Comma) {
+        // Control+, (the desktop's preferences) comes with a control character or none.
+        command.character = std::string(1, ',');
+        m_window.sendKeyCommand(command);
     } else if (!text.isEmpty() && text.at(0).isPrint()) {
         // Typed text for a text field being edited, else a shortcut. Shift is part of the
         // text typed; composed text (a dead key, a compose sequence) comes whole.

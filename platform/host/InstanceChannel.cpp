@@ -21,6 +21,7 @@ namespace host {
 namespace {
 
 constexpr const char* kRequest = "raise\n";
+constexpr const char* kPreferencesRequest = "preferences\n";
 constexpr const char* kAnswer = "raised\n";
 constexpr const char* kNoWindow = "no window\n";
 // Longer than any request or answer: a client that sends more is not one of ours.
@@ -86,7 +87,8 @@ void fail(std::string* error, const std::string& text)
 
 } // namespace
 
-std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path, std::function<bool()> raise, std::string* error)
+std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path, std::function<bool()> raise, std::string* error,
+    std::function<bool()> showPreferences)
 {
     sockaddr_un address;
     if (!makeAddress(path, address)) {
@@ -109,13 +111,14 @@ std::unique_ptr<InstanceChannel> InstanceChannel::listen(const std::string& path
         close(fd);
         return nullptr;
     }
-    return std::unique_ptr<InstanceChannel>(new InstanceChannel(path, fd, std::move(raise)));
+    return std::unique_ptr<InstanceChannel>(new InstanceChannel(path, fd, std::move(raise), std::move(showPreferences)));
 }
 
-InstanceChannel::InstanceChannel(std::string path, int fd, std::function<bool()> raise)
+InstanceChannel::InstanceChannel(std::string path, int fd, std::function<bool()> raise, std::function<bool()> showPreferences)
     : m_path(std::move(path))
     , m_fd(fd)
     , m_raise(std::move(raise))
+    , m_showPreferences(std::move(showPreferences))
 {
 }
 
@@ -171,6 +174,8 @@ bool InstanceChannel::serve(Client& client, double now)
             // "raised" only when a window was shown: a second start must not say so otherwise.
             if (client.received.compare(0, end + 1, kRequest) == 0)
                 writeAll(client.fd, m_raise && m_raise() ? kAnswer : kNoWindow);
+            else if (client.received.compare(0, end + 1, kPreferencesRequest) == 0)
+                writeAll(client.fd, m_raise && m_raise() && m_showPreferences && m_showPreferences() ? kAnswer : kNoWindow);
             return true;
         }
         if (client.received.size() >= kMaxLine)
@@ -192,7 +197,7 @@ void InstanceChannel::watchWaitingClients()
         m_pollTimer = foundation::RunLoop::main().scheduleTimer(kClientPollInterval, true, [this](foundation::Timer&) { handlePendingRequests(); });
 }
 
-bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error)
+bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error, bool showPreferences)
 {
     sockaddr_un address;
     if (!makeAddress(path, address)) {
@@ -211,7 +216,7 @@ bool requestRaise(const std::string& path, double timeoutSeconds, std::string* e
             fail(error, "it does not listen for a second start; it may be starting, ending, or showing no window");
         else
             fail(error, std::strerror(errno));
-    } else if (!writeAll(fd, kRequest)) {
+    } else if (!writeAll(fd, showPreferences ? kPreferencesRequest : kRequest)) {
         fail(error, "it did not answer");
     } else if (const std::string answer = readLine(fd); answer == kAnswer) {
         raised = true;

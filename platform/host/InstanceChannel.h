@@ -14,7 +14,8 @@ namespace host {
 /// How a second start of the program reaches the one already running on the same documents
 /// directory: the running one listens on a local socket beside the directory's instance lock,
 /// and a second start that cannot take the lock asks it there to bring its window to the
-/// front. One request is one line, "raise"; the answer is one line, "raised".
+/// front, or also to show its preferences. One request is one line, "raise" or "preferences";
+/// the answer is one line, "raised".
 ///
 /// Only the holder of the instance lock listens, so a socket file found at the path belongs to
 /// a process that has ended and is replaced. Main thread: the host calls
@@ -25,7 +26,9 @@ class InstanceChannel {
 public:
     /// Listens at path, calling raise for each request; raise answers whether it showed a
     /// window. None when the socket cannot be made; *error then says why.
-    static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<bool()> raise, std::string* error = nullptr);
+    /// showPreferences answers "preferences" (after raise), whether it showed them.
+    static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<bool()> raise, std::string* error = nullptr,
+        std::function<bool()> showPreferences = {});
 
     /// Stops listening and removes the socket file.
     ~InstanceChannel();
@@ -40,7 +43,7 @@ public:
     static constexpr std::size_t kMaxWaitingClients = 8;
 
     /// Takes every connection waiting now and answers every client whose request has come,
-    /// without waiting for more. Anything but "raise" is answered with nothing.
+    /// without waiting for more. Anything but "raise" and "preferences" is answered with nothing.
     void handlePendingRequests();
     /// The listening socket, for the host's watch of it.
     int fileDescriptor() const { return m_fd; }
@@ -54,7 +57,7 @@ private:
         double deadline { 0 };
     };
 
-    InstanceChannel(std::string path, int fd, std::function<bool()> raise);
+    InstanceChannel(std::string path, int fd, std::function<bool()> raise, std::function<bool()> showPreferences);
     /// Reads what the client has sent; true when it is done with (answered or given up).
     bool serve(Client& client, double now);
     void watchWaitingClients();
@@ -62,6 +65,7 @@ private:
     std::string m_path;
     int m_fd { -1 };
     std::function<bool()> m_raise;
+    std::function<bool()> m_showPreferences;
     std::vector<Client> m_clients;
     std::shared_ptr<foundation::Timer> m_pollTimer;
 };
@@ -69,7 +73,8 @@ private:
 /// Asks the program listening at path to bring its window to the front, waiting at most
 /// timeoutSeconds for its answer. True only when it answers that it did; otherwise *error
 /// says why in words for the user.
-bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error = nullptr);
+/// With showPreferences, it also shows its preferences.
+bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error = nullptr, bool showPreferences = false);
 
 /// The socket path for a documents directory: beside its lock when that path fits a local
 /// socket address and only the user can add files to the directory; else a name made from the

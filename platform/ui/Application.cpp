@@ -228,7 +228,16 @@ bool Application::performKeyCommand(const KeyCommand& command)
         terminate();
         return true;
     }
+    if (command.is(",", true))
+        return showPreferences();
     return false;
+}
+
+bool Application::showPreferences()
+{
+    // The delegate may be replaced by what it shows.
+    auto delegate = m_delegate;
+    return delegate && delegate->applicationShowPreferences(*this);
 }
 
 bool Application::installSignalHandlers()

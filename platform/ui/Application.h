@@ -52,6 +52,8 @@ public:
     /// to stop (SIGTERM, SIGINT). Runs once.
     virtual void applicationWillTerminate(Application&) { }
     virtual void applicationDidReceiveMemoryWarning(Application&) { }
+    /// Shows the application's preferences; false when it has none to show.
+    virtual bool applicationShowPreferences(Application&) { return false; }
 };
 
 /// Posted (object: the Application*) after the delegate's will-terminate call.
@@ -126,8 +128,12 @@ public:
     /// changes, and when editing ends; the host tells its input method.
     void textInputDidChange(TextInputChange change);
 
+    /// Asks the delegate to show its preferences (Control+, the shortcut list, a second start);
+    /// false without a delegate or when it has none.
+    bool showPreferences();
+
     /// The application's own commands, reached when nothing on the screen took a key: Control+Q
-    /// ends the application (terminate) wherever the keys are.
+    /// ends the application (terminate) wherever the keys are, Control+, shows the preferences.
     bool performKeyCommand(const KeyCommand& command) override;
 
     /// The screen the desktop's media controls act on (held weakly: a screen that goes takes

@@ -1,5 +1,6 @@
 #include "ui/KeyboardHelpView.h"
 
+#include "ui/Application.h"
 #include "ui/Label.h"
 #include "ui/Screen.h"
 
@@ -26,12 +27,15 @@ std::vector<std::pair<std::string, std::string>> shortcuts()
         { localizedString("Shortcut Key Enter"), localizedString("Shortcut Open Row") },
         { localizedString("Shortcut Key Delete"), localizedString("Shortcut Trash") },
         { localizedString("Shortcut Key Help"), localizedString("Shortcut Help") },
+        { localizedString("Shortcut Key Preferences"), localizedString("Shortcut Preferences") },
         { localizedString("Shortcut Key Quit"), localizedString("Shortcut Quit") },
     };
 }
 
 constexpr float kTop = 64;
-constexpr float kRowHeight = 40;
+constexpr float kRowHeight = 36;
+// The preferences' row, which a tap opens.
+constexpr size_t kPreferencesRow = 8;
 constexpr float kKeyWidth = 112;
 constexpr float kMargin = 12;
 
@@ -57,7 +61,11 @@ KeyboardHelpView::KeyboardHelpView()
     const float width = bounds().width();
     addSubview(makeLabel({ kMargin, 28, width - 2 * kMargin, 30 }, foundation::localizedString("Keyboard Shortcuts"), gfx::Font::boldSystemFont(20), gfx::TextAlignment::Center));
     float y = kTop;
-    for (const auto& [key, action] : shortcuts()) {
+    const auto rows = shortcuts();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto& [key, action] = rows[i];
+        if (i == kPreferencesRow)
+            m_preferencesRow = { 0, y, width, kRowHeight };
         addSubview(makeLabel({ kMargin, y, kKeyWidth, kRowHeight }, key, gfx::Font::boldSystemFont(15), gfx::TextAlignment::Right));
         addSubview(makeLabel({ kMargin * 2 + kKeyWidth, y, width - kKeyWidth - kMargin * 3, kRowHeight }, action, gfx::Font::systemFont(15),
             gfx::TextAlignment::Left));
@@ -66,10 +74,13 @@ KeyboardHelpView::KeyboardHelpView()
     addSubview(makeLabel({ kMargin, y + 8, width - 2 * kMargin, 40 }, foundation::localizedString("Shortcut Close Help"), gfx::Font::systemFont(13), gfx::TextAlignment::Center));
 }
 
-void KeyboardHelpView::touchesEnded(const TouchSet&, const Event&)
+void KeyboardHelpView::touchesEnded(const TouchSet& touches, const Event&)
 {
     auto keep = sharedView();
+    const bool preferences = !touches.empty() && m_preferencesRow.containsPoint(touches.front()->locationInView(this));
     removeFromSuperview();
+    if (preferences)
+        Application::sharedApplication().showPreferences();
 }
 
 } // namespace ui

@@ -83,8 +83,26 @@ void TableView::rebuildSections()
         y = section.rowsTop() + float(section.rows) * m_rowHeight;
         m_sections.push_back(std::move(section));
     }
-    setContentSize({ bounds().width(), y + (grouped && count > 0 ? kGroupedSectionGap : 0) });
+    y += grouped && count > 0 ? kGroupedSectionGap : 0;
+    if (m_footerView) {
+        m_footerView->setFrame(gfx::Rect(0, y, bounds().width(), m_footerView->frame().height()));
+        y += m_footerView->frame().height();
+    }
+    setContentSize({ bounds().width(), y });
     layoutEmptyLabel();
+}
+
+void TableView::setTableFooterView(std::shared_ptr<View> view)
+{
+    if (view == m_footerView)
+        return;
+    if (m_footerView)
+        m_footerView->removeFromSuperview();
+    m_footerView = std::move(view);
+    if (m_footerView)
+        addSubview(m_footerView);
+    rebuildSections();
+    setNeedsLayout();
 }
 
 void TableView::setEmptyText(const std::string& text)

@@ -98,6 +98,10 @@ public:
     int numberOfSections() const { return int(m_sections.size()); }
     /// A short text shown centred in the view while the table has no rows (none by default).
     void setEmptyText(const std::string& text);
+    /// A view under the last section (a grouped table's closing note), as wide as the table and
+    /// as tall as its frame says; it scrolls with the rows. Null removes it.
+    void setTableFooterView(std::shared_ptr<View> view);
+    const std::shared_ptr<View>& tableFooterView() const { return m_footerView; }
     /// The label of the empty text; null until a text is set.
     const std::shared_ptr<Label>& emptyLabel() const { return m_emptyLabel; }
     /// 0 for a section that does not exist.
@@ -197,6 +201,7 @@ private:
     std::map<int, std::shared_ptr<TableViewSectionHeader>> m_headers;
     std::vector<std::shared_ptr<TableViewSectionHeader>> m_headerPool;
 
+    std::shared_ptr<View> m_footerView;
     std::optional<IndexPath> m_selectedRow;
     /// The row before or after indexPath across sections, or none at either end.
     std::optional<IndexPath> neighbourRow(const IndexPath& indexPath, int step) const;

@@ -11,6 +11,7 @@
 #include "DetailsEditorViewController.h"
 #include "MyRecordingsViewController.h"
 #include "PlaybackViewController.h"
+#include "PreferencesViewController.h"
 #include "Recording.h"
 #include "RecordingTableViewCell.h"
 #include "RecordingLibrary.h"
@@ -268,6 +269,33 @@ TEST_P(LanguageScreenshotTest, AboutShowsItsWholeTexts)
     advance(0.5);
     ASSERT_EQ(delegate().about()->view()->window(), &window());
     shoot("about");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+TEST_P(LanguageScreenshotTest, PreferencesShowTheirWholeTexts)
+{
+    launch();
+    ASSERT_TRUE(ui::Application::sharedApplication().showPreferences());
+    advance(0.6);
+    auto preferences = delegate().preferences();
+    ASSERT_TRUE(preferences);
+    auto table = preferences->tableView();
+    // Every part of the screen, scrolled through a screenful at a time.
+    int page = 0;
+    for (float y = 0; y < table->contentSize().height; y += table->bounds().height() - 44) {
+        table->setContentOffset({ 0, std::min(y, std::max(0.0f, table->contentSize().height - table->bounds().height())) });
+        window().layoutIfNeeded();
+        shoot("preferences_" + std::to_string(++page));
+        EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << "page " << page;
+    }
+    preferences->showChoicesForKey("sampleRate");
+    advance(0.6);
+    shoot("preferences_sample_rate");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    preferences->navigationController()->popViewControllerAnimated(false);
+    preferences->showChoicesForKey("saveOption");
+    advance(0.6);
+    shoot("preferences_save_option");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
 }
 

@@ -84,3 +84,35 @@ TEST_F(HostWindowKeyTest, MediaKeysWorkTheMediaPlayer)
         press(key);
     EXPECT_EQ(player->calls, (std::vector<std::string> { "play-pause", "play", "pause", "stop", "next", "previous" }));
 }
+
+namespace {
+
+class PreferencesDelegate : public ui::ApplicationDelegate {
+public:
+    bool applicationShowPreferences(ui::Application&) override
+    {
+        ++shown;
+        return true;
+    }
+    int shown { 0 };
+};
+
+} // namespace
+
+TEST_F(HostWindowKeyTest, ControlCommaAsksForThePreferencesWithOrWithoutItsText)
+{
+    auto delegate = std::make_shared<PreferencesDelegate>();
+    ui::Application::sharedApplication().setDelegate(delegate);
+    window->makeKeyAndVisible();
+    // Desktops send Control+, with a comma as its text, or with none.
+    for (const QString& text : { QString(","), QString() }) {
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_Comma, Qt::ControlModifier, text);
+        QCoreApplication::sendEvent(hostWindow.get(), &event);
+    }
+    EXPECT_EQ(delegate->shown, 2);
+    // A comma alone is no shortcut.
+    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::NoModifier, ",");
+    QCoreApplication::sendEvent(hostWindow.get(), &comma);
+    EXPECT_EQ(delegate->shown, 2);
+    ui::Application::sharedApplication().setDelegate(nullptr);
+}

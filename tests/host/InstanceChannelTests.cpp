@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace host;
 
@@ -24,9 +25,9 @@ namespace {
 class InstanceChannelTest : public testsupport::TestEnvironment {
 protected:
     // Asks for a raise on a thread of its own, answering on this one as the host's loop would.
-    bool raiseThrough(InstanceChannel& channel, std::string* error = nullptr)
+    bool raiseThrough(InstanceChannel& channel, std::string* error = nullptr, bool preferences = false)
     {
-        auto request = std::async(std::launch::async, [this, error] { return requestRaise(path(), 5, error); });
+        auto request = std::async(std::launch::async, [this, error, preferences] { return requestRaise(path(), 5, error, preferences); });
         while (request.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
             channel.handlePendingRequests();
         return request.get();
@@ -253,4 +254,30 @@ TEST_F(InstanceChannelTest, ADocumentsFolderOthersCanWriteToKeepsNoSocket)
     EXPECT_EQ(instanceSocketPath(shared).rfind(runtime + "/", 0), 0u) << "another user could take the name beside it first";
     chmod(shared.c_str(), 0700);
     EXPECT_EQ(instanceSocketPath(shared), shared + "/parlivodb.sql.socket");
+}
+
+TEST_F(InstanceChannelTest, ASecondStartAskingForPreferencesRaisesAndShowsThem)
+{
+    std::vector<std::string> calls;
+    bool canShow = true;
+    std::string error;
+    auto channel = InstanceChannel::listen(path(), [&] { calls.push_back("raise"); return true; }, &error,
+        [&] { calls.push_back("preferences"); return canShow; });
+    ASSERT_TRUE(channel) << error;
+    EXPECT_TRUE(raiseThrough(*channel, &error, true)) << error;
+    EXPECT_EQ(calls, (std::vector<std::string> { "raise", "preferences" }));
+    // A plain second start does not open them.
+    calls.clear();
+    EXPECT_TRUE(raiseThrough(*channel));
+    EXPECT_EQ(calls, std::vector<std::string> { "raise" });
+    // When they cannot be shown, the second start is told so.
+    canShow = false;
+    EXPECT_FALSE(raiseThrough(*channel, &error, true));
+    EXPECT_EQ(error, "it has no window to show");
+
+    // A program listening without preferences says the same.
+    channel.reset();
+    channel = InstanceChannel::listen(path(), [] { return true; });
+    ASSERT_TRUE(channel);
+    EXPECT_FALSE(raiseThrough(*channel, &error, true));
 }

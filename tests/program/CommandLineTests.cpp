@@ -4,6 +4,7 @@
 #include "foundation/Bundle.h"
 #include "foundation/FileManager.h"
 #include "foundation/InstanceLock.h"
+#include "foundation/UserDefaults.h"
 #include "graphics/Image.h"
 
 
@@ -127,4 +128,96 @@ TEST_F(CommandLineTest, DefaultsWriteRefusesValuesItsKeyCannotTake)
     EXPECT_EQ(run("defaults write recordTimer NO").status, 0);
     EXPECT_EQ(run("defaults write saveOption anything").status, 0);
     EXPECT_EQ(run("defaults read sampleRate").output, "44100\n");
+}
+
+TEST_F(CommandLineTest, DefaultsRefuseKeysOfNoSettingAndNameTheNearest)
+{
+    const std::string settings = foundation::UserDefaults::standardSettingsPath();
+    ASSERT_EQ(run("defaults write recordTimer NO").status, 0);
+    const auto before = foundation::readFile(settings);
+    ASSERT_TRUE(before);
+    const std::pair<const char*, const char*> misses[] = {
+        { "emptytrash", "emptytrash: no such setting; did you mean emptyTrash?" },
+        { "sampleRat", "sampleRat: no such setting; did you mean sampleRate?" },
+        { "smapleRate", "smapleRate: no such setting; did you mean sampleRate?" },
+        { "aboutScreenHiden", "aboutScreenHidden" },
+        { "sound", "sound: no such setting; did you mean soundEffects?" },
+        { "microphone", "microphone: no such setting; did you mean microphoneDevice?" },
+        { "volume", "volume: no such setting" },
+        { "x", "x: no such setting" },
+    };
+    for (const auto& [key, expected] : misses) {
+        auto written = testsupport::runParlivo(std::string("defaults write ") + key + " YES", testsupport::Collect::StandardError);
+        EXPECT_EQ(written.status, 1) << key;
+        auto deleted = testsupport::runParlivo(std::string("defaults delete ") + key, testsupport::Collect::StandardError);
+        EXPECT_EQ(deleted.status, 1) << key;
+        auto read = testsupport::runParlivo(std::string("defaults read ") + key, testsupport::Collect::StandardError);
+        EXPECT_EQ(read.status, 1) << key;
+        const std::string text = expected;
+        if (text.find(':') == std::string::npos) {
+            EXPECT_NE(written.output.find("did you mean " + text + "?\n"), std::string::npos) << written.output;
+            continue;
+        }
+        EXPECT_EQ(written.output, "parlivo: not written: " + text + "\n");
+        EXPECT_EQ(deleted.output, "parlivo: not deleted: " + text + "\n");
+        EXPECT_EQ(read.output, "parlivo: " + text + "\n");
+    }
+    // Nothing refused touched the file, and the setting the typo meant kept its default.
+    EXPECT_EQ(foundation::readFile(settings), before);
+    EXPECT_EQ(run("defaults read emptyTrash").output, "NO\n");
+    // A known key with a refused value is refused for its value, not its name.
+    auto badValue = testsupport::runParlivo("defaults write emptyTrash maybe", testsupport::Collect::StandardError);
+    EXPECT_EQ(badValue.output, "parlivo: not written: emptyTrash takes Yes or NO\n");
+}
+
+TEST_F(CommandLineTest, DefaultsReadListsEveryKeyAndSaysWhichAreDefaults)
+{
+    // The default category is a display text.
+    setenv("LANGUAGE", "en", 1);
+    ASSERT_EQ(run("defaults write sampleRate 44100").status, 0);
+    // A stored value equal to the default reads as the default.
+    ASSERT_EQ(run("defaults write listStyle grouped").status, 0);
+    // What a mistyped write stored before keys were checked, as an older program did.
+    ASSERT_TRUE(foundation::UserDefaults(foundation::UserDefaults::standardSettingsPath()).setObjectForKey("YES", "emptytrash"));
+
+    auto listing = run("defaults read");
+    ASSERT_EQ(listing.status, 0);
+    const std::string expected = "interruptedRecordingKey = -1 (default)\n"
+                                 "defaultCategory = General (default)\n"
+                                 "soundEffects = Yes (default)\n"
+                                 "aboutScreenHidden = NO (default)\n"
+                                 "emptyTrash = NO (default)\n"
+                                 "playMode = speaker (default)\n"
+                                 "sampleRate = 44100\n"
+                                 "showImages = NO (default)\n"
+                                 "listStyle = grouped (default)\n"
+                                 "instantRecord = NO (default)\n"
+                                 "saveOption = titleEditor (default)\n"
+                                 "recordTimer = Yes (default)\n"
+                                 "microphoneDevice = \"\" (default)\n"
+                                 "speakerDevice = \"\" (default)\n"
+                                 "emptytrash = YES (no such setting; unused)\n";
+    EXPECT_EQ(listing.output, expected);
+
+    // The stray key can be tidied away; then it is refused like any other.
+    EXPECT_EQ(run("defaults delete emptytrash").status, 0);
+    EXPECT_EQ(run("defaults read").output.find("emptytrash"), std::string::npos);
+    EXPECT_EQ(run("defaults delete emptytrash").status, 1);
+    EXPECT_EQ(run("defaults delete sampleRate").status, 0);
+    EXPECT_NE(run("defaults read").output.find("sampleRate = 22050 (default)\n"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, PreferencesOptionOpensTheScreenInANewProgram)
+{
+    const std::string file = rootDirectory() + "/preferences.png";
+    ASSERT_EQ(run("--scale 1 --preferences --screenshot " + file + " --after 1").status, 0);
+    auto image = gfx::Image::fromFile(file);
+    ASSERT_TRUE(image);
+    // The grouped table's light blue-grey beside its rows where the studio is black, and no
+    // record dome in the middle.
+    const gfx::Pixel margin = image->pixelAt(4, 300);
+    EXPECT_GT(margin.red, 150);
+    EXPECT_GT(margin.blue, margin.red);
+    const gfx::Pixel middle = image->pixelAt(160, 280);
+    EXPECT_FALSE(middle.red > 150 && middle.green < 80);
 }

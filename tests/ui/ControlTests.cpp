@@ -7,6 +7,7 @@
 #include "ui/Button.h"
 #include "ui/Keyboard.h"
 #include "ui/Slider.h"
+#include "ui/Switch.h"
 #include "ui/TextField.h"
 #include "ui/Toolbar.h"
 
@@ -355,4 +356,43 @@ TEST_F(ControlTest, ADisabledBarItemShowsDimmedAndDoesNothingUntilEnabled)
     EXPECT_TRUE(view->isEnabled());
     tap(view->convertPointToView(view->bounds().center(), nullptr));
     EXPECT_EQ(pressed, 1);
+}
+
+TEST_F(ControlTest, ASwitchTurnsOverOnATapInsideAndTellsOnce)
+{
+    auto toggle = std::make_shared<Switch>(Rect(100, 100, Switch::kWidth, Switch::kHeight));
+    window->addSubview(toggle);
+    record(*toggle, ControlEventValueChanged, "changed");
+    auto knobColour = [&](bool on) {
+        auto screen = renderScreen(*window);
+        const Point knob = toggle->convertPointToView(toggle->knobRectForBounds(toggle->bounds(), on).center(), nullptr);
+        return screen->makeImage()->pixelAt(int(knob.x), int(knob.y));
+    };
+    EXPECT_FALSE(toggle->isOn());
+    // Off: the knob at the left, the right end of the track light (not blue).
+    const gfx::Pixel offRight = knobColour(true);
+    EXPECT_GT(offRight.red, 180);
+
+    tap(centreOf(*toggle));
+    EXPECT_TRUE(toggle->isOn());
+    EXPECT_EQ(log, (std::vector<std::string> { "changed" }));
+    // On: the left end of the track is blue.
+    const gfx::Pixel onLeft = knobColour(false);
+    EXPECT_LT(onLeft.red, 100);
+    EXPECT_GT(onLeft.blue, 180);
+
+    // Let go outside: nothing changes, nothing is told.
+    touch(TouchPhase::Began, centreOf(*toggle));
+    touch(TouchPhase::Moved, { 300, 300 });
+    touch(TouchPhase::Ended, { 300, 300 });
+    EXPECT_TRUE(toggle->isOn());
+    EXPECT_EQ(log.size(), 1u);
+
+    // Code sets the value silently; a disabled switch ignores taps.
+    toggle->setOn(false);
+    EXPECT_EQ(log.size(), 1u);
+    toggle->setEnabled(false);
+    tap(centreOf(*toggle));
+    EXPECT_FALSE(toggle->isOn());
+    EXPECT_EQ(log.size(), 1u);
 }

@@ -525,3 +525,22 @@ TEST_F(TableViewTest, TheControllerReloadsOnFirstAppearanceAndPassesEditingOn)
     controller.reset();
     EXPECT_EQ(tableView->dataSource(), nullptr);
 }
+
+TEST_F(TableViewTest, AFooterViewStandsUnderTheLastSectionAndFollowsItsRows)
+{
+    rows.sections = { Rows::named("A", 3) };
+    makeTable(TableViewStyle::Grouped);
+    const float end = TableView::kGroupedSectionGap + 3 * 44 + TableView::kGroupedSectionGap;
+    auto footer = std::make_shared<View>(Rect(0, 0, 100, 60));
+    table->setTableFooterView(footer);
+    EXPECT_EQ(footer->superview(), table.get());
+    EXPECT_EQ(footer->frame(), Rect(0, end, 320, 60));
+    EXPECT_EQ(table->contentSize().height, end + 60);
+    // More rows push it down; taken away, the content ends with the rows again.
+    rows.sections = { Rows::named("A", 5) };
+    table->reloadData();
+    EXPECT_EQ(footer->frame().minY(), end + 2 * 44);
+    table->setTableFooterView(nullptr);
+    EXPECT_EQ(footer->superview(), nullptr);
+    EXPECT_EQ(table->contentSize().height, end + 2 * 44);
+}
