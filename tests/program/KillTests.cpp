@@ -20,12 +20,9 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <thread>
-
-extern char** environ;
 
 namespace {
 
@@ -114,20 +111,9 @@ protected:
     {
         const std::string script = rootDirectory() + "/input";
         std::ofstream(script) << input;
-        std::vector<std::string> args { PARLIVO_EXECUTABLE, "--audio", "virtual", "--mic-file", m_microphone, "--documents", documentsPath(),
-            "--scale", "1", "--input", script };
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string log = rootDirectory() + "/parlivo.log";
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, PARLIVO_EXECUTABLE, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_t pid = testsupport::spawnParlivo({ "--audio", "virtual", "--mic-file", m_microphone, "--documents", documentsPath(), "--scale", "1", "--input", script },
+            rootDirectory() + "/parlivo.log");
+        EXPECT_GT(pid, 0);
         m_started = Clock::now();
         return pid;
     }

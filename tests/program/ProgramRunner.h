@@ -2,8 +2,13 @@
 
 #include <array>
 #include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
 
 namespace testsupport {
 
@@ -27,6 +32,25 @@ inline ProgramResult runParlivo(const std::string& arguments, Collect collect = 
         output.append(buffer.data(), n);
     int status = pclose(pipe);
     return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, output };
+}
+
+/// Starts the built parlivo with arguments (after the program's name), its output discarded and
+/// its log appended to logPath; the process id, or -1.
+inline pid_t spawnParlivo(std::vector<std::string> arguments, const std::string& logPath)
+{
+    arguments.insert(arguments.begin(), PARLIVO_EXECUTABLE);
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    pid_t pid = 0;
+    const bool started = posix_spawn(&pid, PARLIVO_EXECUTABLE, &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started ? pid : -1;
 }
 
 } // namespace testsupport

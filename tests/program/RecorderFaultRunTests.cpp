@@ -19,15 +19,12 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
-
-extern char** environ;
 
 namespace {
 
@@ -109,20 +106,9 @@ protected:
     {
         const std::string script = rootDirectory() + "/input";
         std::ofstream(script) << input;
-        std::vector<std::string> args { PARLIVO_EXECUTABLE, "--audio", "virtual", "--mic-file", m_microphone, "--documents", m_documents,
-            "--scale", "1", "--input", script };
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string log = rootDirectory() + "/parlivo.log";
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, PARLIVO_EXECUTABLE, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_t pid = testsupport::spawnParlivo({ "--audio", "virtual", "--mic-file", m_microphone, "--documents", m_documents, "--scale", "1", "--input", script },
+            rootDirectory() + "/parlivo.log");
+        EXPECT_GT(pid, 0);
         return pid;
     }
     /// Ends the program in order (as the desktop does) and answers whether it exited cleanly.
