@@ -110,8 +110,8 @@ void TableView::setEmptyText(const std::string& text)
     if (!m_emptyLabel) {
         m_emptyLabel = std::make_shared<Label>(gfx::Rect());
         m_emptyLabel->setFont(gfx::Font::boldSystemFont(20));
-        m_emptyLabel->setTextColor(gfx::Color(0.5f, 0.5f, 0.5f, 1));
-        m_emptyLabel->setBackgroundColor(gfx::Color(0, 0, 0, 0));
+        m_emptyLabel->setTextColor(gfx::Color { 0.5f, 0.5f, 0.5f, 1 });
+        m_emptyLabel->setBackgroundColor(gfx::Color { 0, 0, 0, 0 });
         m_emptyLabel->setTextAlignment(gfx::TextAlignment::Center);
         m_emptyLabel->setNumberOfLines(2);
         m_emptyLabel->setUserInteractionEnabled(false);
