@@ -39,12 +39,15 @@ void printUsage(FILE* out)
         "\n"
         "Options:\n"
         "  --documents DIR     keep the database and the recordings in DIR\n"
-        "  --scale N           open the 320 x 480 screen N times as large (default 2, or\n"
-        "                      what fits a smaller screen); the window can be resized\n"
+        "  --scale N           logical pixels per point (default 2, or what fits a smaller\n"
+        "                      screen); a larger window shows more points, a window too\n"
+        "                      small for 320 x 480 of them draws them smaller\n"
         "  --full-screen       fill the screen (the default on a handheld's small screen)\n"
         "  --windowed          show a window, also on a handheld\n"
         "  --screenshot FILE   show nothing: write the screen as a PNG file and exit\n"
         "  --after SECONDS     with --screenshot: run that long first (default 0)\n"
+        "  --size WxH          with --screenshot: the screen's size in points (default and\n"
+        "                      least 320x480)\n"
         "  --audio server|portaudio|virtual\n"
         "                      record and play through the desktop's sound server, the\n"
         "                      sound card (PortAudio) or the virtual devices; by default the\n"
@@ -233,6 +236,18 @@ int main(int argc, char** argv)
         }
         if (arg == "--full-screen" || arg == "--windowed") {
             options.windowMode = arg == "--full-screen" ? host::WindowMode::FullScreen : host::WindowMode::Windowed;
+            continue;
+        }
+        if (arg == "--size" && i + 1 < args.size()) {
+            double width = 0, height = 0;
+            const std::string& value = args[i + 1];
+            const size_t x = value.find('x');
+            if (x == std::string::npos || !parseNumber(value.substr(0, x), 320, 10000, width) || !parseNumber(value.substr(x + 1), 480, 10000, height)) {
+                std::fprintf(stderr, "parlivo: --size takes a width and a height in points from 320x480 to 10000x10000, not '%s'\n", value.c_str());
+                return 2;
+            }
+            options.screenSize = gfx::Size { float(width), float(height) };
+            ++i;
             continue;
         }
         if (arg == "--screenshot" && i + 1 < args.size()) {

@@ -14,6 +14,9 @@
 #include "ui/Label.h"
 #include "ui/Screen.h"
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -30,6 +33,8 @@ const gfx::Rect kVersionFrame { kLeft, 208, kWidth, 20 };
 const gfx::Rect kThankYouFrame { kLeft, 229, kWidth, 88 };
 const gfx::Rect kWebsiteFrame { kLeft, 318, kWidth, 30 };
 const gfx::Rect kCopyrightFrame { kLeft, 348, kWidth, 16 };
+constexpr float kShownWidth = 320;
+constexpr float kShownHeight = 367;
 
 const gfx::Color kGrey = gfx::Color::grey(0.8f, 0.9f);
 const gfx::Color kOrange { 1.0f, 0.5f, 0.0f, 1.0f };
@@ -107,7 +112,7 @@ void AboutViewController::didReceiveMemoryWarning()
 
 void AboutViewController::loadView()
 {
-    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().applicationFrame());
+    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().designApplicationFrame());
     view->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
     view->setBackgroundColor(gfx::Color::black());
     setView(view);
@@ -138,6 +143,17 @@ void AboutViewController::loadView()
     for (const std::shared_ptr<ui::View>& subview : std::vector<std::shared_ptr<ui::View>> { m_productLogo, m_productVersionLabel,
              m_companyDescLabel, m_websiteButton, m_copyRightLabel })
         view->addSubview(subview);
+}
+
+void AboutViewController::viewDidLayoutSubviews()
+{
+    const gfx::Rect b = view()->bounds();
+    const float dx = std::max(0.0f, std::round((b.width() - kShownWidth) * 0.5f));
+    const float dy = std::max(0.0f, std::round((b.height() - kShownHeight) * 0.5f));
+    const std::pair<std::shared_ptr<ui::View>, gfx::Rect> placed[] = { { m_productLogo, kLogoFrame }, { m_productVersionLabel, kVersionFrame },
+        { m_companyDescLabel, kThankYouFrame }, { m_websiteButton, kWebsiteFrame }, { m_copyRightLabel, kCopyrightFrame } };
+    for (const auto& [subview, frame] : placed)
+        subview->setFrame(frame.offsetBy(dx, dy));
 }
 
 void AboutViewController::preferencesButtonPressed()

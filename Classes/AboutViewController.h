@@ -43,6 +43,8 @@ public:
     bool activeAudioSession() const { return m_activeAudioSession; }
 
     void loadView() override;
+    /// A taller or wider screen keeps the column together in its middle.
+    void viewDidLayoutSubviews() override;
 
     /// Shows the Preferences screen (the navigation bar's button).
     void preferencesButtonPressed();

@@ -47,7 +47,7 @@ void CategoryEditorViewController::loadView()
     m_cancelButton = ui::BarButtonItem::withTitle(text("Cancel"), ui::BarButtonItemStyle::Bordered, [this](ui::BarButtonItem&) { cancelButtonPressed(); });
     navigationItem()->setLeftBarButtonItem(m_cancelButton, false);
 
-    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().applicationFrame());
+    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().designApplicationFrame());
     view->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
     view->setBackgroundColor(ui::groupTableViewBackgroundColor());
 
@@ -65,6 +65,8 @@ void CategoryEditorViewController::loadView()
     m_categoryTextField->setPlaceholder(text("New Category"));
     m_categoryTextField->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
 
+    m_categoryHeaderLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    m_categoryTextField->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
     view->addSubview(m_categoryHeaderLabel);
     view->addSubview(m_categoryTextField);
     setView(std::move(view));

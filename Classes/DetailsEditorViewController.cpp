@@ -140,9 +140,10 @@ void DetailsEditorViewController::loadView()
     m_doneButton = ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::Done, [this](ui::BarButtonItem&) { doneButtonPressed(); });
     m_toolBar = std::make_shared<ui::Toolbar>(gfx::Rect(0, 0, 320, 44));
     m_toolBar->setBarStyle(ui::BarStyle::Black);
+    m_toolBar->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
     m_toolBar->setItems({ m_markAsPlayedButton, ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::FlexibleSpace), m_doneButton }, false);
 
-    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().applicationFrame());
+    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().designApplicationFrame());
     view->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
     view->setBackgroundColor(ui::groupTableViewBackgroundColor());
     setView(view);
@@ -160,17 +161,20 @@ void DetailsEditorViewController::loadView()
     // The comments take several lines: the field reaches down to the category's caption and
     // grows with the screen, so a long comment can be read while it is edited.
     m_categoriesHeaderLabel = headerLabel(gfx::Rect(14, 214, 296, 24), "Category");
-    m_categoriesHeaderLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_categoriesHeaderLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin | ui::ViewAutoresizingFlexibleWidth);
+    for (const auto& label : { m_titleHeaderLabel, m_commentsHeaderLabel })
+        label->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    m_titleTextField->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
     auto comments = std::make_shared<ui::TextView>(gfx::Rect(10, 172, 300, m_categoriesHeaderLabel->frame().minY() - 172));
     styleField(*comments, "<comments>", this);
-    comments->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight);
+    comments->setAutoresizingMask(ui::ViewAutoresizingFlexibleHeight | ui::ViewAutoresizingFlexibleWidth);
     m_commentsTextField = std::move(comments);
 
     // The picker keeps its natural size and stands on the bottom edge.
     m_categoriesPicker = std::make_shared<ui::PickerView>(gfx::Rect());
     const gfx::Size natural = m_categoriesPicker->sizeThatFits({ 0, 0 });
     m_categoriesPicker->setFrame(gfx::Rect(0, view->bounds().height() - natural.height, natural.width, natural.height));
-    m_categoriesPicker->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    m_categoriesPicker->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleTopMargin);
     m_categoriesPicker->setDelegate(this);
     m_categoriesPicker->setShowsSelectionIndicator(true);
 

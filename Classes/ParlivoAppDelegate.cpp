@@ -253,6 +253,7 @@ void ParlivoAppDelegate::applicationDidFinishLaunching(ui::Application& applicat
     m_tabBarController->setViewControllers(std::move(controllers));
 
     m_window = std::make_shared<ui::Window>(ui::Screen::mainScreen().bounds());
+    m_tabBarController->view()->setFrame(ui::Screen::mainScreen().applicationFrame());
     m_window->setBackgroundColor(gfx::Color::black());
     m_window->addContentView(m_tabBarController->view());
 

@@ -133,7 +133,7 @@ void PlaybackViewController::loadView()
     navigationItem()->setRightBarButtonItem(
         ui::BarButtonItem::withSystemItem(ui::BarButtonSystemItem::Edit, [this](ui::BarButtonItem&) { editButtonPressed(); }), false);
 
-    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().applicationFrame());
+    auto view = std::make_shared<ui::View>(ui::Screen::mainScreen().designApplicationFrame());
     view->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth | ui::ViewAutoresizingFlexibleHeight);
     view->setBackgroundColor(ui::groupTableViewBackgroundColor());
     setView(view);
@@ -156,11 +156,15 @@ void PlaybackViewController::loadView()
     m_commentsLabel = detailLabel(gfx::Rect(12, 156, 296, 60), gfx::Font::systemFont(15));
     m_commentsLabel->setNumberOfLines(0);
     m_commentsLabel->setLineBreakMode(gfx::LineBreakMode::WordWrap);
+    // The texts take the width a wider screen gives; the buttons keep their size at the sides.
+    for (const auto& label : { m_titleLabel, m_categoryLabel, m_dateLabel, m_lengthLabel, m_commentsHeaderLabel, m_commentsLabel })
+        label->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
 
     m_deleteButton = largeButton(gfx::Rect(12, 226, 144, 48), "Delete Recording", "RedButton.png");
     m_deleteButton->addTargetActionForControlEvents(this, [this](ui::Control&) { deleteButtonPressed(); }, ui::ControlEventTouchUpInside);
     m_speakerButton = largeButton(gfx::Rect(164, 226, 144, 48), "Speaker ON", "BlueButton.png");
     m_speakerButton->addTargetActionForControlEvents(this, [this](ui::Control&) { speakerButtonPressed(); }, ui::ControlEventTouchUpInside);
+    m_speakerButton->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
     m_restoreButton = largeButton(gfx::Rect(12, 226, 144, 48), "Undelete Recording", "GreenButton.png");
     m_restoreButton->addTargetActionForControlEvents(this, [this](ui::Control&) { restoreButtonPressed(); }, ui::ControlEventTouchUpInside);
 
@@ -186,12 +190,21 @@ void PlaybackViewController::loadView()
     m_skipBackButton->addTargetActionForControlEvents(this, [this](ui::Control&) { skipBackButtonPressed(); }, ui::ControlEventTouchUpInside);
 
     m_playbackControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 340, 320, 120));
-    m_playbackControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_playbackControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin | ui::ViewAutoresizingFlexibleWidth);
+    m_playbackSlider->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    m_remainingTimeLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
     // The panel paints only its top 30 points; below them its white time labels need the dark
     // of the gradient's end rather than the light screen showing through.
     m_playbackControlPanel->setBackgroundColor(gfx::Color::grey(0.06f));
-    for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_playbackSlider, m_playTimeLabel, m_remainingTimeLabel,
-             m_playPauseButton, m_skipForwardButton, m_skipBackButton })
+    // The three transport buttons stay together in the middle of a wider panel.
+    auto transport = std::make_shared<ui::View>(gfx::Rect(48, 0, 224, 60));
+    transport->setBackgroundColor(gfx::Color::clear());
+    transport->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin | ui::ViewAutoresizingFlexibleRightMargin);
+    for (const auto& button : { m_playPauseButton, m_skipForwardButton, m_skipBackButton }) {
+        button->setFrame(button->frame().offsetBy(-48, 0));
+        transport->addSubview(button);
+    }
+    for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_playbackSlider, m_playTimeLabel, m_remainingTimeLabel, transport })
         m_playbackControlPanel->addSubview(subview);
 
     view->addSubview(m_recordingContentView);

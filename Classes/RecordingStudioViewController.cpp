@@ -27,6 +27,7 @@
 #include "ui/Slider.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -39,6 +40,9 @@ constexpr float kRecordPanelRiseWithTimer = 80;
 constexpr float kRecordPanelRise = 60;
 constexpr float kPlaybackPanelRise = 60;
 constexpr double kPanelSlideDuration = 0.6;
+// The carousel's place on the screen as designed, whose studio shows 367 points tall.
+const gfx::Rect kCarouselFrame { 0, 40, 320, 310 };
+constexpr float kShownHeight = 367;
 constexpr double kTitlePanelSlideDuration = 0.3;
 // When a recording whose row a full disk refused is written again: after 2 s, then after
 // twice as long each time, at most every 30 s.
@@ -230,6 +234,7 @@ void RecordingStudioViewController::loadView()
     m_promptLabel->setTextColor(kPromptColor);
     m_promptLabel->setFont(gfx::Font::boldSystemFont(16));
     m_promptLabel->setTextAlignment(gfx::TextAlignment::Center);
+    m_promptLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
 
     m_recordButton = largeButton("record_mic_normal.png");
     m_recordButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordButtonPressed(); }, ui::ControlEventTouchUpInside);
@@ -261,7 +266,7 @@ void RecordingStudioViewController::loadView()
     m_recordingSymbolImageView->setImage(ui::imageNamed("recording_symbol_normal.png"));
     m_recordingSymbolImageView->setBackgroundColor(gfx::Color::clear());
 
-    m_carousel = std::make_shared<CarouselView>(gfx::Rect(0, 40, 320, 310));
+    m_carousel = std::make_shared<CarouselView>(kCarouselFrame);
     m_carousel->populateCarouselWithViewAViewBViewCAndViewDAnimated(m_recordButton, m_recordStopButton, m_multiFunctionButton,
         m_playStopButton, true);
     m_carousel->setUserInteractionEnabled(false);
@@ -277,8 +282,9 @@ void RecordingStudioViewController::loadView()
     m_titleTextField->setReturnKeyType(ui::ReturnKeyType::Done);
     m_titleTextField->setClearButtonMode(ui::TextFieldViewMode::WhileEditing);
     m_titleTextField->setDelegate(this);
+    m_titleTextField->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
     m_normalControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 460, 320, 60));
-    m_normalControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_normalControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin | ui::ViewAutoresizingFlexibleWidth);
     // Seen only above the keyboard: the gradient's dark end fills the rest of the panel, so the
     // carousel does not show between the title field and the keys.
     m_normalControlPanel->setBackgroundColor(gfx::Color::grey(0.06f));
@@ -293,8 +299,10 @@ void RecordingStudioViewController::loadView()
     m_recordTimerLabel->setFont(gfx::Font::boldSystemFont(28));
     m_recordTimerLabel->setTextAlignment(gfx::TextAlignment::Center);
     m_recordTimerLabel->setHidden(!m_showRecordTimer);
+    m_recordTimerLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    m_decibelMeter->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
     m_recordControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 400, 320, 90));
-    m_recordControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_recordControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin | ui::ViewAutoresizingFlexibleWidth);
     m_recordControlPanel->setTransform(m_recordControlPanel->transform().translated(0, kRecordPanelRise));
     for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_decibelMeter, m_recordTimerLabel, m_recordPauseButton })
         m_recordControlPanel->addSubview(subview);
@@ -304,10 +312,12 @@ void RecordingStudioViewController::loadView()
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStop(); }, ui::ControlEventValueChanged);
     m_playTimeLabel = timeLabel(gfx::Rect(44, 20, 68, 20), "0:00");
     m_remainingTimeLabel = timeLabel(gfx::Rect(251, 20, 68, 20), "-0:00");
+    m_playbackSlider->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
+    m_remainingTimeLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleLeftMargin);
     m_playPauseButton = panelButton(gfx::Rect(0, 0, 60, 60));
     m_playPauseButton->addTargetActionForControlEvents(this, [this](ui::Control&) { playPauseButtonPressed(); }, ui::ControlEventTouchUpInside);
     m_playbackControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 400, 320, 60));
-    m_playbackControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin);
+    m_playbackControlPanel->setAutoresizingMask(ui::ViewAutoresizingFlexibleTopMargin | ui::ViewAutoresizingFlexibleWidth);
     m_playbackControlPanel->setTransform(m_playbackControlPanel->transform().translated(0, kPlaybackPanelRise));
     for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> { m_playPauseButton, m_playTimeLabel, m_remainingTimeLabel, m_playbackSlider })
         m_playbackControlPanel->addSubview(subview);
@@ -315,6 +325,15 @@ void RecordingStudioViewController::loadView()
     for (const auto& subview : std::initializer_list<std::shared_ptr<ui::View>> {
              m_promptLabel, m_carousel, m_normalControlPanel, m_recordControlPanel, m_playbackControlPanel })
         view->addSubview(subview);
+}
+
+void RecordingStudioViewController::viewDidLayoutSubviews()
+{
+    // The carousel stays in the middle of a wider screen, and of the room a taller one adds
+    // between the prompt and the panels.
+    const gfx::Rect b = view()->bounds();
+    const float extra = std::max(0.0f, std::round((b.height() - kShownHeight) * 0.5f));
+    m_carousel->setCenter({ std::round(b.width() * 0.5f), kCarouselFrame.midY() + extra });
 }
 
 void RecordingStudioViewController::viewDidAppear(bool animated)

@@ -128,6 +128,7 @@ public:
 
     /// Builds the whole screen: prompt, carousel, and the title, record and playback panels.
     void loadView() override;
+    void viewDidLayoutSubviews() override;
     /// Observes the keyboard while the studio is on screen. Back from the details editor that
     /// Save opened, the save completes.
     void viewDidAppear(bool animated) override;

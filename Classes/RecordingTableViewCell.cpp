@@ -7,7 +7,9 @@
 #include "ui/ImageView.h"
 #include "ui/Label.h"
 #include "ui/Screen.h"
+#include "ui/TableView.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -45,6 +47,7 @@ RecordingTableViewCell::RecordingTableViewCell(const gfx::Rect& frame, const std
     , m_categoryLabelOffset(showCategory ? 5.0f : 0.0f)
 {
     const float w = titleWidth(style, m_showImages);
+    m_titleWidth = w;
     const float o = m_categoryLabelOffset;
     // The category's y is worked out in double precision and kept in single.
     const float categoryY = float(42.0 - (double(o) + 6.0));
@@ -63,6 +66,25 @@ RecordingTableViewCell::RecordingTableViewCell(const gfx::Rect& frame, const std
 }
 
 RecordingTableViewCell::~RecordingTableViewCell() = default;
+
+void RecordingTableViewCell::layoutSubviews()
+{
+    TableViewCell::layoutSubviews();
+    const ui::View* table = superview();
+    while (table && !dynamic_cast<const ui::TableView*>(table))
+        table = table->superview();
+    const float extra = table ? std::max(0.0f, table->bounds().width() - ui::Screen::kDesignSize.width) : 0;
+    const float w = m_titleWidth + extra;
+    auto place = [](ui::View& view, float x, float width) {
+        const gfx::Rect f = view.frame();
+        view.setFrame(gfx::Rect(x, f.minY(), width, f.height()));
+    };
+    place(*m_titleLabel, 30, w);
+    place(*m_categoryLabel, 30, w);
+    place(*m_lengthLabel, w + 25, 70);
+    place(*m_dateLabel, w + 25, 70);
+    place(*m_imageView, w + 100, kPhotoSide);
+}
 
 void RecordingTableViewCell::setDisplayedRecording(std::shared_ptr<Recording> recording)
 {

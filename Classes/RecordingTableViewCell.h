@@ -39,6 +39,9 @@ public:
 
     void setSelected(bool selected, bool animated) override;
     void setHighlighted(bool highlighted, bool animated) override;
+    /// A table wider than the screen as designed gives its room to the title and the category;
+    /// the length, the date and the photo keep to the right edge.
+    void layoutSubviews() override;
 
     bool showImages() const { return m_showImages; }
     bool showCategory() const { return m_showCategory; }
@@ -58,6 +61,7 @@ private:
     std::shared_ptr<gfx::Image> m_photo;
     std::shared_ptr<ui::ImageView> m_imageView;
     std::shared_ptr<ui::Label> m_titleLabel;
+    float m_titleWidth { 0 };
     std::shared_ptr<ui::Label> m_categoryLabel;
     std::shared_ptr<ui::Label> m_dateLabel;
     std::shared_ptr<ui::Label> m_lengthLabel;

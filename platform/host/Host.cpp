@@ -8,6 +8,7 @@
 #include "host/SystemCamera.h"
 #include "host/SleepWatcher.h"
 #include "host/HostWindow.h"
+#include "host/WindowGeometry.h"
 #include "host/RunLoopBridge.h"
 
 #include "ui/Application.h"
@@ -16,6 +17,7 @@
 
 #include "foundation/Bundle.h"
 #include "foundation/Clock.h"
+#include "foundation/FileManager.h"
 #include "foundation/Log.h"
 #include "foundation/RunLoop.h"
 
@@ -33,6 +35,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace host {
 
@@ -89,6 +93,51 @@ QIcon applicationIcon()
     return icon;
 }
 
+DisplayFacts displayFacts(QScreen* screen)
+{
+    DisplayFacts facts;
+    if (screen) {
+        facts.size = { float(screen->size().width()), float(screen->size().height()) };
+        facts.millimetres = { float(screen->physicalSize().width()), float(screen->physicalSize().height()) };
+    }
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    const char* platform = std::getenv("PLASMA_PLATFORM");
+    facts.currentDesktop = desktop ? desktop : "";
+    facts.plasmaPlatform = platform ? platform : "";
+    return facts;
+}
+
+std::optional<SavedWindowGeometry> readSavedWindowGeometry()
+{
+    const std::string path = savedWindowGeometryPath();
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (!file)
+        return std::nullopt;
+    char line[256] = {};
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    auto geometry = read ? parseWindowGeometry(line) : std::nullopt;
+    if (!geometry)
+        std::fprintf(stderr, "parlivo: the saved window place in %s is not readable; the window opens at its usual size\n", path.c_str());
+    return geometry;
+}
+
+// The frame the window has when it is neither maximised nor full screen, so that a maximised
+// window comes back maximised over the frame it had before.
+void saveWindowGeometry(const HostWindow& window)
+{
+    const bool maximised = window.windowStates() & Qt::WindowMaximized;
+    const QRect frame = window.normalGeometry();
+    const std::string path = savedWindowGeometryPath();
+    const std::string directory = path.substr(0, path.rfind('/'));
+    foundation::createDirectory(directory.substr(0, directory.rfind('/')));
+    foundation::createDirectory(directory);
+    std::string error;
+    const SavedWindowGeometry geometry { { float(frame.x()), float(frame.y()), float(frame.width()), float(frame.height()) }, maximised };
+    if (!foundation::writeFileAtomically(path, windowGeometryText(geometry), &error))
+        std::fprintf(stderr, "parlivo: could not keep the window's place in %s: %s\n", path.c_str(), error.c_str());
+}
+
 } // namespace
 
 int runHost(int argc, char** argv, const HostOptions& options, const std::function<void()>& launch)
@@ -108,6 +157,8 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
 
     if (headless) {
         ui::Screen::mainScreen().setScale(options.scale > 0 ? options.scale : 2);
+        if (options.screenSize)
+            ui::Screen::mainScreen().setSize(*options.screenSize);
         // A manual clock started at the real date: the picture depends on nothing but the
         // program and the time asked for, and waiting takes no real time.
         foundation::RunLoop::resetMain(std::make_shared<foundation::ManualClock>(foundation::SystemClock().wallTime()));
@@ -120,13 +171,17 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         return status;
     }
 
-    // The window opens on the screen under the pointer, sized for it.
-    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    // The window opens where it was last (on a screen that still holds it), else on the screen
+    // under the pointer, sized for it.
+    const std::optional<SavedWindowGeometry> saved = readSavedWindowGeometry();
+    QScreen* screen = saved ? QGuiApplication::screenAt(QPoint(int(saved->frame.midX()), int(saved->frame.midY()))) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     const float scale = options.scale > 0 ? options.scale : fittingScale({ float(available.width()), float(available.height()) });
-    const WindowMode mode = windowModeFor(screen ? gfx::Size { float(screen->size().width()), float(screen->size().height()) } : gfx::Size {}, options.windowMode);
+    const WindowMode mode = windowModeFor(displayFacts(screen), options.windowMode);
     ui::Screen::mainScreen().setScale(imageScaleFor(scale * float(screen ? screen->devicePixelRatio() : 1)));
 
     RunLoopBridge bridge;
@@ -149,14 +204,33 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         std::fprintf(stderr, "parlivo: nothing to show\n");
         return 1;
     }
-    HostWindow hostWindow(*window, bridge);
-    const gfx::Rect phone = ui::Screen::mainScreen().bounds();
-    hostWindow.resize(int(std::lround(phone.width() * scale)), int(std::lround(phone.height() * scale)));
+    HostWindow hostWindow(*window, bridge, scale);
+    const gfx::Size design = ui::Screen::kDesignSize;
+    hostWindow.resize(int(std::lround(design.width * scale)), int(std::lround(design.height * scale)));
+    bool maximised = false;
+    if (saved && mode == WindowMode::Windowed) {
+        std::vector<gfx::Rect> areas;
+        for (QScreen* each : QGuiApplication::screens()) {
+            const QRect area = each->availableGeometry();
+            areas.push_back({ float(area.x()), float(area.y()), float(area.width()), float(area.height()) });
+        }
+        const QSize minimum = hostWindow.minimumSize();
+        if (auto placed = placeSavedWindow(saved->frame, areas, { float(minimum.width()), float(minimum.height()) })) {
+            const gfx::Rect& f = placed->frame;
+            if (placed->keepsPosition)
+                hostWindow.setGeometry(int(f.x()), int(f.y()), int(f.width()), int(f.height()));
+            else
+                hostWindow.resize(int(f.width()), int(f.height()));
+            maximised = saved->maximised;
+        }
+    }
     hostWindow.setIcon(applicationIcon());
     desktop.setWindow(&hostWindow);
     hostWindow.setRepaintHandler([&desktop] { desktop.updateTitle(); });
     if (mode == WindowMode::FullScreen)
         hostWindow.showFullScreen();
+    else if (maximised)
+        hostWindow.showMaximized();
     else
         hostWindow.show();
     MprisService mpris(QDBusConnection::sessionBus(), [&hostWindow] { hostWindow.bringToFront(); });
@@ -175,6 +249,8 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
     bridge.pump();
     int status = application.exec();
+    if (mode == WindowMode::Windowed && !hostWindow.wasDestroyedOutside())
+        saveWindowGeometry(hostWindow);
     // The application has ended (its delegate's last call ran), or the loop ended otherwise.
     desktop.setWindow(nullptr);
     ui::ImagePickerCamera::setShared(nullptr);

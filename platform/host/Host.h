@@ -22,6 +22,8 @@ struct HostOptions {
     /// file after screenshotAfter seconds of run-loop time, and the program ends.
     std::string screenshotPath;
     double screenshotAfter { 0 };
+    /// With a screenshot: the screen's size in points (the designed 320 × 480 when unset).
+    std::optional<gfx::Size> screenSize;
 };
 
 /// The desktop host: the one place that owns the toolkit's application object. It sets the

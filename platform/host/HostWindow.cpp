@@ -132,14 +132,15 @@ private:
     HostWindow& m_window;
 };
 
-HostWindow::HostWindow(ui::Window& window, RunLoopBridge& bridge)
+HostWindow::HostWindow(ui::Window& window, RunLoopBridge& bridge, float preferredScale)
     : m_window(window)
     , m_bridge(bridge)
+    , m_preferredScale(preferredScale > 0 ? preferredScale : 2)
     , m_destroyWatch(std::make_unique<DestroyWatch>(*this))
 {
-    const gfx::Rect screen = ui::Screen::mainScreen().bounds();
     // Below half size nothing on the screen can be read or hit.
-    setMinimumSize(QSize(int(screen.width() / 2), int(screen.height() / 2)));
+    const gfx::Size design = ui::Screen::kDesignSize;
+    setMinimumSize(QSize(int(design.width / 2), int(design.height / 2)));
     m_window.setDisplayHandler([this](const gfx::Rect& dirty) { repaintScreen(dirty); });
     ui::Application::sharedApplication().setTextInputHandler([this](ui::TextInputChange change) { textInputDidChange(change); });
     QObject::connect(QGuiApplication::inputMethod(), &QInputMethod::keyboardRectangleChanged, this, [this] { systemKeyboardDidChange(); });
@@ -179,6 +180,10 @@ bool HostWindow::event(QEvent* event)
     case QEvent::Close:
         // Closing the window ends the application in order first, as Control+Q does.
         ui::Application::sharedApplication().terminate();
+        break;
+    case QEvent::Move:
+        if (windowStates() == Qt::WindowNoState)
+            m_normalGeometry = geometry();
         break;
     case QEvent::InputMethodQuery:
         answerInputMethodQuery(static_cast<QInputMethodQueryEvent*>(event));
@@ -303,19 +308,24 @@ void HostWindow::systemKeyboardDidChange()
 void HostWindow::updateFrame()
 {
     const double ratio = devicePixelRatio();
-    const gfx::Rect rect = screenRectInWindow({ float(width()), float(height()) });
-    if (m_frame && rect == m_screenRect && ratio == m_pixelRatio)
+    const ScreenFit fit = screenFitForWindow({ float(width()), float(height()) }, m_preferredScale);
+    const gfx::Rect rect(0, 0, fit.points.width * fit.scale, fit.points.height * fit.scale);
+    if (m_frame && rect == m_screenRect && ratio == m_pixelRatio && fit.points == ui::Screen::mainScreen().bounds().size)
         return;
     m_screenRect = rect;
     m_pixelRatio = ratio;
+    m_scale = fit.scale;
+    // The views lay themselves out for the new size before this frame is drawn, so a resize
+    // never shows the old layout stretched.
+    ui::Screen::mainScreen().setSize(fit.points);
     const gfx::Rect screen = ui::Screen::mainScreen().bounds();
-    m_scale = rect.width() / screen.width();
     const float pixelsPerPoint = float(m_scale * ratio);
     const int pixelWidth = std::max(1, int(std::lround(screen.width() * pixelsPerPoint)));
     const int pixelHeight = std::max(1, int(std::lround(screen.height() * pixelsPerPoint)));
     m_frame = gfx::BitmapContext::create(pixelWidth, pixelHeight, gfx::PixelFormat::NativePremultiplied, gfx::ContextOrigin::TopLeft);
     if (m_frame) {
         m_frame->scaleCTM(pixelWidth / screen.width(), pixelHeight / screen.height());
+        m_window.layoutIfNeeded();
         m_window.drawScreen(*m_frame, screen);
     }
     update();
@@ -324,6 +334,8 @@ void HostWindow::updateFrame()
 void HostWindow::resizeEvent(QResizeEvent* event)
 {
     QRasterWindow::resizeEvent(event);
+    if (windowStates() == Qt::WindowNoState)
+        m_normalGeometry = geometry();
     updateFrame();
 }
 

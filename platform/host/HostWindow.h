@@ -19,9 +19,11 @@ namespace host {
 
 class RunLoopBridge;
 
-/// The desktop window showing the key window. The phone screen is scaled to the largest size
-/// of its proportions that fits the window, centred on black (screenRectInWindow), and drawn
-/// at the window's device pixel ratio, so it stays sharp on HiDPI screens. It keeps a frame
+/// The desktop window showing the key window. The screen is as large as the window: its points
+/// are the window's logical pixels divided by the preferred scale, or by a smaller one when the
+/// window cannot hold 320 × 480 points at it (screenFitForWindow); a resize gives the screen its
+/// new size, so the views lay themselves out again before the frame is drawn. It is drawn at the
+/// window's device pixel ratio, so it stays sharp on HiDPI screens. It keeps a frame
 /// buffer of the screen in device pixels that the window's display handler repaints (only
 /// the dirty part), and copies the changed part to the screen; a resize or a change of pixel
 /// ratio makes a new buffer and repaints it whole. Mouse and touch input become touches, the
@@ -38,7 +40,8 @@ class RunLoopBridge;
 /// (X11 DestroyWindow, noticed by a native event filter). Main thread.
 class HostWindow : public QRasterWindow {
 public:
-    HostWindow(ui::Window& window, RunLoopBridge& bridge);
+    /// preferredScale: logical pixels per point while the window holds 320 × 480 points at it.
+    HostWindow(ui::Window& window, RunLoopBridge& bridge, float preferredScale);
     ~HostWindow() override;
 
     /// Called after each repaint of the screen (the host refreshes the title there).
@@ -49,8 +52,10 @@ public:
     bool bringToFront();
     /// Whether another program destroyed the window.
     bool wasDestroyedOutside() const { return m_destroyedOutside; }
-    /// Points of the phone screen per logical pixel of the window.
+    /// Logical pixels of the window per point of the screen.
     float scale() const { return m_scale; }
+    /// The window's frame when it was last neither maximised nor full screen.
+    QRect normalGeometry() const { return m_normalGeometry.isValid() ? m_normalGeometry : geometry(); }
 
 protected:
     bool event(QEvent* event) override;
@@ -85,6 +90,8 @@ private:
     std::unique_ptr<gfx::BitmapContext> m_frame;
     /// Where the screen is drawn, in logical pixels of the window, and its points' size there.
     gfx::Rect m_screenRect;
+    float m_preferredScale { 2 };
+    QRect m_normalGeometry;
     float m_scale { 0 };
     double m_pixelRatio { 0 };
     bool m_mouseDown { false };

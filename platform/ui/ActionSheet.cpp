@@ -3,6 +3,7 @@
 #include "ui/Appearance.h"
 #include "ui/ImageView.h"
 #include "ui/Label.h"
+#include "ui/Screen.h"
 #include "ui/Window.h"
 
 #include "foundation/Log.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr float kButtonHeight = 46;
 constexpr float kButtonGap = 8;
 constexpr float kSide = 20;
+// Wider than a handheld in portrait.
+constexpr float kFullWidthLimit = 480;
 constexpr double kSlideDuration = 0.3;
 
 } // namespace
@@ -75,7 +78,8 @@ void ActionSheet::layoutPanel()
         if (!dynamic_cast<Button*>(subview.get()))
             subview->removeFromSuperview();
     const gfx::Rect b = bounds();
-    const float width = b.width();
+    // A phone-wide sheet spans the screen; on a wider one it keeps the phone's width, centred.
+    const float width = b.width() > kFullWidthLimit ? Screen::kDesignSize.width : b.width();
     float y = 16;
     std::shared_ptr<Label> titleLabel;
     if (!m_title.empty()) {
@@ -104,7 +108,7 @@ void ActionSheet::layoutPanel()
         y += kButtonHeight + kButtonGap;
     }
     const float height = y + 8;
-    panel().setFrame(gfx::Rect(0, b.height() - height, width, height));
+    panel().setFrame(gfx::Rect(std::round((b.width() - width) * 0.5f), b.height() - height, width, height));
     const ActionSheetStyle style = m_style;
     auto background = std::make_shared<ImageView>(renderImage({ width, height }, [&](gfx::Context& c) {
         gfx::Rect r(0, 0, width, height);

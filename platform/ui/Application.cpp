@@ -125,7 +125,7 @@ void Application::setStatusBarStyle(StatusBarStyle style, bool)
         return;
     m_statusBarStyle = style;
     if (Window* window = Window::keyWindow())
-        window->setNeedsDisplayInWindowRect(gfx::Rect(0, 0, 320, Screen::kStatusBarHeight));
+        window->setNeedsDisplayInWindowRect(gfx::Rect(0, 0, Screen::mainScreen().bounds().width(), Screen::kStatusBarHeight));
 }
 
 bool Application::isStatusBarHidden() const

@@ -77,6 +77,7 @@ Keyboard::Keyboard(Window& window)
     : View(gfx::Rect(0, window.bounds().height(), 320, kHeight))
     , m_window(window)
 {
+    setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleTopMargin);
 }
 
 std::string Keyboard::returnKeyTitle(ReturnKeyType type)
@@ -158,6 +159,10 @@ std::vector<Keyboard::Key> Keyboard::keys() const
     result.push_back({ m_numbers ? Key::Kind::Letters : Key::Kind::Numbers, m_numbers ? "ABC" : ".?123", gfx::Rect(3, fourth, 76, kKeyHeight) });
     result.push_back({ Key::Kind::Space, foundation::localizedString("Keyboard Space"), gfx::Rect(83, fourth, 154, kKeyHeight) });
     result.push_back({ Key::Kind::Return, returnKeyTitle(m_returnKeyType), gfx::Rect(241, fourth, 76, kKeyHeight) });
+    // A wider screen keeps the keys at their size, in its middle.
+    if (const float offset = std::round((bounds().width() - kRowWidth) * 0.5f); offset > 0)
+        for (auto& key : result)
+            key.frame = key.frame.offsetBy(offset, 0);
     return result;
 }
 

@@ -55,7 +55,7 @@ std::shared_ptr<Label> makeLabel(const gfx::Rect& frame, const std::string& text
 } // namespace
 
 KeyboardHelpView::KeyboardHelpView()
-    : View(Screen::mainScreen().bounds())
+    : View(gfx::Rect({ 0, 0 }, Screen::kDesignSize))
 {
     setBackgroundColor(gfx::Color::grey(0, 0.94f));
     const float width = bounds().width();
@@ -72,12 +72,24 @@ KeyboardHelpView::KeyboardHelpView()
         y += kRowHeight;
     }
     addSubview(makeLabel({ kMargin, y + 8, width - 2 * kMargin, 40 }, foundation::localizedString("Shortcut Close Help"), gfx::Font::systemFont(13), gfx::TextAlignment::Center));
+    // Laid out for the designed screen: a larger one shows the list in its middle.
+    auto column = std::make_shared<View>(bounds());
+    column->setAutoresizingMask(ViewAutoresizingFlexibleLeftMargin | ViewAutoresizingFlexibleRightMargin | ViewAutoresizingFlexibleTopMargin
+        | ViewAutoresizingFlexibleBottomMargin);
+    for (const auto& subview : std::vector<std::shared_ptr<View>>(subviews())) {
+        subview->removeFromSuperview();
+        column->addSubview(subview);
+    }
+    addSubview(column);
+    m_column = column;
+    setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
+    setFrame(Screen::mainScreen().bounds());
 }
 
 void KeyboardHelpView::touchesEnded(const TouchSet& touches, const Event&)
 {
     auto keep = sharedView();
-    const bool preferences = !touches.empty() && m_preferencesRow.containsPoint(touches.front()->locationInView(this));
+    const bool preferences = !touches.empty() && preferencesRow().containsPoint(touches.front()->locationInView(this));
     removeFromSuperview();
     if (preferences)
         Application::sharedApplication().showPreferences();

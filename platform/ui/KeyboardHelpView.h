@@ -13,12 +13,13 @@ public:
     KeyboardHelpView();
 
     /// The row of the preferences' shortcut, in the view's coordinates.
-    const gfx::Rect& preferencesRow() const { return m_preferencesRow; }
+    gfx::Rect preferencesRow() const { return m_column->convertRectToView(m_preferencesRow, this); }
 
     void touchesEnded(const TouchSet& touches, const Event& event) override;
 
 private:
     gfx::Rect m_preferencesRow;
+    std::shared_ptr<View> m_column;
 };
 
 } // namespace ui

@@ -43,9 +43,19 @@ void PopupView::present(Window& window, bool animated)
         m_buttons.push_back(button);
     }
     setFrame(window.bounds());
+    setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
     layoutPanel();
+    m_laidOutSize = bounds().size;
     window.addOverlayView(sharedView(), Window::kAlertLevel);
     animateIn(animated);
+}
+
+void PopupView::layoutSubviews()
+{
+    if (!m_visible || bounds().size == m_laidOutSize)
+        return;
+    m_laidOutSize = bounds().size;
+    layoutPanel();
 }
 
 void PopupView::dismissWithClickedButtonIndex(int index, bool animated)

@@ -29,6 +29,8 @@ public:
     const std::vector<std::shared_ptr<Button>>& buttons() const { return m_buttons; }
     /// Reports index as tapped and takes the popup away. Out-of-range indices report nothing.
     void dismissWithClickedButtonIndex(int index, bool animated);
+    /// A window that changed its size lays the panel out again for the new size.
+    void layoutSubviews() override;
 
 protected:
     PopupView();
@@ -53,6 +55,7 @@ private:
     std::shared_ptr<View> m_panel;
     int m_cancelIndex { -1 };
     bool m_visible { false };
+    gfx::Size m_laidOutSize;
 };
 
 } // namespace ui

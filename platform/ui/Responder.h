@@ -62,6 +62,9 @@ public:
     /// A turn of the mouse wheel or a touchpad scroll over this responder; a responder that
     /// cannot use it (nothing to scroll that way) passes it on, as the default does.
     virtual void scrollWheel(const WheelEvent& event);
+    /// For a view controller: its view has just laid out its subviews (after a change of size),
+    /// so that what autoresizing cannot say (centring in both directions) is placed here.
+    virtual void viewDidLayoutSubviews() { }
 
     virtual bool canBecomeFirstResponder() const { return false; }
     virtual bool canResignFirstResponder() const { return true; }

@@ -2,6 +2,9 @@
 
 #include "ui/Window.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace ui {
 
 Screen& Screen::mainScreen()
@@ -13,7 +16,23 @@ Screen& Screen::mainScreen()
 gfx::Rect Screen::applicationFrame() const
 {
     float top = m_statusBarHidden ? 0 : kStatusBarHeight;
-    return gfx::Rect(0, top, 320, 480 - top);
+    return gfx::Rect(0, top, m_size.width, m_size.height - top);
+}
+
+gfx::Rect Screen::designApplicationFrame() const
+{
+    float top = m_statusBarHidden ? 0 : kStatusBarHeight;
+    return gfx::Rect(0, top, kDesignSize.width, kDesignSize.height - top);
+}
+
+void Screen::setSize(gfx::Size size)
+{
+    gfx::Size next { std::max(kDesignSize.width, size.width), std::max(kDesignSize.height, size.height) };
+    if (!std::isfinite(next.width) || !std::isfinite(next.height) || next == m_size)
+        return;
+    const gfx::Rect old = bounds();
+    m_size = next;
+    Window::screenDidChangeSize(old);
 }
 
 void Screen::setScale(float scale)
@@ -28,7 +47,7 @@ void Screen::setStatusBarHidden(bool hidden)
         return;
     m_statusBarHidden = hidden;
     if (Window* window = Window::keyWindow())
-        window->setNeedsDisplayInWindowRect(gfx::Rect(0, 0, 320, kStatusBarHeight));
+        window->setNeedsDisplayInWindowRect(gfx::Rect(0, 0, m_size.width, kStatusBarHeight));
 }
 
 } // namespace ui

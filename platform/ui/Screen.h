@@ -4,24 +4,33 @@
 
 namespace ui {
 
-/// The phone-shaped screen: 320 × 480 points, the top 20 taken by the status bar. Its scale
-/// (pixels per point) is the host's choice (2 unless told otherwise). Main thread.
+/// The screen the windows show on: as large as the host's window in points, never less than
+/// the 320 × 480 the screens were designed for; the top 20 points are taken by the status bar.
+/// Its scale (pixels per point) is the host's choice (2 unless told otherwise). Main thread.
 class Screen {
 public:
     static Screen& mainScreen();
 
-    gfx::Rect bounds() const { return gfx::Rect(0, 0, 320, 480); }
+    static constexpr gfx::Size kDesignSize { 320, 480 };
+    static constexpr float kStatusBarHeight = 20;
+
+    gfx::Rect bounds() const { return gfx::Rect(0, 0, m_size.width, m_size.height); }
     /// The bounds less the status bar (none when it is hidden).
     gfx::Rect applicationFrame() const;
+    /// The application frame at the designed size: screens with fixed frames build their
+    /// views in it, and their autoresizing takes them to the screen's size.
+    gfx::Rect designApplicationFrame() const;
+    /// Sizes below the designed one are raised to it. A change resizes every window to the
+    /// new bounds, so their views lay themselves out again.
+    void setSize(gfx::Size size);
     float scale() const { return m_scale; }
     /// Values at or below 0 are ignored.
     void setScale(float scale);
     bool isStatusBarHidden() const { return m_statusBarHidden; }
     void setStatusBarHidden(bool hidden);
 
-    static constexpr float kStatusBarHeight = 20;
-
 private:
+    gfx::Size m_size { kDesignSize };
     float m_scale { 2 };
     bool m_statusBarHidden { false };
 };

@@ -65,6 +65,7 @@ void TableView::setDelegate(TableViewDelegate* delegate)
 
 void TableView::rebuildSections()
 {
+    m_sectionsWidth = bounds().width();
     m_sections.clear();
     const int count = m_dataSource ? std::max(0, m_dataSource->numberOfSectionsInTableView(*this)) : 0;
     const bool grouped = m_style == TableViewStyle::Grouped;
@@ -344,6 +345,9 @@ void TableView::configureCell(TableViewCell& cell, const IndexPath& indexPath)
 
 void TableView::layoutSubviews()
 {
+    // A new width (the screen resized) gives the content, the footer and the headers that width.
+    if (bounds().width() != m_sectionsWidth)
+        rebuildSections();
     const std::vector<IndexPath> wanted = rowsInRect(bounds());
     auto isWanted = [&](const IndexPath& indexPath) { return std::binary_search(wanted.begin(), wanted.end(), indexPath); };
     for (auto it = m_cells.begin(); it != m_cells.end();) {

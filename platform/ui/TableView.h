@@ -202,6 +202,7 @@ private:
     std::vector<std::shared_ptr<TableViewSectionHeader>> m_headerPool;
 
     std::shared_ptr<View> m_footerView;
+    float m_sectionsWidth { -1 };
     std::optional<IndexPath> m_selectedRow;
     /// The row before or after indexPath across sections, or none at either end.
     std::optional<IndexPath> neighbourRow(const IndexPath& indexPath, int step) const;

@@ -303,6 +303,8 @@ void View::layoutIfNeeded()
     if (m_needsLayout) {
         m_needsLayout = false;
         layoutSubviews();
+        if (m_nextResponderOverride)
+            m_nextResponderOverride->viewDidLayoutSubviews();
     }
     for (auto& subview : std::vector<std::shared_ptr<View>>(m_subviews))
         subview->layoutIfNeeded();

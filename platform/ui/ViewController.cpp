@@ -74,7 +74,9 @@ void ViewController::setView(std::shared_ptr<View> view)
 
 void ViewController::loadView()
 {
-    auto view = std::make_shared<View>(Screen::mainScreen().applicationFrame());
+    // Built at the designed size: subclasses place their views in it, and the autoresizing
+    // takes them to the screen's size when a container gives the view its frame.
+    auto view = std::make_shared<View>(Screen::mainScreen().designApplicationFrame());
     view->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
     setView(view);
 }
@@ -296,6 +298,7 @@ void ViewController::presentModalViewController(std::shared_ptr<ViewController> 
     controller->m_presenting = host;
     const gfx::Rect frame = Screen::mainScreen().applicationFrame();
     std::shared_ptr<View> modalView = controller->view();
+    modalView->setAutoresizingMask(ViewAutoresizingFlexibleWidth | ViewAutoresizingFlexibleHeight);
     modalView->setFrame(animated ? frame.offsetBy(0, Screen::mainScreen().bounds().height()) : frame);
 
     host->beginAppearanceTransition(false, animated);

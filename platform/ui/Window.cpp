@@ -69,6 +69,18 @@ void Window::makeKeyAndVisible()
     setNeedsDisplayInWindowRect(Screen::mainScreen().bounds().united(frame()));
 }
 
+void Window::screenDidChangeSize(const gfx::Rect& old)
+{
+    const gfx::Rect screen = Screen::mainScreen().bounds();
+    for (Window* window : std::vector<Window*>(allWindows())) {
+        if (window->frame() != old)
+            continue;
+        window->setFrame(screen);
+        window->setNeedsLayout();
+        window->setNeedsDisplayInWindowRect(screen);
+    }
+}
+
 Responder* Window::firstResponder() const
 {
     return m_firstResponder.lock().get();

@@ -91,6 +91,10 @@ public:
     /// which passes it up the responder chain until a view can use it; dropped over nothing.
     void sendWheel(gfx::Point location, gfx::Point delta, WheelPhase phase = WheelPhase::None);
 
+    /// The screen changed its size from old: every window that covered the old screen covers
+    /// the new one, and its views autoresize.
+    static void screenDidChangeSize(const gfx::Rect& old);
+
     /// Forgets the key window (tests start afresh).
     static void resetKeyWindow();
 

@@ -2,6 +2,7 @@
 // list of shortcuts in German and French: screenshots to look at, and a check that no label's text is
 // cut off (every line fits the label's width, and all the lines its height).
 
+#include "ScreenShape.h"
 #include "StudioTest.h"
 
 #include "AboutViewController.h"
@@ -20,6 +21,7 @@
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
 #include "foundation/FileManager.h"
+#include "foundation/StringFormat.h"
 #include "ui/ActionSheet.h"
 #include "ui/BarButtonView.h"
 #include "ui/Button.h"
@@ -58,9 +60,35 @@ protected:
         foundation::Bundle::resetMain();
     }
 
+    // The screen as designed, then at the other shapes a window or a handheld gives it (the
+    // screen resized under it, as a window is), then back: each shape keeps what the designed one
+    // shows, and the designed screen comes back to the same pixels.
     void shoot(const std::string& name)
     {
-        writeScreenshot(name + "_" + GetParam());
+        auto& screen = ui::Screen::mainScreen();
+        ASSERT_EQ(screen.bounds().size, ui::Screen::kDesignSize);
+        auto designed = writeScreenshot(name + "_" + GetParam());
+        const ScreenShape base = ScreenShape::read(window());
+        for (gfx::Size size : { gfx::Size { 600, 480 }, gfx::Size { 320, 800 }, gfx::Size { 500, 1000 } }) {
+            screen.setSize(size);
+            const std::string shape = foundation::format("%gx%g", double(size.width), double(size.height));
+            writeScreenshot(name + "_" + GetParam() + "_" + shape);
+            EXPECT_EQ(ScreenShape::read(window()).problemsAgainst(base), std::vector<std::string> {}) << name << " at " << shape;
+            EXPECT_EQ(cutOffLabels(), std::vector<std::string> {}) << name << " at " << shape;
+        }
+        screen.setSize(ui::Screen::kDesignSize);
+        auto again = writeScreenshot(name + "_" + GetParam());
+        EXPECT_TRUE(samePixels(*designed, *again)) << name << " after resizing back";
+    }
+    static bool samePixels(const gfx::Image& a, const gfx::Image& b)
+    {
+        if (a.pixelWidth() != b.pixelWidth() || a.pixelHeight() != b.pixelHeight())
+            return false;
+        for (int y = 0; y < a.pixelHeight(); ++y)
+            for (int x = 0; x < a.pixelWidth(); ++x)
+                if (!(a.pixelAt(x, y) == b.pixelAt(x, y)))
+                    return false;
+        return true;
     }
 
     // Every shown label whose text does not fit, with what it says. A button's title (clear of

@@ -20,6 +20,7 @@
 #include "ui/Button.h"
 #include "ui/Keyboard.h"
 #include "ui/Label.h"
+#include "ui/Screen.h"
 #include "ui/Slider.h"
 #include "ui/Window.h"
 #include "graphics/Bitmap.h"
@@ -122,7 +123,8 @@ protected:
     /// screenshots for people to look at.
     std::shared_ptr<gfx::Image> writeScreenshot(const std::string& fileName)
     {
-        auto context = gfx::BitmapContext::create(640, 960, gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
+        const gfx::Size size = ui::Screen::mainScreen().bounds().size;
+        auto context = gfx::BitmapContext::create(int(size.width * 2), int(size.height * 2), gfx::PixelFormat::RGBAPremultiplied, gfx::ContextOrigin::TopLeft);
         context->scaleCTM(2, 2);
         window().layoutIfNeeded();
         window().drawScreen(*context);

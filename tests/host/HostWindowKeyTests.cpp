@@ -45,7 +45,7 @@ protected:
         application = std::make_unique<QGuiApplication>(argc, argv);
         window = std::make_shared<ui::Window>();
         bridge = std::make_unique<host::RunLoopBridge>();
-        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge);
+        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge, 2);
     }
     void TearDown() override
     {

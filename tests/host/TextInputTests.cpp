@@ -40,7 +40,7 @@ protected:
         field = std::make_shared<ui::TextField>(gfx::Rect(20, 100, 280, 31));
         window->addSubview(field);
         bridge = std::make_unique<host::RunLoopBridge>();
-        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge);
+        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge, 2);
         hostWindow->resize(320, 480);
         hostWindow->show();
         ASSERT_TRUE(field->becomeFirstResponder());

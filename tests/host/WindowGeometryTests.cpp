@@ -30,30 +30,77 @@ TEST(WindowGeometryTest, OpeningScaleFitsTheScreen)
     EXPECT_EQ(fittingScale({ 0, 0 }), 2);
 }
 
-TEST(WindowGeometryTest, HandheldScreensGoFullScreenUnlessAskedOtherwise)
+TEST(WindowGeometryTest, HandheldsAreToldByTheirPhysicalSizeAndTheDesktopsWord)
 {
-    EXPECT_EQ(windowModeFor({ 360, 720 }, std::nullopt), WindowMode::FullScreen);
-    EXPECT_EQ(windowModeFor({ 720, 360 }, std::nullopt), WindowMode::FullScreen) << "turned sideways";
-    EXPECT_EQ(windowModeFor({ 1366, 768 }, std::nullopt), WindowMode::Windowed);
-    EXPECT_EQ(windowModeFor({ 1024, 600 }, std::nullopt), WindowMode::Windowed) << "a small laptop";
-    EXPECT_EQ(windowModeFor({ 0, 0 }, std::nullopt), WindowMode::Windowed) << "no screen known";
-    EXPECT_EQ(windowModeFor({ 360, 720 }, WindowMode::Windowed), WindowMode::Windowed);
-    EXPECT_EQ(windowModeFor({ 1920, 1080 }, WindowMode::FullScreen), WindowMode::FullScreen);
+    auto display = [](gfx::Size size, gfx::Size millimetres, std::string desktop = "", std::string platform = "") {
+        return DisplayFacts { size, millimetres, std::move(desktop), std::move(platform) };
+    };
+    // 720 x 1440 pixels: a phone at 270 dpi, a portrait monitor at 100 dpi.
+    EXPECT_EQ(windowModeFor(display({ 720, 1440 }, { 68, 135 }), std::nullopt), WindowMode::FullScreen);
+    EXPECT_EQ(windowModeFor(display({ 1440, 720 }, { 135, 68 }), std::nullopt), WindowMode::FullScreen) << "turned sideways";
+    EXPECT_EQ(windowModeFor(display({ 720, 1440 }, { 183, 366 }), std::nullopt), WindowMode::Windowed);
+    // A 7-inch handheld is one; an 8-inch tablet and a 13-inch laptop of few pixels are not.
+    EXPECT_EQ(windowModeFor(display({ 1024, 600 }, { 154, 90 }), std::nullopt), WindowMode::FullScreen);
+    EXPECT_EQ(windowModeFor(display({ 800, 1280 }, { 108, 172 }), std::nullopt), WindowMode::Windowed);
+    EXPECT_EQ(windowModeFor(display({ 1366, 768 }, { 293, 165 }), std::nullopt), WindowMode::Windowed);
+    // Without a physical size, by the logical pixels.
+    EXPECT_EQ(windowModeFor(display({ 360, 720 }, {}), std::nullopt), WindowMode::FullScreen);
+    EXPECT_EQ(windowModeFor(display({ 1024, 600 }, {}), std::nullopt), WindowMode::Windowed) << "a small laptop";
+    EXPECT_EQ(windowModeFor(display({}, {}), std::nullopt), WindowMode::Windowed) << "no screen known";
+    // A phone shell says so, whatever the display reports.
+    EXPECT_EQ(windowModeFor(display({ 1080, 2160 }, { 270, 540 }, "GNOME:Phosh"), std::nullopt), WindowMode::FullScreen);
+    EXPECT_EQ(windowModeFor(display({ 1080, 2160 }, { 270, 540 }, "KDE", "phone:handset"), std::nullopt), WindowMode::FullScreen);
+    EXPECT_EQ(windowModeFor(display({ 1920, 1080 }, { 520, 290 }, "GNOME"), std::nullopt), WindowMode::Windowed);
+    // The user's word decides.
+    EXPECT_EQ(windowModeFor(display({ 720, 1440 }, { 68, 135 }), WindowMode::Windowed), WindowMode::Windowed);
+    EXPECT_EQ(windowModeFor(display({ 1920, 1080 }, { 520, 290 }), WindowMode::FullScreen), WindowMode::FullScreen);
 }
 
-TEST(WindowGeometryTest, ScreenKeepsItsProportionsCentredInAnyWindow)
+TEST(WindowGeometryTest, TheScreenFillsAnyWindow)
 {
-    EXPECT_EQ(screenRectInWindow({ 640, 960 }), gfx::Rect(0, 0, 640, 960));
-    // Too wide: bars left and right.
-    EXPECT_EQ(screenRectInWindow({ 1000, 480 }), gfx::Rect(340, 0, 320, 480));
-    // Too tall: bars above and below.
-    EXPECT_EQ(screenRectInWindow({ 320, 600 }), gfx::Rect(0, 60, 320, 480));
-    // A full-screen handheld of 360 × 720.
-    gfx::Rect handheld = screenRectInWindow({ 360, 720 });
-    EXPECT_FLOAT_EQ(handheld.width(), 360);
-    EXPECT_FLOAT_EQ(handheld.height(), 540);
-    EXPECT_FLOAT_EQ(handheld.y(), 90);
-    EXPECT_EQ(screenRectInWindow({ 0, 0 }).size, gfx::Size(0, 0));
+    // The designed window, a larger one (more points at the same scale), a maximised one.
+    EXPECT_EQ(screenFitForWindow({ 640, 960 }, 2), (ScreenFit { { 320, 480 }, 2 }));
+    EXPECT_EQ(screenFitForWindow({ 1200, 960 }, 2), (ScreenFit { { 600, 480 }, 2 }));
+    EXPECT_EQ(screenFitForWindow({ 1920, 1053 }, 2), (ScreenFit { { 960, 526.5f }, 2 }));
+    // A handheld of 720 x 1440 at 2, and turned: the short way holds 480 points at 1.5.
+    EXPECT_EQ(screenFitForWindow({ 720, 1440 }, 2), (ScreenFit { { 360, 720 }, 2 }));
+    EXPECT_EQ(screenFitForWindow({ 1440, 720 }, 2), (ScreenFit { { 960, 480 }, 1.5f }));
+    // Smaller than 320 x 480 at the scale: smaller points, still the whole window.
+    for (gfx::Size window : { gfx::Size { 320, 960 }, gfx::Size { 1000, 480 }, gfx::Size { 333, 517 } }) {
+        const ScreenFit fit = screenFitForWindow(window, 2);
+        EXPECT_LT(fit.scale, 2);
+        EXPECT_GE(fit.points.width, 320);
+        EXPECT_GE(fit.points.height, 480);
+        EXPECT_NEAR(fit.points.width * fit.scale, window.width, 1e-3) << "no band";
+        EXPECT_NEAR(fit.points.height * fit.scale, window.height, 1e-3) << "no band";
+    }
+    EXPECT_EQ(screenFitForWindow({ 0, 0 }, 1.5f), (ScreenFit { { 320, 480 }, 1.5f }));
+}
+
+TEST(WindowGeometryTest, TheWindowsPlaceIsKeptWithinAScreenThatShowsIt)
+{
+    const SavedWindowGeometry geometry { { 100, 50, 700, 900 }, true };
+    EXPECT_EQ(parseWindowGeometry(windowGeometryText(geometry)), geometry);
+    for (const char* bad : { "", "1 2 3", "1 2 3 4 2", "1 2 -3 4 0", "1 2 3 4 0 extra", "nan 2 3 4 0", "1 2 3 1e9 0" })
+        EXPECT_FALSE(parseWindowGeometry(bad)) << bad;
+
+    const std::vector<gfx::Rect> screens { { 0, 0, 1920, 1053 }, { 1920, 0, 1280, 1024 } };
+    const gfx::Size minimum { 160, 240 };
+    // On the second screen, as it was.
+    auto placed = placeSavedWindow({ 2000, 100, 640, 960 }, screens, minimum);
+    ASSERT_TRUE(placed);
+    EXPECT_TRUE(placed->keepsPosition);
+    EXPECT_EQ(placed->frame, gfx::Rect(2000, 100, 640, 960));
+    // Hanging over the second screen's bottom: moved up; taller than it: shrunk.
+    placed = placeSavedWindow({ 2000, 500, 640, 960 }, screens, minimum);
+    EXPECT_EQ(placed->frame, gfx::Rect(2000, 64, 640, 960));
+    placed = placeSavedWindow({ 2000, 0, 640, 1500 }, screens, minimum);
+    EXPECT_EQ(placed->frame, gfx::Rect(2000, 0, 640, 1024));
+    // The second screen is gone: only the size comes back, on the first.
+    placed = placeSavedWindow({ 2000, 100, 640, 960 }, { screens[0] }, minimum);
+    EXPECT_FALSE(placed->keepsPosition);
+    EXPECT_EQ(placed->frame.size, gfx::Size(640, 960));
+    EXPECT_FALSE(placeSavedWindow({ 0, 0, 640, 960 }, {}, minimum));
 }
 
 TEST(WindowGeometryTest, ImagesAtTwiceTheSizeFromOneAndAHalfPixelsPerPoint)

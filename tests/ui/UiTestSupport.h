@@ -19,6 +19,7 @@ inline void resetScreen()
     ui::ViewAnimator::shared().reset();
     ui::Window::resetKeyWindow();
     ui::Screen::mainScreen().setScale(2);
+    ui::Screen::mainScreen().setSize(ui::Screen::kDesignSize);
     gfx::Image::clearNamedCache();
     ui::clearAppearanceCache();
     ui::Application::resetSharedApplication();
