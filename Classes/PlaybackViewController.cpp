@@ -27,6 +27,8 @@
 #include "ui/Screen.h"
 #include "ui/Slider.h"
 
+#include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <utility>
 
@@ -209,6 +211,19 @@ void PlaybackViewController::loadView()
 
     view->addSubview(m_recordingContentView);
     view->addSubview(m_playbackControlPanel);
+}
+
+void PlaybackViewController::viewDidLayoutSubviews()
+{
+    // The designed zoom at 320 points; a wider screen moves it across by half the difference.
+    const float across = std::round((view()->bounds().width() - ui::Screen::kDesignSize.width) * 0.5f);
+    const gfx::AffineTransform zoom = gfx::AffineTransform::make(5.0f, 0, 0, 4.65f, 116 + std::max(0.0f, across), 105);
+    if (zoom == m_scaledImageTransform)
+        return;
+    const bool zoomed = m_recordingImageButton->transform() == m_scaledImageTransform;
+    m_scaledImageTransform = zoom;
+    if (zoomed)
+        m_recordingImageButton->setTransform(zoom);
 }
 
 void PlaybackViewController::viewWillAppear(bool animated)

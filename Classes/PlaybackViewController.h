@@ -82,6 +82,8 @@ public:
     void skipBackButtonPressed();
 
     void loadView() override;
+    /// The zoomed photo stays in the middle of a wider screen.
+    void viewDidLayoutSubviews() override;
     void viewWillAppear(bool animated) override;
     /// Makes this screen the one the desktop's media keys and controls act on.
     void viewDidAppear(bool animated) override;

@@ -1,4 +1,5 @@
-// Flinging through a 10,000-row plain table (100 titled sections of 100 rows) at 2x: each
+// Flinging through a 10,000-row plain table (100 titled sections of 100 rows) at 2x, on the
+// designed 320 x 480 screen and on a tall 500 x 1000 one: each
 // frame moves the offset as a fling does, lays the table out (cells reused) and repaints the
 // dirty area through the view system. The baseline paints the same rows, headers,
 // separators and chevrons at the same offsets with QPainter directly. Prints the median and
@@ -39,7 +40,12 @@ using namespace bench;
 constexpr float kScale = 2;
 constexpr int kSections = 100;
 constexpr int kRowsPerSection = 100;
-const gfx::Rect kTableFrame(0, 20, 320, 460);
+
+// The table fills the screen below the status bar.
+gfx::Rect tableFrame(gfx::Size screen)
+{
+    return { 0, 20, screen.width, screen.height - 20 };
+}
 
 std::string rowText(const ui::IndexPath& ip)
 {
@@ -70,14 +76,15 @@ public:
 
 // The same frames with QPainter: white rows, separators, bold text, chevrons, and the
 // sticky header of the section at the top.
-void paintRows(QImage& target, float offset)
+void paintRows(QImage& target, const gfx::Rect& table, float offset)
 {
+    const float width = table.width(), height = table.height();
     QPainter p(&target);
     p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     p.scale(kScale, kScale);
-    p.setClipRect(QRectF(kTableFrame.x(), kTableFrame.y(), kTableFrame.width(), kTableFrame.height()));
-    p.translate(0, kTableFrame.y() - offset);
-    p.fillRect(QRectF(0, offset, 320, 460), Qt::white);
+    p.setClipRect(QRectF(table.x(), table.y(), table.width(), table.height()));
+    p.translate(0, table.y() - offset);
+    p.fillRect(QRectF(0, offset, width, height), Qt::white);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(20);
     font.setBold(true);
@@ -94,19 +101,19 @@ void paintRows(QImage& target, float offset)
     chevron.lineTo(2, 12.5);
     const QPen chevronPen(QColor(128, 128, 128), 3);
     const int firstSection = std::max(0, int(offset / sectionHeight));
-    for (int s = firstSection; s < kSections && s * sectionHeight < offset + 460; ++s) {
+    for (int s = firstSection; s < kSections && s * sectionHeight < offset + height; ++s) {
         const float rowsTop = s * sectionHeight + header;
         const int first = std::max(0, int(std::floor((offset - rowsTop) / rowHeight)));
-        const int last = std::min(kRowsPerSection - 1, int(std::ceil((offset + 460 - rowsTop) / rowHeight)) - 1);
+        const int last = std::min(kRowsPerSection - 1, int(std::ceil((offset + height - rowsTop) / rowHeight)) - 1);
         for (int r = first; r <= last; ++r) {
             const float y = rowsTop + r * rowHeight;
-            p.fillRect(QRectF(0, y + rowHeight - 1, 320, 1), QColor(224, 224, 224));
+            p.fillRect(QRectF(0, y + rowHeight - 1, width, 1), QColor(224, 224, 224));
             p.setFont(font);
             p.setPen(Qt::black);
             const QString text = QString::fromStdString(rowText({ s, r }));
-            p.drawText(QRectF(10, y, 275, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text, Qt::ElideRight, 275));
+            p.drawText(QRectF(10, y, width - 45, rowHeight), Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text, Qt::ElideRight, width - 45));
             p.save();
-            p.translate(300, y + 15);
+            p.translate(width - 20, y + 15);
             p.strokePath(chevron, chevronPen);
             p.restore();
         }
@@ -114,38 +121,56 @@ void paintRows(QImage& target, float offset)
         QLinearGradient gradient(QPointF(0, stuck), QPointF(0, stuck + header));
         gradient.setColorAt(0, QColor::fromRgbF(0.56, 0.62, 0.68));
         gradient.setColorAt(1, QColor::fromRgbF(0.72, 0.76, 0.8));
-        p.fillRect(QRectF(0, stuck, 320, header), gradient);
+        p.fillRect(QRectF(0, stuck, width, header), gradient);
         p.setFont(headerFont);
         p.setPen(QColor::fromRgbF(0.33, 0.37, 0.42));
-        p.drawText(QRectF(12, stuck + 2, 296, header - 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(sectionTitle(s)));
+        p.drawText(QRectF(12, stuck + 2, width - 24, header - 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(sectionTitle(s)));
         p.setPen(Qt::white);
-        p.drawText(QRectF(12, stuck + 1, 296, header - 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(sectionTitle(s)));
+        p.drawText(QRectF(12, stuck + 1, width - 24, header - 2), Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(sectionTitle(s)));
     }
 }
 
 // The table's frames and the same frames drawn straight with QPainter, taken alternately at
 // each offset, so that both meet the machine in the same state: timed one after the other,
 // a change in the machine's speed between the two runs would show in their ratio.
+std::string sizeName(gfx::Size size)
+{
+    return std::to_string(int(size.width)) + "x" + std::to_string(int(size.height));
+}
+
+// Arguments: the screen's width and height in points.
 void BM_TableViewFlingAgainstQPainter(benchmark::State& state)
 {
-    auto window = std::make_shared<ui::Window>();
+    const gfx::Size size { float(state.range(0)), float(state.range(1)) };
+    ui::Screen::mainScreen().setSize(size);
+    auto window = std::make_shared<ui::Window>(ui::Screen::mainScreen().bounds());
     Rows rows;
-    auto table = std::make_shared<ui::TableView>(kTableFrame, ui::TableViewStyle::Plain);
+    const gfx::Rect frame = tableFrame(size);
+    auto table = std::make_shared<ui::TableView>(frame, ui::TableViewStyle::Plain);
     table->setDataSource(&rows);
     window->addSubview(table);
     window->makeKeyAndVisible();
     table->reloadData();
-    QImage target(640, 960, QImage::Format_ARGB32_Premultiplied);
-    const size_t frames = timeTableFlingAlternately(state, *window, *table, g_frames["BM_TableViewFling"], g_frames["BM_QPainterDirect"],
-        [&](float y) { paintRows(target, y); });
+    QImage target(int(size.width * kScale), int(size.height * kScale), QImage::Format_ARGB32_Premultiplied);
+    const std::string name = sizeName(size);
+    const size_t frames = timeTableFlingAlternately(state, *window, *table, g_frames["BM_TableViewFling/" + name], g_frames["BM_QPainterDirect/" + name],
+        [&](float y) { paintRows(target, frame, y); });
     benchmark::DoNotOptimize(target.bits());
     state.counters["frames"] = double(frames);
     table->setDataSource(nullptr);
 }
 
+const gfx::Size kSizes[] = { { 320, 480 }, { 500, 1000 } };
+
 } // namespace
 
-BENCHMARK(BM_TableViewFlingAgainstQPainter)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_TableViewFlingAgainstQPainter)
+    ->Args({ 320, 480 })
+    ->Args({ 500, 1000 })
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv)
 {
@@ -153,7 +178,11 @@ int main(int argc, char** argv)
     ui::Screen::mainScreen().setScale(kScale);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    printFlingComparison("Table view", "10,000 rows", g_frames["BM_TableViewFling"], g_frames["BM_QPainterDirect"]);
+    for (gfx::Size size : kSizes) {
+        const std::string name = sizeName(size);
+        const std::string what = "10,000 rows at " + name + " points";
+        printFlingComparison("Table view", what.c_str(), g_frames["BM_TableViewFling/" + name], g_frames["BM_QPainterDirect/" + name]);
+    }
     benchmark::Shutdown();
     return 0;
 }

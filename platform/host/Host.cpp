@@ -27,6 +27,8 @@
 #include <QScreen>
 #include <QSocketNotifier>
 
+#include <xcb/xcb.h>
+
 #include <cerrno>
 #include <cmath>
 #include <string>
@@ -93,12 +95,33 @@ QIcon applicationIcon()
     return icon;
 }
 
+// Millimetres per pixel of the X screen, as the X server gives them (from the monitor or its
+// -dpi); none off X11.
+std::optional<gfx::Size> x11MillimetresPerPixel()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return std::nullopt;
+    const xcb_setup_t* setup = xcb_get_setup(x11->connection());
+    const xcb_screen_t* root = setup ? xcb_setup_roots_iterator(setup).data : nullptr;
+    if (!root || !root->width_in_pixels || !root->height_in_pixels || !root->width_in_millimeters || !root->height_in_millimeters)
+        return std::nullopt;
+    return gfx::Size { float(root->width_in_millimeters) / float(root->width_in_pixels), float(root->height_in_millimeters) / float(root->height_in_pixels) };
+}
+
 DisplayFacts displayFacts(QScreen* screen)
 {
     DisplayFacts facts;
     if (screen) {
         facts.size = { float(screen->size().width()), float(screen->size().height()) };
         facts.millimetres = { float(screen->physicalSize().width()), float(screen->physicalSize().height()) };
+        // Where the RandR output gives no size, Qt makes one up at 96 dpi: the X screen's own
+        // size is the better word then.
+        const QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
+        const double guessed = pixels.width() * 25.4 / 96;
+        if (std::abs(screen->physicalSize().width() - guessed) < 1)
+            if (auto perPixel = x11MillimetresPerPixel())
+                facts.millimetres = { float(pixels.width()) * perPixel->width, float(pixels.height()) * perPixel->height };
     }
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     const char* platform = std::getenv("PLASMA_PLATFORM");
@@ -191,7 +214,9 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     // quit, a signal).
     app.setTerminationHandler([&bridge] {
         bridge.stop();
-        QCoreApplication::quit();
+        // Queued: an end asked for before Qt's loop runs (a signal just after the window
+        // shows) would otherwise be dropped, and the loop would then run with nothing to end it.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
     });
     ui::ImagePickerCamera::setShared(std::make_shared<SystemCamera>());
     SleepWatcher sleepWatcher;
@@ -227,8 +252,18 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     hostWindow.setIcon(applicationIcon());
     desktop.setWindow(&hostWindow);
     hostWindow.setRepaintHandler([&desktop] { desktop.updateTitle(); });
-    if (mode == WindowMode::FullScreen)
+    if (mode == WindowMode::FullScreen) {
+        // The whole display, also where no window manager acts on the request (a bare X
+        // server), and again when the display turns or changes its size.
+        if (screen) {
+            hostWindow.setGeometry(screen->geometry());
+            QObject::connect(screen, &QScreen::geometryChanged, &hostWindow, [&hostWindow](const QRect& area) {
+                if (hostWindow.windowStates() & Qt::WindowFullScreen)
+                    hostWindow.setGeometry(area);
+            });
+        }
         hostWindow.showFullScreen();
+    }
     else if (maximised)
         hostWindow.showMaximized();
     else

@@ -87,10 +87,10 @@ TEST(WindowGeometryTest, TheWindowsPlaceIsKeptWithinAScreenThatShowsIt)
     const std::vector<gfx::Rect> screens { { 0, 0, 1920, 1053 }, { 1920, 0, 1280, 1024 } };
     const gfx::Size minimum { 160, 240 };
     // On the second screen, as it was.
-    auto placed = placeSavedWindow({ 2000, 100, 640, 960 }, screens, minimum);
+    auto placed = placeSavedWindow({ 2000, 50, 640, 960 }, screens, minimum);
     ASSERT_TRUE(placed);
     EXPECT_TRUE(placed->keepsPosition);
-    EXPECT_EQ(placed->frame, gfx::Rect(2000, 100, 640, 960));
+    EXPECT_EQ(placed->frame, gfx::Rect(2000, 50, 640, 960));
     // Hanging over the second screen's bottom: moved up; taller than it: shrunk.
     placed = placeSavedWindow({ 2000, 500, 640, 960 }, screens, minimum);
     EXPECT_EQ(placed->frame, gfx::Rect(2000, 64, 640, 960));

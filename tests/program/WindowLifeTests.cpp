@@ -7,9 +7,11 @@
 #include "WindowPoints.h"
 
 #include "audio/File.h"
+#include "graphics/Geometry.h"
 #include "foundation/FileManager.h"
 #include "foundation/InstanceLock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -71,7 +73,7 @@ protected:
     // that is taken (Xvfb then ends at once). Xvfb writes the number to a pipe once it accepts
     // clients. (Letting Xvfb pick races with other servers starting at the same moment.) No
     // reset when the last client leaves: the next start would find the server resetting.
-    void startServer()
+    void startServer(const std::string& screen = "1024x768x24", int dpi = 0)
     {
         for (int attempt = 0; attempt < 40 && m_display.empty(); ++attempt) {
             const std::string display = ":" + std::to_string(100 + (::getpid() * 7 + attempt) % 800);
@@ -85,8 +87,9 @@ protected:
                 const int null = ::open("/dev/null", O_WRONLY);
                 ::dup2(null, 1);
                 ::dup2(null, 2);
-                ::execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-                    static_cast<char*>(nullptr));
+                const std::string dots = std::to_string(dpi > 0 ? dpi : 96);
+                ::execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-dpi", dots.c_str(), "-nolisten",
+                    "tcp", "-noreset", static_cast<char*>(nullptr));
                 ::_exit(127);
             }
             ::close(fds[1]);
@@ -128,13 +131,26 @@ protected:
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 
-    /// Starts the program in a window on the test's server, replaying input.
-    void start(const std::string& input, const std::vector<std::string>& extra = {})
+    /// Another X server in place of the first: a display of another size and density.
+    void restartServer(const std::string& screen, int dpi)
+    {
+        ::kill(m_server, SIGTERM);
+        ::waitpid(m_server, nullptr, 0);
+        m_server = -1;
+        m_display.clear();
+        startServer(screen, dpi);
+    }
+
+    /// Starts the program in a window on the test's server, replaying input; at scale 1 unless
+    /// scaled is false (the program chooses).
+    void start(const std::string& input, const std::vector<std::string>& extra = {}, bool scaled = true)
     {
         const std::string script = rootDirectory() + "/input";
         std::ofstream(script) << input;
         std::vector<std::string> args { PARLIVO_EXECUTABLE, "--audio", "virtual", "--mic-file", m_microphone, "--documents", documentsPath(),
-            "--scale", "1", "--input", script };
+            "--input", script };
+        if (scaled)
+            args.insert(args.end(), { "--scale", "1" });
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& arg : args)
@@ -267,6 +283,86 @@ protected:
         EXPECT_EQ(memos().size(), 1u);
     }
 
+    /// The window's size and place (xwininfo's absolute corner and size).
+    gfx::Rect geometry(const std::string& window)
+    {
+        const std::string info = x11("xwininfo -id " + window);
+        auto field = [&](const std::string& name) {
+            const size_t at = info.find(name);
+            return at == std::string::npos ? -1.0f : std::stof(info.substr(at + name.size()));
+        };
+        return { field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:") };
+    }
+    /// Waits until the window has the size asked for.
+    bool sized(const std::string& window, float width, float height)
+    {
+        for (int i = 0; i < 500; ++i) {
+            const gfx::Rect shown = geometry(window);
+            if (shown.width() == width && shown.height() == height)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    /// The window's pixels as the X server holds them (xwd's Z pixmap of 32-bit true colour).
+    struct Picture {
+        int width { 0 };
+        int height { 0 };
+        std::vector<std::uint32_t> pixels;
+        std::uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)] & 0xffffff; }
+    };
+    Picture picture(const std::string& window)
+    {
+        const std::string path = rootDirectory() + "/window.xwd";
+        x11("xwd -silent -id " + window + " -out " + path);
+        std::ifstream in(path, std::ios::binary);
+        std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto word = [&](size_t index) {
+            const size_t at = index * 4;
+            return at + 4 <= data.size() ? std::uint32_t(data[at]) << 24 | std::uint32_t(data[at + 1]) << 16 | std::uint32_t(data[at + 2]) << 8 | data[at + 3]
+                                         : 0u;
+        };
+        Picture result;
+        const std::uint32_t headerSize = word(0), bitsPerPixel = word(11), bytesPerLine = word(12), colours = word(19), byteOrder = word(7);
+        result.width = int(word(4));
+        result.height = int(word(5));
+        const size_t start = headerSize + size_t(colours) * 12;
+        if (bitsPerPixel != 32 || data.size() < start + size_t(bytesPerLine) * size_t(result.height))
+            return {};
+        for (int y = 0; y < result.height; ++y)
+            for (int x = 0; x < result.width; ++x) {
+                const unsigned char* p = &data[start + size_t(y) * bytesPerLine + size_t(x) * 4];
+                result.pixels.push_back(byteOrder == 0 ? std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+                                                       : std::uint32_t(p[3]) | std::uint32_t(p[2]) << 8 | std::uint32_t(p[1]) << 16);
+            }
+        return result;
+    }
+    /// Whether the screen reaches every edge of the window, as the bars show: the navigation bar
+    /// (grey, just under the status bar) at both sides, and the tab bar's first and last items
+    /// near the bottom corners. A screen of the wrong shape, centred on black, leaves them dark.
+    static std::vector<std::string> bands(const Picture& shown, float scale)
+    {
+        std::vector<std::string> found;
+        if (shown.width <= 0)
+            return { "no picture" };
+        const int bar = int(42 * scale);
+        if (shown.at(1, bar) == 0 || shown.at(shown.width - 2, bar) == 0)
+            found.push_back("the navigation bar does not reach the sides");
+        auto lit = [&](int from, int to) {
+            for (int y = shown.height - int(45 * scale); y < shown.height - int(3 * scale); ++y)
+                for (int x = from; x < to; ++x)
+                    if ((shown.at(x, y) & 0xff) > 0x60)
+                        return true;
+            return false;
+        };
+        if (!lit(0, shown.width / 8))
+            found.push_back("no tab at the bottom left");
+        if (!lit(shown.width - shown.width / 8, shown.width))
+            found.push_back("no tab at the bottom right");
+        return found;
+    }
+
     std::string m_display;
     pid_t m_server { -1 };
     pid_t m_program { -1 };
@@ -280,10 +376,137 @@ TEST_F(WindowLifeTest, ControlQEndsTheRunInOrder)
     recordAndEnd([this](const std::string& window) { x11("xdotool windowfocus --sync " + window + " key ctrl+q"); });
 }
 
+// An end asked for at any moment of the start, even before the program's event loop runs,
+// ends the run (it was once dropped, and the program ran on until something else woke it).
+TEST_F(WindowLifeTest, ASignalJustAsTheWindowShowsEndsTheRun)
+{
+    for (int round = 0; round < 8; ++round) {
+        start("");
+        ASSERT_FALSE(window().empty());
+        ::kill(m_program, SIGTERM);
+        ASSERT_EQ(ended(), 0) << "round " << round << "\n" << log();
+    }
+}
+
 TEST_F(WindowLifeTest, AWindowDestroyedFromOutsideEndsTheRunInOrder)
 {
     recordAndEnd([this](const std::string& window) { x11("xdotool windowclose " + window); });
     const std::string text = log();
     EXPECT_NE(text.find("The window was destroyed by another program"), std::string::npos) << text;
     EXPECT_EQ(text.find("XCB error"), std::string::npos) << text;
+}
+
+// The window resized while a memo is recorded and while it plays: the screen takes each new
+// size without bands, and the sound goes on exactly, sample for sample.
+TEST_F(WindowLifeTest, ResizingTheWindowKeepsTheRecordingAndThePlaybackWhole)
+{
+    start(std::string("1.2 tap ") + kRecord + "\n");
+    const std::string shown = window();
+    ASSERT_FALSE(shown.empty());
+    ASSERT_TRUE(recorded(0.8)) << log();
+    // Sizes within the server's 1024 x 768, which clips what lies beyond.
+    for (auto [width, height] : { std::pair { 700, 500 }, std::pair { 400, 760 }, std::pair { 1000, 700 }, std::pair { 320, 480 } }) {
+        x11("xdotool windowsize --sync " + shown + " " + std::to_string(width) + " " + std::to_string(height));
+        ASSERT_TRUE(sized(shown, float(width), float(height))) << width << "x" << height;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const Picture now = picture(shown);
+        ASSERT_EQ(now.width, width);
+        EXPECT_EQ(bands(now, 1), std::vector<std::string> {}) << width << "x" << height;
+    }
+    ASSERT_TRUE(recorded(2.5)) << log();
+    x11("xdotool windowfocus --sync " + shown + " key ctrl+q");
+    ASSERT_EQ(ended(), 0) << log();
+    const auto filed = memos();
+    ASSERT_EQ(filed.size(), 1u);
+    const std::string memoPath = documentsPath() + "/" + filed[0].audioFileName + ".caf";
+    auto memo = testsupport::readCAF(memoPath);
+    ASSERT_TRUE(memo);
+    ASSERT_GT(memo->samples.size(), size_t(kRate * 2.4));
+    auto ramp = testsupport::rampSamples(static_cast<std::size_t>(kRate * 30), 3);
+    EXPECT_TRUE(std::equal(memo->samples.begin(), memo->samples.end(), ramp.begin())) << "the memo is what the microphone gave";
+
+    // Played back through the keys while the window changes its shape.
+    const std::string speaker = rootDirectory() + "/speaker.caf";
+    start("", { "--speaker-file", speaker });
+    const std::string again = window();
+    ASSERT_FALSE(again.empty());
+    x11("xdotool windowfocus --sync " + again + " key ctrl+2");
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    x11("xdotool windowfocus --sync " + again + " key Down Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    x11("xdotool windowfocus --sync " + again + " key space");
+    for (auto [width, height] : { std::pair { 900, 600 }, std::pair { 360, 720 }, std::pair { 640, 760 } }) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        x11("xdotool windowsize --sync " + again + " " + std::to_string(width) + " " + std::to_string(height));
+        ASSERT_TRUE(sized(again, float(width), float(height))) << width << "x" << height;
+    }
+    // The whole memo plays (it is about three seconds long), then the run ends.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    x11("xdotool windowfocus --sync " + again + " key ctrl+q");
+    ASSERT_EQ(ended(), 0) << log();
+    auto played = testsupport::readCAF(speaker);
+    ASSERT_TRUE(played) << log();
+    auto first = std::find_if(played->samples.begin(), played->samples.end(), [](std::int16_t s) { return s != 0; });
+    // The ramp's first sample is -32768: the memo starts where the silence before it ends.
+    ASSERT_GE(std::distance(first, played->samples.end()), std::ptrdiff_t(memo->samples.size())) << "the whole memo was played";
+    EXPECT_TRUE(std::equal(memo->samples.begin(), memo->samples.end(), first)) << "the speaker played the memo, sample for sample";
+}
+
+// A handheld's display (phone-sized: 720 x 1440 pixels at 270 dpi) is filled, by default, with
+// no band above or below the screen.
+TEST_F(WindowLifeTest, AHandheldOpensFullScreenWithoutBands)
+{
+    restartServer("720x1440x24", 270);
+    start("", {}, false);
+    const std::string shown = window();
+    ASSERT_FALSE(shown.empty());
+    ASSERT_TRUE(sized(shown, 720, 1440)) << "full screen: " << geometry(shown).width() << "x" << geometry(shown).height() << "\n" << log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const Picture now = picture(shown);
+    ASSERT_EQ(now.height, 1440);
+    EXPECT_EQ(bands(now, 2), std::vector<std::string> {});
+    x11("xdotool key ctrl+q");
+    EXPECT_EQ(ended(), 0) << log();
+
+    // The same pixels as a portrait monitor (100 dpi) open a window.
+    restartServer("720x1440x24", 100);
+    start("", {}, false);
+    const std::string windowed = window();
+    ASSERT_FALSE(windowed.empty());
+    EXPECT_LT(geometry(windowed).width(), 720);
+    ::kill(m_program, SIGTERM);
+    EXPECT_EQ(ended(), 0) << log();
+}
+
+// The window comes back where the user left it, at the size they gave it.
+TEST_F(WindowLifeTest, TheWindowsSizeAndPlaceAreKept)
+{
+    start("");
+    const std::string shown = window();
+    ASSERT_FALSE(shown.empty());
+    x11("xdotool windowsize --sync " + shown + " 500 700 windowmove --sync " + shown + " 120 40");
+    ASSERT_TRUE(sized(shown, 500, 700));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    x11("xdotool windowfocus --sync " + shown + " key ctrl+q");
+    ASSERT_EQ(ended(), 0) << log();
+
+    start("");
+    const std::string again = window();
+    ASSERT_FALSE(again.empty());
+    ASSERT_TRUE(sized(again, 500, 700)) << geometry(again).width() << "x" << geometry(again).height();
+    EXPECT_EQ(geometry(again).origin, gfx::Point(120, 40));
+    ::kill(m_program, SIGTERM);
+    EXPECT_EQ(ended(), 0) << log();
+
+    // A place no screen holds any more: the size comes back on the screen there is.
+    std::ofstream(rootDirectory() + "/.local/state/parlivo/window") << "5000 3000 500 700 0\n";
+    start("");
+    const std::string moved = window();
+    ASSERT_FALSE(moved.empty());
+    ASSERT_TRUE(sized(moved, 500, 700));
+    const gfx::Rect placed = geometry(moved);
+    EXPECT_LE(placed.maxX(), 1024);
+    EXPECT_LE(placed.maxY(), 768);
+    ::kill(m_program, SIGTERM);
+    EXPECT_EQ(ended(), 0) << log();
 }
