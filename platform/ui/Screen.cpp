@@ -27,8 +27,12 @@ gfx::Rect Screen::designApplicationFrame() const
 
 void Screen::setSize(gfx::Size size)
 {
+    // Beyond any display, a size only loses the views' precision (and NaN is never a size).
+    constexpr float kLargest = 65536;
+    if (!(size.width <= kLargest && size.height <= kLargest))
+        return;
     gfx::Size next { std::max(kDesignSize.width, size.width), std::max(kDesignSize.height, size.height) };
-    if (!std::isfinite(next.width) || !std::isfinite(next.height) || next == m_size)
+    if (next == m_size)
         return;
     const gfx::Rect old = bounds();
     m_size = next;

@@ -20,8 +20,9 @@ public:
     /// The application frame at the designed size: screens with fixed frames build their
     /// views in it, and their autoresizing takes them to the screen's size.
     gfx::Rect designApplicationFrame() const;
-    /// Sizes below the designed one are raised to it. A change resizes every window to the
-    /// new bounds, so their views lay themselves out again.
+    /// Sizes below the designed one are raised to it; a side over 65536 points (or not a
+    /// number) leaves the size as it was. A change resizes every window that covered the old
+    /// bounds to the new ones, so their views lay themselves out again.
     void setSize(gfx::Size size);
     float scale() const { return m_scale; }
     /// Values at or below 0 are ignored.
