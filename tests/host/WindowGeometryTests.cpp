@@ -28,6 +28,7 @@ TEST(WindowGeometryTest, OpeningScaleFitsTheScreen)
     // Never unreadably small, and an unknown screen gets the usual size.
     EXPECT_EQ(fittingScale({ 200, 200 }), 0.5f);
     EXPECT_EQ(fittingScale({ 0, 0 }), 2);
+    EXPECT_EQ(fittingScale({ 0, 1000 }), 2) << "half an area is no area";
 }
 
 TEST(WindowGeometryTest, HandheldsAreToldByTheirPhysicalSizeAndTheDesktopsWord)
@@ -47,6 +48,7 @@ TEST(WindowGeometryTest, HandheldsAreToldByTheirPhysicalSizeAndTheDesktopsWord)
     EXPECT_EQ(windowModeFor(display({ 360, 720 }, {}), std::nullopt), WindowMode::FullScreen);
     EXPECT_EQ(windowModeFor(display({ 1024, 600 }, {}), std::nullopt), WindowMode::Windowed) << "a small laptop";
     EXPECT_EQ(windowModeFor(display({}, {}), std::nullopt), WindowMode::Windowed) << "no screen known";
+    EXPECT_EQ(windowModeFor(display({ 1920, 1080 }, { 0, 100 }), std::nullopt), WindowMode::Windowed) << "half a physical size is none";
     // A phone shell says so, whatever the display reports.
     EXPECT_EQ(windowModeFor(display({ 1080, 2160 }, { 270, 540 }, "GNOME:Phosh"), std::nullopt), WindowMode::FullScreen);
     EXPECT_EQ(windowModeFor(display({ 1080, 2160 }, { 270, 540 }, "KDE", "phone:handset"), std::nullopt), WindowMode::FullScreen);
