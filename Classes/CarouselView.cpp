@@ -195,6 +195,14 @@ std::array<CarouselView::Position, 4> CarouselView::positions() const
     } };
 }
 
+std::vector<ui::View*> CarouselView::accessibilityChildViews() const
+{
+    auto front = getViewContainerWithTransform(m_transformA);
+    if (!front || !ui::isShownForAccessibility(*front))
+        return {};
+    return { front.get() };
+}
+
 void CarouselView::spotlightActiveView()
 {
     for (const Position& position : positions())

@@ -39,6 +39,9 @@ public:
 
     void setSelected(bool selected, bool animated) override;
     void setHighlighted(bool highlighted, bool animated) override;
+    /// Read as "title, category, length, date", with "Unplayed Description" after them while
+    /// the recording was never played.
+    void fillAccessibilityData(ui::AccessibilityData& data) const override;
 
     bool showImages() const { return m_showImages; }
     bool showCategory() const { return m_showCategory; }

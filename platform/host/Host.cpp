@@ -7,6 +7,7 @@
 #include "host/MprisService.h"
 #include "host/SystemCamera.h"
 #include "host/SleepWatcher.h"
+#include "host/HostAccessibility.h"
 #include "host/HostWindow.h"
 #include "host/RunLoopBridge.h"
 
@@ -150,6 +151,8 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         return 1;
     }
     HostWindow hostWindow(*window, bridge);
+    // Screen readers see the screens through Qt's bridge to the accessibility bus.
+    HostAccessibility accessibility(hostWindow);
     const gfx::Rect phone = ui::Screen::mainScreen().bounds();
     hostWindow.resize(int(std::lround(phone.width() * scale)), int(std::lround(phone.height() * scale)));
     hostWindow.setIcon(applicationIcon());

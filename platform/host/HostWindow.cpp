@@ -366,6 +366,13 @@ void HostWindow::paintEvent(QPaintEvent* event)
     painter.drawImage(target.topLeft(), image);
 }
 
+QRectF HostWindow::fromPoints(const gfx::Rect& rect) const
+{
+    const gfx::Rect r = rect.standardized();
+    return { m_screenRect.x() + double(r.x()) * m_scale, m_screenRect.y() + double(r.y()) * m_scale, double(r.width()) * m_scale,
+        double(r.height()) * m_scale };
+}
+
 gfx::Point HostWindow::toPoints(const QPointF& position) const
 {
     if (m_scale <= 0)

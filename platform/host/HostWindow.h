@@ -51,6 +51,10 @@ public:
     bool wasDestroyedOutside() const { return m_destroyedOutside; }
     /// Points of the phone screen per logical pixel of the window.
     float scale() const { return m_scale; }
+    /// Where rect (points of the phone screen) lies in the window, in logical pixels.
+    QRectF fromPoints(const gfx::Rect& rect) const;
+    /// The key window it shows.
+    ui::Window& shownWindow() const { return m_window; }
 
 protected:
     bool event(QEvent* event) override;

@@ -29,6 +29,10 @@ public:
     const std::vector<std::shared_ptr<Button>>& buttons() const { return m_buttons; }
     /// Reports index as tapped and takes the popup away. Out-of-range indices report nothing.
     void dismissWithClickedButtonIndex(int index, bool animated);
+    /// While shown, a modal dialog whose buttons are its children, which leaves everything
+    /// behind it out; on its way out nothing.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    std::vector<View*> accessibilityChildViews() const override;
 
 protected:
     PopupView();
