@@ -2,6 +2,7 @@
 
 #include "host/HostWindow.h"
 
+#include "foundation/RunLoop.h"
 #include "ui/View.h"
 #include "ui/Window.h"
 
@@ -13,6 +14,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 namespace host {
@@ -161,6 +163,13 @@ private:
     QPointer<QWindow> m_window;
 };
 
+// What a reader asks the element to do runs as a task of the main run loop, as every event of
+// the host does: the timers it starts are then waited for, and the reader's call returns at once.
+void later(std::function<void()> task)
+{
+    foundation::RunLoop::main().post(std::move(task));
+}
+
 // One element of the screens: a view or a part a view draws.
 class ElementInterface : public QAccessibleInterface,
                          public QAccessibleActionInterface,
@@ -232,7 +241,7 @@ public:
     void setText(QAccessible::Text t, const QString& text) override
     {
         if (t == QAccessible::Value)
-            ui::setAccessibilityText(m_element, text.toStdString());
+            later([element = m_element, text = text.toStdString()] { ui::setAccessibilityText(element, text); });
     }
     QRect rect() const override
     {
@@ -274,7 +283,7 @@ public:
     {
         for (auto action : data().actions)
             if (qtActionName(action) == name) {
-                ui::performAccessibilityAction(m_element, action);
+                later([element = m_element, action] { ui::performAccessibilityAction(element, action); });
                 return;
             }
     }
@@ -291,7 +300,7 @@ public:
         bool ok = false;
         const double number = value.toDouble(&ok);
         if (ok && std::isfinite(number))
-            ui::setAccessibilityValue(m_element, float(number));
+            later([element = m_element, number] { ui::setAccessibilityValue(element, float(number)); });
     }
     QVariant maximumValue() const override
     {
@@ -345,7 +354,7 @@ public:
         startOffset = std::clamp(startOffset, 0, int(all.size()));
         endOffset = std::clamp(endOffset, startOffset, int(all.size()));
         all.replace(startOffset, endOffset - startOffset, text);
-        ui::setAccessibilityText(m_element, all.toStdString());
+        later([element = m_element, all = all.toStdString()] { ui::setAccessibilityText(element, all); });
     }
 
 private:

@@ -19,7 +19,8 @@ class HostWindow;
 /// for the window) has the screen's tree as its children; each element gets an interface of
 /// its own, registered with Qt on first need and dropped once its view has gone. Readers can
 /// press what can be pressed (action interface), set sliders (value interface), and read and
-/// replace a field's text (text and editable text interfaces).
+/// replace a field's text (text and editable text interfaces); what they ask for runs as a task
+/// of the main run loop, as the host's events do, so the timers it starts are waited for.
 ///
 /// The ui layer's announcements are gathered and passed to Qt once the current event is
 /// handled (a table reloading its cells announces a change per cell), as Qt's events: focus,

@@ -12,6 +12,7 @@
 #include "foundation/Log.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -364,6 +365,11 @@ void HostWindow::paintEvent(QPaintEvent* event)
         painter.fillRect(rect, Qt::black);
     painter.setClipRegion(event->region());
     painter.drawImage(target.topLeft(), image);
+}
+
+QAccessibleInterface* HostWindow::accessibleRoot() const
+{
+    return QAccessible::queryAccessibleInterface(const_cast<HostWindow*>(this));
 }
 
 QRectF HostWindow::fromPoints(const gfx::Rect& rect) const

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QAccessibleInterface;
 class QInputMethodEvent;
 class QInputMethodQueryEvent;
 
@@ -55,6 +56,8 @@ public:
     QRectF fromPoints(const gfx::Rect& rect) const;
     /// The key window it shows.
     ui::Window& shownWindow() const { return m_window; }
+    /// What Qt lists as the application's window for screen readers (HostAccessibility's).
+    QAccessibleInterface* accessibleRoot() const override;
 
 protected:
     bool event(QEvent* event) override;

@@ -226,7 +226,8 @@ protected:
         return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 
-    /// Ends the program as the desktop does, waiting for it; its exit status.
+    /// Ends the program as the desktop does, waiting for it; its exit status, -1 when it did
+    /// not exit in time, or 128 + the signal that ended it.
     int terminate()
     {
         ::kill(m_program, SIGTERM);
@@ -235,7 +236,7 @@ protected:
             int status = 0;
             if (::waitpid(m_program, &status, WNOHANG) == m_program) {
                 m_program = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -277,13 +278,13 @@ protected:
 TEST_F(AccessibilityBusTest, StudioTreeReadsInEnglishAndGerman)
 {
     start("en");
-    std::string out = reader("tree");
+    std::string out = reader("tree 'Tap the microphone'");
     std::cout << out;
     ASSERT_NE(out.find("\nOK"), std::string::npos) << out << log();
     // The window, its screen with the studio's controls, and the tabs with the first selected.
-    for (const char* expected : { "frame \"Studio\"", "panel \"Studio\"", "push button \"Record\"", "label \"Tap the microphone",
-             "page tab list", "page tab \"Studio\" [selected]", "page tab \"Recordings\"", "page tab \"Trash\"", "tool bar \"Studio\"",
-             "push button \"Edit\"" })
+    for (const char* expected : { "frame \"Studio — Parlivo\"", "\n  tool bar \"Studio\"\n    push button \"Edit\"\n  panel \"Studio\"\n",
+             "\n    label \"Tap the microphone to record\"\n    push button \"Record\"\n", "\n  page tab list\n    page tab \"Studio\" [selected]\n",
+             "page tab \"Recordings\"", "page tab \"Trash\"" })
         EXPECT_NE(out.find(expected), std::string::npos) << expected << " in\n" << out;
     // The panels waiting below the screen and the back of the carousel are left out.
     EXPECT_EQ(out.find("slider"), std::string::npos) << out;
@@ -291,10 +292,11 @@ TEST_F(AccessibilityBusTest, StudioTreeReadsInEnglishAndGerman)
     ASSERT_EQ(terminate(), 0) << log();
 
     start("de");
-    out = reader("tree");
+    out = reader("tree 'Zum Aufnehmen'");
     std::cout << out;
     ASSERT_NE(out.find("\nOK"), std::string::npos) << out << log();
-    for (const char* expected : { "push button \"Aufnehmen\"", "page tab \"Aufnahmen\"", "page tab \"Papierkorb\"" })
+    for (const char* expected : { "push button \"Ändern\"", "label \"Zum Aufnehmen auf das Mikrofon tippen\"", "push button \"Aufnehmen\"",
+             "page tab \"Aufnahmen\"", "page tab \"Papierkorb\"" })
         EXPECT_NE(out.find(expected), std::string::npos) << expected << " in\n" << out;
     EXPECT_EQ(out.find("\"Record\""), std::string::npos) << out;
     EXPECT_EQ(terminate(), 0) << log();
@@ -304,7 +306,7 @@ TEST_F(AccessibilityBusTest, WholeLoopByActionsAlone)
 {
     start("en");
     const std::string out = reader("loop 'Budget meeting' "
-                                   "'Record=Record;Stop Recording=Stop Recording;Save=Save;Recordings=Recordings;Trash=Trash;"
+                                   "'Ready=Tap the microphone;Record=Record;Stop Recording=Stop Recording;Save=Save;Recordings=Recordings;Trash=Trash;"
                                    "Play=Play;Pause=Pause;Delete=Delete;Restore=Restore'");
     std::cout << out;
     ASSERT_NE(out.find("\nOK"), std::string::npos) << out << log();

@@ -3,7 +3,8 @@
 # bus (AT-SPI, through pyatspi) by its process id, prints the tree it shows and drives it by
 # actions only. Run by tests/program/AccessibilityBusTests.cpp on a private bus.
 #
-#   atspi_reader.py PID tree                 print the window's tree once it shows a tab list
+#   atspi_reader.py PID tree TEXT            print the window's tree once it shows TEXT (the
+#                                            start of an element's name)
 #   atspi_reader.py PID loop TITLE LABELS    record, stop, save with TITLE, open the memo's row,
 #                                            play, pause, move it to the Trash and restore it
 #
@@ -16,6 +17,8 @@ import pyatspi
 from gi.repository import Atspi
 
 TIMEOUT = 20.0
+# Qt gives editable text the role "text"; other toolkits say "entry".
+FIELDS = (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY)
 
 
 def fail(message):
@@ -62,7 +65,7 @@ def describe(accessible):
         line += " (%d%%)" % round(100 * (value.currentValue - value.minimumValue) / span if span else 0)
     except NotImplementedError:
         pass
-    if accessible.getRole() == pyatspi.ROLE_ENTRY:
+    if accessible.getRole() in FIELDS:
         text = accessible.queryText()
         line += ' = "%s"' % text.getText(0, text.characterCount)
     if accessible.description:
@@ -153,25 +156,29 @@ def show(title, window):
     print("\n".join(dump(window)), flush=True)
 
 
-def tree(pid):
+def tree(pid, shown):
     window = window_of(find_application(pid))
-    wait_for(window, "page tab list", lambda a: a.getRole() == pyatspi.ROLE_PAGE_TAB_LIST)
+    wait_for(window, '"%s"' % shown, lambda a: a.name.startswith(shown))
     show("window", window)
 
 
 def loop(pid, title, labels):
     text = dict(item.split("=", 1) for item in labels.split(";"))
     window = window_of(find_application(pid))
+    # A tap does nothing before the studio is ready; neither does the reader's press.
+    wait_for(window, "the studio ready", lambda a: a.name.startswith(text["Ready"]))
     press(window, text["Record"])
     stop = button(window, text["Stop Recording"])
     wait_for(window, "level bar", lambda a: a.getRole() == pyatspi.ROLE_PROGRESS_BAR)
+    # Recording begins after the beep, when the pause button comes alive.
+    button(window, text["Pause"])
     time.sleep(1.5)
     show("studio while recording", window)
     do(stop)
     print('pressed "%s"' % text["Stop Recording"], flush=True)
     press(window, text["Save"])
     field = wait_for(window, "title field being edited",
-                     lambda a: a.getRole() == pyatspi.ROLE_ENTRY and a.getState().contains(pyatspi.STATE_FOCUSED))
+                     lambda a: a.getRole() in FIELDS and a.getState().contains(pyatspi.STATE_FOCUSED))
     field.queryEditableText().setTextContents(title)
     print('typed "%s"' % title, flush=True)
     do(field)
@@ -215,10 +222,10 @@ def loop(pid, title, labels):
 
 def main():
     if len(sys.argv) < 3:
-        fail("usage: atspi_reader.py PID tree | PID loop TITLE LABELS")
+        fail("usage: atspi_reader.py PID tree TEXT | PID loop TITLE LABELS")
     pid = int(sys.argv[1])
-    if sys.argv[2] == "tree":
-        tree(pid)
+    if sys.argv[2] == "tree" and len(sys.argv) == 4:
+        tree(pid, sys.argv[3])
     elif sys.argv[2] == "loop" and len(sys.argv) == 5:
         loop(pid, sys.argv[3], sys.argv[4])
     else:
