@@ -310,6 +310,18 @@ TEST_F(AccessibilityTest, ListRowsAndPickerRowsAreChosenAsByATap)
     table->setEditing(true, false);
     EXPECT_FALSE(performAccessibilityAction(list[2], AccessibilityAction::Press));
     EXPECT_EQ(rows.chosen.size(), 1u);
+    // A row is read whole from its labels, with the controls it shows as its children.
+    auto cell = table->cellForRowAtIndexPath({ 0, 0 });
+    ASSERT_NE(cell, nullptr);
+    auto detail = std::make_shared<Label>(Rect(150, 10, 60, 20));
+    detail->setText("On");
+    cell->contentView().addSubview(detail);
+    cell->contentView().addSubview(std::make_shared<Switch>(Rect(220, 8, 94, 27)));
+    cell->setText("");
+    cell->textLabel().setText("");
+    EXPECT_EQ(accessibilityTreeDescription(list[0]),
+        "list item \"On\" [focusable, selectable]\n"
+        "  check box [focusable, checkable]\n");
     table->removeFromSuperview();
 
     Wheel wheel;
