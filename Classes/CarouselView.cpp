@@ -195,6 +195,15 @@ std::array<CarouselView::Position, 4> CarouselView::positions() const
     } };
 }
 
+std::vector<ui::View*> CarouselView::accessibilityChildViews() const
+{
+    // While it turns (or the screen keeps it closed) a tap reaches nothing in it; nor does a reader.
+    auto front = getViewContainerWithTransform(m_transformA);
+    if (!front || !isUserInteractionEnabled() || !front->isUserInteractionEnabled() || !ui::isShownForAccessibility(*front))
+        return {};
+    return { front.get() };
+}
+
 void CarouselView::spotlightActiveView()
 {
     for (const Position& position : positions())

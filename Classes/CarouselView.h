@@ -109,6 +109,9 @@ public:
     /// The container, reflection or content view of the first slot (A to D) whose container's
     /// transform equals transform; null when none has it.
     std::shared_ptr<ui::View> getViewContainerWithTransform(const gfx::AffineTransform& transform) const;
+    /// A screen reader reaches only the front container, and only while it takes touches: the
+    /// others stand behind it, dimmed, and a turning carousel takes no touches.
+    std::vector<ui::View*> accessibilityChildViews() const override;
     std::shared_ptr<ui::ImageView> getViewReflectionWithTransform(const gfx::AffineTransform& transform) const;
     std::shared_ptr<ui::View> getViewWithTransform(const gfx::AffineTransform& transform) const;
 

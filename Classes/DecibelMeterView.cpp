@@ -3,7 +3,10 @@
 #include "AudioQueueObject.h"
 #include "HelperMethods.h"
 
+#include "foundation/Bundle.h"
 #include "foundation/RunLoop.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -68,6 +71,14 @@ void DecibelMeterView::setAveragePower(float power)
         return;
     m_averagePower = power;
     setNeedsDisplay();
+    ui::announceAccessibilityChange(*this, ui::AccessibilityChange::Value);
+}
+
+void DecibelMeterView::fillAccessibilityData(ui::AccessibilityData& data) const
+{
+    data.role = ui::AccessibilityRole::LevelBar;
+    data.name = foundation::localizedString("Level Meter Name");
+    data.range = ui::AccessibilityRange { 0, 1, std::clamp(m_averagePower, 0.0f, 1.0f), 0.025f };
 }
 
 void DecibelMeterView::startForAudioQueue(std::shared_ptr<AudioQueueObject> queue)
@@ -82,11 +93,14 @@ void DecibelMeterView::startForAudioQueue(std::shared_ptr<AudioQueueObject> queu
 
 void DecibelMeterView::onTimer()
 {
+    const float before = m_averagePower;
     if (m_activeAudioQueue && m_activeAudioQueue->isRunning())
         m_averagePower = m_activeAudioQueue->getAveragePower();
     else
         m_averagePower = 0;
     setNeedsDisplay();
+    if (m_averagePower != before)
+        ui::announceAccessibilityChange(*this, ui::AccessibilityChange::Value);
 }
 
 void DecibelMeterView::stop()

@@ -37,6 +37,8 @@ public:
     void buildPaths();
 
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// A level bar named "Level Meter Name", its value the average power on 0 to 1.
+    void fillAccessibilityData(ui::AccessibilityData& data) const override;
 
     float averagePower() const { return m_averagePower; }
     /// The level the next drawing shows (linear, 0 silence to 1 full scale); the next sample

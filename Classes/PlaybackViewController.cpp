@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -141,6 +142,7 @@ void PlaybackViewController::loadView()
     setView(view);
 
     m_recordingImageButton = std::make_shared<ui::Button>(gfx::Rect(12, 12, 64, 64));
+    m_recordingImageButton->setAccessibilityName(text("Photo Button Name"));
     m_recordingImageButton->setBackgroundImageForState(ui::imageNamed("recording_symbol_normal.png"), ui::ControlStateNormal);
     m_recordingImageButton->setFont(gfx::Font::boldSystemFont(12));
     m_recordingImageButton->setTitleEdgeInsets({ 40, 0, 0, 0 });
@@ -179,16 +181,20 @@ void PlaybackViewController::loadView()
         m_recordingContentView->addSubview(subview);
 
     m_playbackSlider = ControlPanelView::makePlaybackSlider(gfx::Rect(60, 75, 200, 20));
+    m_playbackSlider->setAccessibilityName(text("Playback Position Name"));
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStart(); }, ui::ControlEventTouchDown);
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStop(); }, ui::ControlEventValueChanged);
     m_playTimeLabel = timeLabel(gfx::Rect(0, 76, 58, 20), "0:00");
     m_remainingTimeLabel = timeLabel(gfx::Rect(260, 76, 60, 20), "-0:00");
     m_playPauseButton = transportButton(gfx::Rect(124, 0, 72, 60), "play.png");
+    m_playPauseButton->setAccessibilityName(text("Play Button Name"));
     m_playPauseButton->addTargetActionForControlEvents(this, [this](ui::Control&) { playPauseButtonPressed(); }, ui::ControlEventTouchUpInside);
     m_skipForwardButton = transportButton(gfx::Rect(200, 0, 72, 60), "skip_forward.png");
+    m_skipForwardButton->setAccessibilityName(text("Next Recording Button Name"));
     m_skipForwardButton->addTargetActionForControlEvents(this, [this](ui::Control&) { skipForwardButtonPressed(); },
         ui::ControlEventTouchUpInside);
     m_skipBackButton = transportButton(gfx::Rect(48, 0, 72, 60), "skip_back.png");
+    m_skipBackButton->setAccessibilityName(text("Previous Recording Button Name"));
     m_skipBackButton->addTargetActionForControlEvents(this, [this](ui::Control&) { skipBackButtonPressed(); }, ui::ControlEventTouchUpInside);
 
     m_playbackControlPanel = std::make_shared<ControlPanelView>(gfx::Rect(0, 340, 320, 120));
@@ -395,8 +401,10 @@ void PlaybackViewController::playbackSliderSlideStop()
 
 void PlaybackViewController::showPlayPauseImage(const char* image)
 {
-    if (m_playPauseButton)
-        m_playPauseButton->setImageForState(ui::imageNamed(image), ui::ControlStateNormal);
+    if (!m_playPauseButton)
+        return;
+    m_playPauseButton->setImageForState(ui::imageNamed(image), ui::ControlStateNormal);
+    m_playPauseButton->setAccessibilityName(text(std::string_view(image) == "pause.png" ? "Pause Button Name" : "Play Button Name"));
 }
 
 // Position display

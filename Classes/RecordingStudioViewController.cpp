@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -78,6 +79,22 @@ const void* queueObject(const std::shared_ptr<AudioPlayer>& player)
     return static_cast<const AudioQueueObject*>(player.get());
 }
 
+// The panel buttons show only a picture; a screen reader says what it does.
+const char* buttonNameForImage(std::string_view image)
+{
+    if (image == "pause.png")
+        return "Pause Button Name";
+    if (image == "play.png")
+        return "Play Button Name";
+    return "Resume Recording Button Name";
+}
+
+void setImage(ui::Button& button, const char* image)
+{
+    button.setImageForState(ui::imageNamed(image), ui::ControlStateNormal);
+    button.setAccessibilityName(text(buttonNameForImage(image)));
+}
+
 std::shared_ptr<ui::Button> largeButton(const char* image)
 {
     auto button = std::make_shared<ui::Button>(gfx::Rect(0, 0, 164, 164));
@@ -101,7 +118,7 @@ std::shared_ptr<ui::Button> smallButton(const gfx::Rect& frame, const char* norm
 std::shared_ptr<ui::Button> panelButton(const gfx::Rect& frame)
 {
     auto button = std::make_shared<ui::Button>(frame);
-    button->setImageForState(ui::imageNamed("pause.png"), ui::ControlStateNormal);
+    setImage(*button, "pause.png");
     button->setShowsTouchWhenHighlighted(true);
     button->setBackgroundColor(gfx::Color::clear());
     return button;
@@ -116,11 +133,6 @@ std::shared_ptr<ui::Label> timeLabel(const gfx::Rect& frame, const std::string& 
     label->setFont(gfx::Font::boldSystemFont(12));
     label->setTextAlignment(gfx::TextAlignment::Center);
     return label;
-}
-
-void setImage(ui::Button& button, const char* image)
-{
-    button.setImageForState(ui::imageNamed(image), ui::ControlStateNormal);
 }
 
 } // namespace
@@ -237,12 +249,15 @@ void RecordingStudioViewController::loadView()
     m_promptLabel->setAutoresizingMask(ui::ViewAutoresizingFlexibleWidth);
 
     m_recordButton = largeButton("record_mic_normal.png");
+    m_recordButton->setAccessibilityName(text("Record Button Name"));
     m_recordButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordButtonPressed(); }, ui::ControlEventTouchUpInside);
     m_recordStopButton = largeButton("record_stop_normal.png");
+    m_recordStopButton->setAccessibilityName(text("Stop Recording Button Name"));
     m_recordStopButton->setFont(gfx::Font::boldSystemFont(28));
     m_recordStopButton->setTitleEdgeInsets({ 110, 0, 0, 0 });
     m_recordStopButton->addTargetActionForControlEvents(this, [this](ui::Control&) { recordStopButtonPressed(); }, ui::ControlEventTouchUpInside);
     m_playStopButton = largeButton("play_stop_normal.png");
+    m_playStopButton->setAccessibilityName(text("Stop Playback Button Name"));
     m_playStopButton->addTargetActionForControlEvents(this, [this](ui::Control&) { playStopButtonPressed(); }, ui::ControlEventTouchUpInside);
 
     m_smallRecordButton = smallButton(gfx::Rect(0, 0, 82, 82), "control_panel_mic_normal.png", "control_panel_mic_highlight.png",
@@ -308,6 +323,7 @@ void RecordingStudioViewController::loadView()
         m_recordControlPanel->addSubview(subview);
 
     m_playbackSlider = ControlPanelView::makePlaybackSlider(gfx::Rect(106, 19, 150, 20));
+    m_playbackSlider->setAccessibilityName(text("Playback Position Name"));
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStart(); }, ui::ControlEventTouchDown);
     m_playbackSlider->addTargetActionForControlEvents(this, [this](ui::Control&) { playbackSliderSlideStop(); }, ui::ControlEventValueChanged);
     m_playTimeLabel = timeLabel(gfx::Rect(44, 20, 68, 20), "0:00");

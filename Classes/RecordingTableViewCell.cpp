@@ -3,6 +3,7 @@
 #include "HelperMethods.h"
 #include "Recording.h"
 
+#include "foundation/Bundle.h"
 #include "foundation/UserDefaults.h"
 #include "ui/ImageView.h"
 #include "ui/Label.h"
@@ -114,6 +115,20 @@ void RecordingTableViewCell::refreshImage()
         m_photo = Recording::photoImage(bytes, int(std::ceil(kPhotoSide * ui::Screen::mainScreen().scale())));
     }
     m_imageView->setImage(m_photo ? m_photo : ui::imageNamed("recording_symbol_small.png"));
+}
+
+void RecordingTableViewCell::fillAccessibilityData(ui::AccessibilityData& data) const
+{
+    TableViewCell::fillAccessibilityData(data);
+    data.name.clear();
+    std::vector<std::string> parts;
+    for (const auto& label : { m_titleLabel, m_categoryLabel, m_lengthLabel, m_dateLabel })
+        if (!label->text().empty())
+            parts.push_back(label->text());
+    if (m_displayedRecording && m_displayedRecording->playCount() < 1)
+        parts.push_back(foundation::localizedString("Unplayed Description"));
+    for (const auto& part : parts)
+        data.name += (data.name.empty() ? "" : ", ") + part;
 }
 
 void RecordingTableViewCell::setSelected(bool selected, bool animated)

@@ -42,6 +42,9 @@ public:
     /// A table wider than the screen as designed gives its room to the title and the category;
     /// the length, the date and the photo keep to the right edge.
     void layoutSubviews() override;
+    /// Read as "title, category, length, date", with "Unplayed Description" after them while
+    /// the recording was never played.
+    void fillAccessibilityData(ui::AccessibilityData& data) const override;
 
     bool showImages() const { return m_showImages; }
     bool showCategory() const { return m_showCategory; }

@@ -7,6 +7,7 @@
 #include "host/MprisService.h"
 #include "host/SystemCamera.h"
 #include "host/SleepWatcher.h"
+#include "host/HostAccessibility.h"
 #include "host/HostWindow.h"
 #include "host/WindowGeometry.h"
 #include "host/RunLoopBridge.h"
@@ -230,6 +231,8 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         return 1;
     }
     HostWindow hostWindow(*window, bridge, scale);
+    // Screen readers see the screens through Qt's bridge to the accessibility bus.
+    HostAccessibility accessibility(hostWindow);
     const gfx::Size design = ui::Screen::kDesignSize;
     hostWindow.resize(int(std::lround(design.width * scale)), int(std::lround(design.height * scale)));
     bool maximised = false;

@@ -12,6 +12,7 @@
 #include "foundation/Log.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -376,6 +377,18 @@ void HostWindow::paintEvent(QPaintEvent* event)
         painter.fillRect(rect, Qt::black);
     painter.setClipRegion(event->region());
     painter.drawImage(target.topLeft(), image);
+}
+
+QAccessibleInterface* HostWindow::accessibleRoot() const
+{
+    return QAccessible::queryAccessibleInterface(const_cast<HostWindow*>(this));
+}
+
+QRectF HostWindow::fromPoints(const gfx::Rect& rect) const
+{
+    const gfx::Rect r = rect.standardized();
+    return { m_screenRect.x() + double(r.x()) * m_scale, m_screenRect.y() + double(r.y()) * m_scale, double(r.width()) * m_scale,
+        double(r.height()) * m_scale };
 }
 
 gfx::Point HostWindow::toPoints(const QPointF& position) const

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class QAccessibleInterface;
 class QInputMethodEvent;
 class QInputMethodQueryEvent;
 
@@ -56,6 +57,12 @@ public:
     float scale() const { return m_scale; }
     /// The window's frame when it was last neither maximised nor full screen.
     QRect normalGeometry() const { return m_normalGeometry.isValid() ? m_normalGeometry : geometry(); }
+    /// Where rect (points of the phone screen) lies in the window, in logical pixels.
+    QRectF fromPoints(const gfx::Rect& rect) const;
+    /// The key window it shows.
+    ui::Window& shownWindow() const { return m_window; }
+    /// What Qt lists as the application's window for screen readers (HostAccessibility's).
+    QAccessibleInterface* accessibleRoot() const override;
 
 protected:
     bool event(QEvent* event) override;

@@ -158,4 +158,11 @@ void ActionSheet::didDismiss(int index)
         m_delegate->actionSheetDidDismissWithButtonIndex(*this, index);
 }
 
+void ActionSheet::fillAccessibilityData(AccessibilityData& data) const
+{
+    PopupView::fillAccessibilityData(data);
+    if (data.role != AccessibilityRole::None)
+        data.name = m_title;
+}
+
 } // namespace ui

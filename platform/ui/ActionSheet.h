@@ -48,6 +48,8 @@ public:
     /// Slides the sheet up over the window of view; nothing (a log line) when view is in no
     /// window, or when the sheet is shown already.
     void showInView(View& view);
+    /// A dialog named by its title.
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
 protected:
     std::shared_ptr<Button> makeButton(int index) override;

@@ -173,4 +173,13 @@ void AlertView::didDismiss(int index)
         m_delegate->alertViewDidDismissWithButtonIndex(*this, index);
 }
 
+void AlertView::fillAccessibilityData(AccessibilityData& data) const
+{
+    PopupView::fillAccessibilityData(data);
+    if (data.role == AccessibilityRole::None)
+        return;
+    data.role = AccessibilityRole::Alert;
+    data.name = m_title;
+}
+
 } // namespace ui

@@ -39,6 +39,8 @@ public:
     /// Shows the alert over the key window, popping in; nothing without a key window (a log
     /// line) or when it is shown already.
     void show();
+    /// An alert named by its title; its labels (title and message) and buttons are its children.
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
     static constexpr float kWidth = 284;
 

@@ -1,5 +1,7 @@
 #include "ui/BarButtonView.h"
 
+#include "foundation/Bundle.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -56,6 +58,16 @@ BarButtonView::BarButtonView(const std::string& title, BarStyle barStyle, std::f
 std::string BarButtonView::title() const
 {
     return m_back ? m_backTitle : m_item ? m_item->title() : std::string();
+}
+
+void BarButtonView::fillAccessibilityData(AccessibilityData& data) const
+{
+    Control::fillAccessibilityData(data);
+    data.role = AccessibilityRole::PushButton;
+    data.name = title();
+    if (data.name.empty() && m_item && m_item->systemItem() == BarButtonSystemItem::Add)
+        data.name = foundation::localizedString("Add Item Name");
+    data.actions.push_back(AccessibilityAction::Press);
 }
 
 gfx::Size BarButtonView::sizeThatFits(gfx::Size) const

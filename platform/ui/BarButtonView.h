@@ -25,6 +25,8 @@ public:
     /// The size the item wants: its width, or its content with padding; 30 tall.
     gfx::Size sizeThatFits(gfx::Size size) const override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// A push button named by its title, the Add item by the word.
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
     static constexpr float kHeight = 30;
 

@@ -56,7 +56,18 @@ void Button::store(std::map<unsigned, T>& values, unsigned state, std::optional<
 
 void Button::setTitleForState(const std::string& title, unsigned state)
 {
+    const std::string before = currentTitle();
     store(m_titles, state, title.empty() ? std::nullopt : std::optional(title));
+    if (currentTitle() != before)
+        announceAccessibilityChange(*this, AccessibilityChange::Name);
+}
+
+void Button::fillAccessibilityData(AccessibilityData& data) const
+{
+    Control::fillAccessibilityData(data);
+    data.role = AccessibilityRole::PushButton;
+    data.name = currentTitle();
+    data.actions.push_back(AccessibilityAction::Press);
 }
 
 void Button::setTitleColorForState(std::optional<gfx::Color> color, unsigned state)

@@ -98,6 +98,9 @@ public:
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     /// Room for the title and image with the insets (and the rounded rectangle's padding).
     gfx::Size sizeThatFits(gfx::Size size) const override;
+    /// A push button named by its current title (a button showing only a picture is named by
+    /// its screen, View::setAccessibilityName).
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
 private:
     template<typename T>

@@ -49,6 +49,7 @@ void Control::setEnabled(bool enabled)
     if (!enabled && m_tracking)
         cancelTrackingWithTouch(m_trackedTouch.get());
     stateDidChange();
+    announceAccessibilityChange(*this, AccessibilityChange::State);
 }
 
 void Control::setHighlighted(bool highlighted)
@@ -65,6 +66,24 @@ void Control::setSelected(bool selected)
         return;
     m_selected = selected;
     stateDidChange();
+    announceAccessibilityChange(*this, AccessibilityChange::State);
+}
+
+void Control::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.states |= m_enabled ? AccessibilityStateFocusable : AccessibilityStateDisabled;
+    if (m_selected)
+        data.states |= AccessibilityStateSelected;
+}
+
+bool Control::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    if (action != AccessibilityAction::Press || part >= 0 || !m_enabled || !window())
+        return false;
+    auto keep = sharedView();
+    sendActionsForControlEvents(ControlEventTouchDown);
+    sendActionsForControlEvents(ControlEventTouchUpInside);
+    return true;
 }
 
 unsigned Control::state() const

@@ -90,6 +90,10 @@ public:
     void touchesEnded(const TouchSet& touches, const Event& event) override;
     void touchesCancelled(const TouchSet& touches, const Event& event) override;
     View* hitTest(gfx::Point point, const Event* event = nullptr) override;
+    /// Enabled or not, focusable while enabled; Press does what a tap does (touch down, then
+    /// touch up inside) on an enabled control.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
 
     /// How far outside its bounds a tracked finger still counts as inside.
     static constexpr float kTrackingMargin = 70;

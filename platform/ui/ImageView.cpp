@@ -64,4 +64,10 @@ gfx::Size ImageView::sizeThatFits(gfx::Size size) const
     return m_image ? m_image->size() : View::sizeThatFits(size);
 }
 
+void ImageView::fillAccessibilityData(AccessibilityData& data) const
+{
+    if (!accessibilityName().empty())
+        data.role = AccessibilityRole::Image;
+}
+
 } // namespace ui

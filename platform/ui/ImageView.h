@@ -35,6 +35,8 @@ public:
     void setContentMode(ContentMode mode);
 
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// A picture is read only when its screen names it.
+    void fillAccessibilityData(AccessibilityData& data) const override;
     /// The image's size; the current size without an image.
     gfx::Size sizeThatFits(gfx::Size size) const override;
 

@@ -19,6 +19,17 @@ void Label::setText(const std::string& text)
     m_text = text;
     m_textRectCache.reset();
     setNeedsDisplay();
+    announceAccessibilityChange(*this, AccessibilityChange::Name);
+}
+
+void Label::fillAccessibilityData(AccessibilityData& data) const
+{
+    if (m_text.empty())
+        return;
+    data.role = AccessibilityRole::StaticText;
+    data.name = m_text;
+    if (!m_enabled)
+        data.states |= AccessibilityStateDisabled;
 }
 
 void Label::setFont(const gfx::Font& font)

@@ -56,6 +56,8 @@ public:
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     /// The size of the text laid out within size's width (unlimited when it is 0).
     gfx::Size sizeThatFits(gfx::Size size) const override;
+    /// Static text named by its text; an empty label is not read.
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
 private:
     std::string m_text;

@@ -153,6 +153,14 @@ void NavigationBar::rebuild(bool animated)
     }
     setNeedsLayout();
     setNeedsDisplay();
+    announceAccessibilityChange(*this, AccessibilityChange::Name);
+}
+
+void NavigationBar::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.role = AccessibilityRole::NavigationBar;
+    if (auto top = topItem())
+        data.name = top->title();
 }
 
 void NavigationBar::layoutSubviews()

@@ -44,6 +44,8 @@ public:
     void layoutSubviews() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, kHeight }; }
+    /// A navigation bar named by the top item's title; its buttons are its children.
+    void fillAccessibilityData(AccessibilityData& data) const override;
     /// Where the top item's title is drawn, and in which font: bold 20, smaller (down to 14)
     /// when the title would not fit between the buttons, cut short only below that.
     const gfx::Rect& titleRect() const { return m_titleRect; }

@@ -313,6 +313,7 @@ bool PickerView::stepWheels(double now)
     const double dt = std::max(now - m_lastStep, 0.0);
     m_lastStep = now;
     std::vector<int> rested;
+    bool stopped = false;
     for (int c = 0; c < numberOfComponents(); ++c) {
         Component& wheel = m_components[size_t(c)];
         if (!wheel.moving)
@@ -320,6 +321,7 @@ bool PickerView::stepWheels(double now)
         wheel.momentum.advance(dt);
         if (wheel.momentum.isStopped()) {
             wheel.moving = false;
+            stopped = true;
             wheel.selected = std::clamp(int(std::lround(wheel.momentum.position() / wheel.rowHeight)), 0, std::max(wheel.rows - 1, 0));
             wheel.momentum.setPosition(double(wheel.selected) * wheel.rowHeight);
             if (wheel.byUser)
@@ -333,11 +335,77 @@ bool PickerView::stepWheels(double now)
     auto keep = sharedView();
     if (!goesOn)
         m_motion.reset();
+    if (stopped)
+        announceAccessibilityChange(*this, AccessibilityChange::Selection);
     // Told last, as the delegate may reload or select.
     for (int c : rested)
         if (m_delegate && c < numberOfComponents() && m_components[size_t(c)].rows > 0 && !m_components[size_t(c)].moving)
             m_delegate->pickerViewDidSelectRowInComponent(*this, m_components[size_t(c)].selected, c);
     return goesOn;
+}
+
+// MARK: Accessibility
+
+void PickerView::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.role = AccessibilityRole::List;
+    data.states |= AccessibilityStateFocusable;
+}
+
+int PickerView::accessibilityPartCount() const
+{
+    int parts = 0;
+    for (const Component& wheel : m_components)
+        parts += wheel.rows;
+    return parts;
+}
+
+bool PickerView::componentAndRowOfPart(int part, int& component, int& row) const
+{
+    if (part < 0)
+        return false;
+    for (component = 0; component < numberOfComponents(); ++component) {
+        const int rows = m_components[size_t(component)].rows;
+        if (part < rows) {
+            row = part;
+            return true;
+        }
+        part -= rows;
+    }
+    return false;
+}
+
+void PickerView::fillAccessibilityPartData(int part, AccessibilityData& data) const
+{
+    int component = 0, row = 0;
+    if (!componentAndRowOfPart(part, component, row))
+        return;
+    const Component& wheel = m_components[size_t(component)];
+    data.role = AccessibilityRole::ListItem;
+    data.name = size_t(row) < wheel.titles.size() ? wheel.titles[size_t(row)] : std::string();
+    data.states |= AccessibilityStateSelectable | (!wheel.moving && wheel.selected == row ? AccessibilityStateSelected : 0u);
+    data.actions.push_back(AccessibilityAction::Press);
+}
+
+gfx::Rect PickerView::accessibilityPartFrame(int part) const
+{
+    int component = 0, row = 0;
+    if (!componentAndRowOfPart(part, component, row))
+        return {};
+    const Component& wheel = m_components[size_t(component)];
+    const gfx::Rect r = rectForComponent(component);
+    // Along the wheel as if it were flat: rows far from the middle lie outside the picker.
+    const float y = r.midY() + (float(row) - wheel.position() - 0.5f) * wheel.rowHeight;
+    return { r.minX(), y, r.width(), wheel.rowHeight };
+}
+
+bool PickerView::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    int component = 0, row = 0;
+    if (action != AccessibilityAction::Press || !componentAndRowOfPart(part, component, row) || !window())
+        return false;
+    turnToRow(component, row, true);
+    return true;
 }
 
 // MARK: Events

@@ -106,6 +106,14 @@ public:
     void scrollWheel(const WheelEvent& event) override;
     /// Up and Down turn the wheel last touched one row; Home and End go to its first and last.
     void keyPressed(Key key) override;
+    /// A list whose parts are the rows of every wheel in turn (list items named by their
+    /// titles, the row each wheel rests on selected); Press on a row turns its wheel there as
+    /// the user would, so the delegate hears of it when it rests.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    int accessibilityPartCount() const override;
+    void fillAccessibilityPartData(int part, AccessibilityData& data) const override;
+    gfx::Rect accessibilityPartFrame(int part) const override;
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
 
     static constexpr float kNaturalWidth = 320;
     static constexpr float kNaturalHeight = 216;
@@ -131,6 +139,8 @@ private:
     void startMotion();
     bool stepWheels(double now);
     void drawComponent(gfx::Context& context, int component) const;
+    /// The wheel and row of an accessibility part; false for a part out of range.
+    bool componentAndRowOfPart(int part, int& component, int& row) const;
 
     PickerViewDelegate* m_delegate { nullptr };
     bool m_showsSelectionIndicator { false };

@@ -48,6 +48,20 @@ void PopupView::present(Window& window, bool animated)
     m_laidOutSize = bounds().size;
     window.addOverlayView(sharedView(), Window::kAlertLevel);
     animateIn(animated);
+    announceAccessibilityChange(*this, AccessibilityChange::ScreenShown);
+}
+
+void PopupView::fillAccessibilityData(AccessibilityData& data) const
+{
+    if (!m_visible)
+        return;
+    data.role = AccessibilityRole::Dialog;
+    data.states |= AccessibilityStateModal;
+}
+
+std::vector<View*> PopupView::accessibilityChildViews() const
+{
+    return m_visible ? View::accessibilityChildViews() : std::vector<View*>();
 }
 
 void PopupView::layoutSubviews()
@@ -64,6 +78,8 @@ void PopupView::dismissWithClickedButtonIndex(int index, bool animated)
         return;
     auto keep = sharedView();
     m_visible = false;
+    if (superview())
+        announceAccessibilityChange(*superview(), AccessibilityChange::Children);
     // No second tap while it goes.
     setUserInteractionEnabled(false);
     const bool valid = index >= 0 && index < numberOfButtons();

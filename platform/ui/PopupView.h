@@ -31,6 +31,10 @@ public:
     void dismissWithClickedButtonIndex(int index, bool animated);
     /// A window that changed its size lays the panel out again for the new size.
     void layoutSubviews() override;
+    /// While shown, a modal dialog whose buttons are its children, which leaves everything
+    /// behind it out; on its way out nothing.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    std::vector<View*> accessibilityChildViews() const override;
 
 protected:
     PopupView();

@@ -35,6 +35,35 @@ void Slider::setValue(float value, bool animated)
     // The thumb is drawn, not a view, so an animated move is a plain redraw here.
     (void)animated;
     redrawWithThumb(*this);
+    announceAccessibilityChange(*this, AccessibilityChange::Value);
+}
+
+void Slider::fillAccessibilityData(AccessibilityData& data) const
+{
+    Control::fillAccessibilityData(data);
+    data.role = AccessibilityRole::Slider;
+    data.range = AccessibilityRange { m_minimum, m_maximum, m_value, (m_maximum - m_minimum) / 10 };
+    data.actions = { AccessibilityAction::Increment, AccessibilityAction::Decrement };
+}
+
+bool Slider::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    if (part >= 0 || action == AccessibilityAction::Press)
+        return false;
+    const float step = (m_maximum - m_minimum) / 10;
+    return setAccessibilityValue(m_value + (action == AccessibilityAction::Increment ? step : -step));
+}
+
+bool Slider::setAccessibilityValue(float value)
+{
+    if (!isEnabled() || !window() || !std::isfinite(value))
+        return false;
+    auto keep = sharedView();
+    sendActionsForControlEvents(ControlEventTouchDown);
+    setValue(value);
+    sendActionsForControlEvents(ControlEventValueChanged);
+    sendActionsForControlEvents(ControlEventTouchUpInside);
+    return true;
 }
 
 void Slider::setMinimumValue(float minimum)

@@ -36,6 +36,12 @@ public:
     void cancelTrackingWithTouch(const Touch* touch) override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     gfx::Size sizeThatFits(gfx::Size size) const override;
+    /// A slider with its value on its scale, moved by a tenth of it by Increment and Decrement.
+    /// A value set from outside is a whole drag: touch down, the value, value changed (also
+    /// when not continuous), touch up inside.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
+    bool setAccessibilityValue(float value) override;
 
     static constexpr float kThumbSize = 23;
 

@@ -20,6 +20,25 @@ void Switch::setOn(bool on, bool animated)
     // The knob is drawn, not a view: an animated change is a plain redraw.
     (void)animated;
     setNeedsDisplay();
+    announceAccessibilityChange(*this, AccessibilityChange::State);
+}
+
+void Switch::fillAccessibilityData(AccessibilityData& data) const
+{
+    Control::fillAccessibilityData(data);
+    data.role = AccessibilityRole::CheckBox;
+    data.states |= AccessibilityStateCheckable | (m_on ? AccessibilityStateChecked : 0u);
+    data.actions.push_back(AccessibilityAction::Press);
+}
+
+bool Switch::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    if (action != AccessibilityAction::Press || part >= 0 || !isEnabled() || !window())
+        return false;
+    auto keep = sharedView();
+    setOn(!m_on);
+    sendActionsForControlEvents(ControlEventValueChanged);
+    return true;
 }
 
 gfx::Rect Switch::trackRectForBounds(const gfx::Rect& bounds) const

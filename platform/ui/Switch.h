@@ -26,6 +26,9 @@ public:
     void endTrackingWithTouch(const Touch& touch) override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     gfx::Size sizeThatFits(gfx::Size size) const override;
+    /// A check box, checked while on; Press turns it as a tap does.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
 
 private:
     gfx::Rect trackRectForBounds(const gfx::Rect& bounds) const;

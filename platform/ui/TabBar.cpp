@@ -50,6 +50,48 @@ void TabBar::setSelectedItem(const std::shared_ptr<TabBarItem>& item)
     bool present = item && std::find(m_items.begin(), m_items.end(), item) != m_items.end();
     m_selected = present ? item : nullptr;
     setNeedsDisplay();
+    announceAccessibilityChange(*this, AccessibilityChange::Selection);
+}
+
+void TabBar::chooseItem(size_t index)
+{
+    if (index >= m_items.size() || !m_items[index]->isEnabled())
+        return;
+    auto keep = sharedView();
+    auto item = m_items[index];
+    setSelectedItem(item);
+    if (m_selectionHandler) {
+        auto handler = m_selectionHandler;
+        handler(*item);
+    }
+}
+
+void TabBar::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.role = AccessibilityRole::PageTabList;
+}
+
+void TabBar::fillAccessibilityPartData(int part, AccessibilityData& data) const
+{
+    if (part < 0 || size_t(part) >= m_items.size())
+        return;
+    const TabBarItem& item = *m_items[size_t(part)];
+    data.role = AccessibilityRole::PageTab;
+    data.name = item.title();
+    data.description = item.badgeValue().value_or(std::string());
+    data.states |= AccessibilityStateSelectable;
+    if (&item == m_selected.lock().get())
+        data.states |= AccessibilityStateSelected;
+    data.states |= item.isEnabled() ? AccessibilityStateFocusable : AccessibilityStateDisabled;
+    data.actions.push_back(AccessibilityAction::Press);
+}
+
+bool TabBar::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    if (action != AccessibilityAction::Press || part < 0 || size_t(part) >= m_items.size() || !m_items[size_t(part)]->isEnabled())
+        return false;
+    chooseItem(size_t(part));
+    return true;
 }
 
 gfx::Rect TabBar::rectForItemAtIndex(size_t index) const
@@ -84,15 +126,8 @@ void TabBar::touchesEnded(const TouchSet& touches, const Event&)
     auto index = itemIndexAt(touches.front()->locationInView(this));
     bool same = index && index == m_pressed;
     m_pressed.reset();
-    if (!same || !m_items[*index]->isEnabled())
-        return;
-    auto keep = sharedView();
-    auto item = m_items[*index];
-    setSelectedItem(item);
-    if (m_selectionHandler) {
-        auto handler = m_selectionHandler;
-        handler(*item);
-    }
+    if (same)
+        chooseItem(*index);
 }
 
 void TabBar::touchesCancelled(const TouchSet&, const Event&)

@@ -39,10 +39,19 @@ public:
     void touchesCancelled(const TouchSet& touches, const Event& event) override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, kHeight }; }
+    /// A page tab list whose parts are the tabs: named by their titles, the badge their
+    /// description, the selected one selected; Press selects a tab as a tap does.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    int accessibilityPartCount() const override { return int(m_items.size()); }
+    void fillAccessibilityPartData(int part, AccessibilityData& data) const override;
+    gfx::Rect accessibilityPartFrame(int part) const override { return rectForItemAtIndex(size_t(part)); }
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
 
     static constexpr float kHeight = 49;
 
 private:
+    /// Selects item index and tells the handler, as a tap does; nothing for a disabled item.
+    void chooseItem(size_t index);
     std::optional<size_t> itemIndexAt(gfx::Point point) const;
     void drawItem(gfx::Context& context, const TabBarItem& item, const gfx::Rect& rect, bool selected);
     static gfx::Font titleFont(const std::string& title, float width);

@@ -435,6 +435,24 @@ void TableView::selectRowAtIndexPath(const IndexPath& indexPath, bool animated)
     m_selectedRow = indexPath;
     if (auto cell = cellForRowAtIndexPath(indexPath))
         cell->setSelected(true, animated);
+    announceAccessibilityChange(*this, AccessibilityChange::Selection);
+}
+
+bool TableView::chooseRowOfCell(const TableViewCell& cell)
+{
+    const auto indexPath = indexPathForCell(cell);
+    if (!indexPath || (m_editing && !m_allowsSelectionDuringEditing))
+        return false;
+    auto keep = sharedView();
+    selectRowAtIndexPath(*indexPath, false);
+    if (m_delegate)
+        m_delegate->tableViewDidSelectRowAtIndexPath(*this, *indexPath);
+    return true;
+}
+
+void TableView::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.role = AccessibilityRole::List;
 }
 
 void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated)
@@ -444,6 +462,7 @@ void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated
     m_selectedRow.reset();
     if (auto cell = cellForRowAtIndexPath(indexPath))
         cell->setSelected(false, animated);
+    announceAccessibilityChange(*this, AccessibilityChange::Selection);
 }
 
 // Editing

@@ -155,6 +155,11 @@ public:
     /// Return chooses the selected row as a tap would (the delegate's did-select). Other keys,
     /// and all of them in a table without rows, scroll as in a scroll view.
     void keyPressed(Key key) override;
+    /// Chooses the row cell shows as a tap would: selects it and tells the delegate. False
+    /// (nothing happens) for a cell that shows no row or a row a tap could not choose now.
+    bool chooseRowOfCell(const TableViewCell& cell);
+    /// A list of the rows in view (its cells), and the empty text when it has none.
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
 private:
     struct Section {

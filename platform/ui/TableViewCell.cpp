@@ -5,6 +5,7 @@
 #include "ui/ImageView.h"
 #include "ui/Label.h"
 #include "ui/Screen.h"
+#include "ui/TableView.h"
 
 #include <cmath>
 #include <map>
@@ -12,6 +13,34 @@
 #include <tuple>
 
 namespace ui {
+
+namespace {
+
+// The controls among what a cell shows, in reading order.
+void collectControls(const View& view, std::vector<View*>& controls)
+{
+    for (View* child : view.accessibilityChildViews()) {
+        if (dynamic_cast<Control*>(child))
+            controls.push_back(child);
+        else
+            collectControls(*child, controls);
+    }
+}
+
+// The texts a cell shows in its own labels, in reading order.
+void collectLabelTexts(const View& view, std::vector<std::string>& texts)
+{
+    for (const View* child : view.accessibilityChildViews()) {
+        AccessibilityData data;
+        child->fillAccessibilityData(data);
+        if (data.role == AccessibilityRole::StaticText)
+            texts.push_back(data.name);
+        else
+            collectLabelTexts(*child, texts);
+    }
+}
+
+} // namespace
 
 namespace {
 
@@ -203,6 +232,43 @@ void TableViewCell::setSelected(bool selected, bool animated)
         return;
     m_selected = selected;
     updateSelectionLook(animated);
+    announceAccessibilityChange(*this, AccessibilityChange::State);
+}
+
+void TableViewCell::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.role = AccessibilityRole::ListItem;
+    data.name = text();
+    if (data.name.empty()) {
+        std::vector<std::string> texts;
+        collectLabelTexts(*m_contentView, texts);
+        for (const auto& piece : texts)
+            data.name += (data.name.empty() ? "" : ", ") + piece;
+    }
+    data.states |= AccessibilityStateSelectable | AccessibilityStateFocusable | (m_selected ? AccessibilityStateSelected : 0u);
+    data.actions.push_back(AccessibilityAction::Press);
+}
+
+std::vector<View*> TableViewCell::accessibilityChildViews() const
+{
+    std::vector<View*> controls;
+    for (View* child : View::accessibilityChildViews()) {
+        if (dynamic_cast<Control*>(child))
+            controls.push_back(child);
+        else
+            collectControls(*child, controls);
+    }
+    return controls;
+}
+
+bool TableViewCell::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    if (action != AccessibilityAction::Press || part >= 0)
+        return false;
+    for (View* ancestor = superview(); ancestor; ancestor = ancestor->superview())
+        if (auto* table = dynamic_cast<TableView*>(ancestor))
+            return table->chooseRowOfCell(*this);
+    return false;
 }
 
 void TableViewCell::setHighlighted(bool highlighted, bool animated)

@@ -97,6 +97,12 @@ public:
 
     void layoutSubviews() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// A list item read whole: named by its text, else by its labels' texts in reading order
+    /// joined by commas; selectable, selected while selected; Press chooses its row. Its
+    /// children are only the controls it shows (a switch, the delete button).
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    std::vector<View*> accessibilityChildViews() const override;
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
 
     /// The duration of the editing, confirmation and deselection animations.
     static constexpr double kAnimationDuration = 0.3;

@@ -219,6 +219,44 @@ void TextField::textDidChange()
 {
     editingDidChange();
     sendActionsForControlEvents(ControlEventEditingChanged);
+    announceAccessibilityChange(*this, AccessibilityChange::Value);
+}
+
+void TextField::fillAccessibilityData(AccessibilityData& data) const
+{
+    Control::fillAccessibilityData(data);
+    data.role = AccessibilityRole::EditableText;
+    data.name = m_placeholder;
+    data.value = text();
+    if (isEnabled())
+        data.states |= AccessibilityStateEditable;
+    data.actions = { AccessibilityAction::Focus, AccessibilityAction::Press };
+}
+
+bool TextField::performAccessibilityAction(AccessibilityAction action, int part)
+{
+    if (part >= 0 || !isEnabled() || !window())
+        return false;
+    auto keep = sharedView();
+    if (action == AccessibilityAction::Press && m_editing) {
+        keyPressed(Key::Return);
+        return true;
+    }
+    if (action != AccessibilityAction::Press && action != AccessibilityAction::Focus)
+        return false;
+    return m_editing || becomeFirstResponder();
+}
+
+bool TextField::setAccessibilityText(const std::string& text)
+{
+    if (!isEnabled() || !window())
+        return false;
+    auto keep = sharedView();
+    if (!m_editing && !becomeFirstResponder())
+        return false;
+    setText(text);
+    textDidChange();
+    return true;
 }
 
 void TextField::selectionDidChange()

@@ -151,6 +151,12 @@ public:
     /// While editing: the editing keys above; anything else is left to the window (false),
     /// never to the screens behind, so no shortcut acts while typing.
     bool performKeyCommand(const KeyCommand& command) override;
+    /// Editable text named by its placeholder, its text the value. Focus begins editing as a
+    /// tap does; Press does too, and in a field being edited is the return key. A text set from
+    /// outside begins editing and replaces the whole text as typing would.
+    void fillAccessibilityData(AccessibilityData& data) const override;
+    bool performAccessibilityAction(AccessibilityAction action, int part) override;
+    bool setAccessibilityText(const std::string& text) override;
 
     // The desktop's input method and the primary selection.
     TextInputState textInputState() const override;

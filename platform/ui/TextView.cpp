@@ -205,6 +205,12 @@ bool TextView::performKeyCommand(const KeyCommand& command)
     return TextField::performKeyCommand(command);
 }
 
+void TextView::fillAccessibilityData(AccessibilityData& data) const
+{
+    TextField::fillAccessibilityData(data);
+    data.states |= AccessibilityStateMultiLine;
+}
+
 void TextView::scrollWheel(const WheelEvent& event)
 {
     const float scrolled = std::clamp(m_scrollY - event.delta.y, 0.0f, maximumScroll());

@@ -32,6 +32,8 @@ public:
     gfx::Rect textRectForBounds(const gfx::Rect& bounds) const override;
     bool performKeyCommand(const KeyCommand& command) override;
     void scrollWheel(const WheelEvent& event) override;
+    /// A field of several lines.
+    void fillAccessibilityData(AccessibilityData& data) const override;
 
 protected:
     gfx::Point pointForDisplayOffset(size_t offset) const override;

@@ -109,4 +109,9 @@ void Toolbar::drawRect(gfx::Context& context, const gfx::Rect&)
     drawBarBackground(context, bounds(), m_barStyle);
 }
 
+void Toolbar::fillAccessibilityData(AccessibilityData& data) const
+{
+    data.role = AccessibilityRole::ToolBar;
+}
+
 } // namespace ui

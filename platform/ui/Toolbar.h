@@ -29,6 +29,8 @@ public:
 
     void layoutSubviews() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// A tool bar; its buttons are its children.
+    void fillAccessibilityData(AccessibilityData& data) const override;
     gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, 44 }; }
 
 private:

@@ -25,6 +25,81 @@ View::~View()
         subview->m_superview = nullptr;
 }
 
+// Accessibility
+
+void View::setAccessibilityName(std::string name)
+{
+    if (name == m_accessibilityName)
+        return;
+    m_accessibilityName = std::move(name);
+    announceAccessibilityChange(*this, AccessibilityChange::Name);
+}
+
+void View::fillAccessibilityData(AccessibilityData&) const
+{
+}
+
+void View::fillAccessibilityPartData(int, AccessibilityData&) const
+{
+}
+
+gfx::Rect View::accessibilityPartFrame(int) const
+{
+    return {};
+}
+
+std::vector<View*> View::accessibilityChildViews() const
+{
+    // Front to back: a modal sibling hides everything behind it, an opaque one what it covers.
+    std::vector<View*> kept;
+    std::vector<const View*> covers;
+    for (auto it = m_subviews.rbegin(); it != m_subviews.rend(); ++it) {
+        View* view = it->get();
+        if (!isShownForAccessibility(*view))
+            continue;
+        const gfx::Rect frame = view->frame();
+        if (std::any_of(covers.begin(), covers.end(), [&](const View* cover) { return cover->frame().intersection(frame) == frame.standardized(); }))
+            continue;
+        kept.push_back(view);
+        AccessibilityData data;
+        view->fillAccessibilityData(data);
+        if (data.has(AccessibilityStateModal))
+            break;
+        if (view->m_backgroundColor && view->m_backgroundColor->alpha >= 1 && view->m_alpha >= 1 && !frame.isEmpty())
+            covers.push_back(view);
+    }
+    // Reading order: lines from the top, a view joining the line whose first view spans its
+    // middle; each line from the left.
+    std::stable_sort(kept.begin(), kept.end(), [](const View* a, const View* b) { return a->frame().minY() < b->frame().minY(); });
+    std::vector<View*> ordered;
+    for (size_t start = 0; start < kept.size();) {
+        const gfx::Rect first = kept[start]->frame();
+        size_t end = start + 1;
+        while (end < kept.size() && kept[end]->frame().midY() < first.maxY())
+            ++end;
+        std::stable_sort(kept.begin() + long(start), kept.begin() + long(end),
+            [](const View* a, const View* b) { return a->frame().minX() < b->frame().minX(); });
+        ordered.insert(ordered.end(), kept.begin() + long(start), kept.begin() + long(end));
+        start = end;
+    }
+    return ordered;
+}
+
+bool View::performAccessibilityAction(AccessibilityAction, int)
+{
+    return false;
+}
+
+bool View::setAccessibilityValue(float)
+{
+    return false;
+}
+
+bool View::setAccessibilityText(const std::string&)
+{
+    return false;
+}
+
 // Geometry
 
 gfx::Rect View::frame() const
@@ -136,6 +211,8 @@ void View::setHidden(bool hidden)
     invalidateCoveredArea();
     m_hidden = hidden;
     invalidateCoveredArea();
+    if (m_superview)
+        announceAccessibilityChange(*m_superview, AccessibilityChange::Children);
 }
 
 void View::setClipsToBounds(bool clips)
@@ -205,6 +282,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index)
         view->notifyMovedToWindow();
     didAddSubview(view.get());
     view->invalidateCoveredArea();
+    announceAccessibilityChange(*this, AccessibilityChange::Children);
 }
 
 void View::insertSubviewAboveSubview(const std::shared_ptr<View>& view, const View* sibling)
@@ -259,6 +337,7 @@ void View::removeFromSuperview()
     didMoveToSuperview();
     if (oldWindow)
         notifyMovedToWindow();
+    announceAccessibilityChange(*parent, AccessibilityChange::Children);
 }
 
 void View::setSuperview(View* superview)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/Accessibility.h"
 #include "ui/Responder.h"
 
 #include "graphics/AffineTransform.h"
@@ -122,6 +123,12 @@ public:
     /// empty by default.
     const std::string& accessibilityDescription() const { return m_accessibilityDescription; }
     void setAccessibilityDescription(std::string description) { m_accessibilityDescription = std::move(description); }
+    /// A name the screen gives the view (a button showing only a picture); empty: the view's own.
+    const std::string& accessibilityName() const { return m_accessibilityName; }
+    void setAccessibilityName(std::string name);
+    /// A role the screen gives the view instead of its own; none by default.
+    std::optional<AccessibilityRole> accessibilityRole() const { return m_accessibilityRole; }
+    void setAccessibilityRole(std::optional<AccessibilityRole> role) { m_accessibilityRole = role; }
     /// This view if its tag is tag, else the first match in its subviews, depth first.
     std::shared_ptr<View> viewWithTag(int tag);
 
@@ -214,6 +221,28 @@ public:
         return false;
     }
 
+    // Accessibility (ui/Accessibility.h reads these; overrides come first there)
+    /// What the view is to a screen reader, from its kind and content. The default is role
+    /// None: a plain container, whose children are read in its place.
+    virtual void fillAccessibilityData(AccessibilityData& data) const;
+    /// Parts the view draws itself (tabs, picker rows), read before its child views; none by
+    /// default. Their data, and their rectangles in the view's coordinates.
+    virtual int accessibilityPartCount() const { return 0; }
+    virtual void fillAccessibilityPartData(int part, AccessibilityData& data) const;
+    virtual gfx::Rect accessibilityPartFrame(int part) const;
+    /// The child views a screen reader reaches, in reading order (top to bottom, then left to
+    /// right): the subviews shown, less those behind a later sibling that is modal or lies
+    /// opaque over all of them.
+    virtual std::vector<View*> accessibilityChildViews() const;
+    /// Does action on the view (part -1) or one of its parts as a tap would; false when it
+    /// cannot. The default can do nothing.
+    virtual bool performAccessibilityAction(AccessibilityAction action, int part);
+    /// Sets a value on the view's scale, or its text, as the user would; false by default.
+    virtual bool setAccessibilityValue(float value);
+    virtual bool setAccessibilityText(const std::string& text);
+    /// Whether the keyboard's focus is here; the default is being the first responder.
+    virtual bool isAccessibilityFocused() const { return isFirstResponder(); }
+
     Responder* nextResponder() const override;
     /// Makes responder (a view controller) the view's next responder, before its superview.
     /// Not owned; the responder clears it before it goes away.
@@ -287,6 +316,8 @@ private:
     unsigned m_autoresizingMask { ViewAutoresizingNone };
     int m_tag { 0 };
     std::string m_accessibilityDescription;
+    std::string m_accessibilityName;
+    std::optional<AccessibilityRole> m_accessibilityRole;
     View* m_superview { nullptr };
     Responder* m_nextResponderOverride { nullptr };
     std::vector<std::shared_ptr<View>> m_subviews;

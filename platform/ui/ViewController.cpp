@@ -199,6 +199,8 @@ void ViewController::endAppearanceTransition()
     if (m_appearance == Appearance::Appearing) {
         m_appearance = Appearance::Appeared;
         viewDidAppear(m_appearanceAnimated);
+        if (m_view && !showsChildViewControllers())
+            announceAccessibilityChange(*m_view, AccessibilityChange::ScreenShown);
     } else if (m_appearance == Appearance::Disappearing) {
         m_appearance = Appearance::Disappeared;
         viewDidDisappear(m_appearanceAnimated);

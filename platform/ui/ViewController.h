@@ -96,6 +96,8 @@ public:
     // Containers
     /// The container holding this controller, else the controller presenting it, else null.
     ViewController* parentViewController() const;
+    /// Whether it shows child controllers (a container), whose screens are read instead of it.
+    bool showsChildViewControllers() const { return !visibleChildViewControllers().empty(); }
     /// The nearest navigation or tab bar controller among the parents, or null.
     NavigationController* navigationController() const;
     TabBarController* tabBarController() const;

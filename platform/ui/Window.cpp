@@ -89,6 +89,8 @@ Responder* Window::firstResponder() const
 void Window::setFirstResponder(Responder* responder)
 {
     m_firstResponder = responder ? responder->weak_from_this() : std::weak_ptr<Responder>();
+    if (auto* view = dynamic_cast<View*>(responder))
+        announceAccessibilityChange(*view, AccessibilityChange::Focus);
 }
 
 void Window::setNeedsDisplayInWindowRect(const gfx::Rect& rect)

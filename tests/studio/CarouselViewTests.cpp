@@ -381,3 +381,20 @@ TEST_F(CarouselTest, AGoneDelegateOrCarouselHearsNothing)
     EXPECT_TRUE(weak.expired());
     advance(1);
 }
+
+TEST_F(CarouselTest, ScreenReadersReachOnlyTheFrontViewAndNothingWhileItTurns)
+{
+    auto window = std::make_shared<ui::Window>();
+    window->addSubview(m_carousel);
+    window->makeKeyAndVisible();
+    fill();
+    auto reached = [&] { return m_carousel->accessibilityChildViews(); };
+    EXPECT_EQ(reached(), (std::vector<ui::View*> { &container(0) }));
+    m_carousel->makeViewActiveWithRotationStyle(m_views[2].get(), 0);
+    EXPECT_TRUE(reached().empty());
+    advance(1.3);
+    EXPECT_EQ(reached(), (std::vector<ui::View*> { &container(2) }));
+    // A carousel its screen keeps closed offers nothing either.
+    m_carousel->setUserInteractionEnabled(false);
+    EXPECT_TRUE(reached().empty());
+}

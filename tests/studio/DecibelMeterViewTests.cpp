@@ -4,6 +4,7 @@
 #include "DecibelMeterView.h"
 #include "ParlivoAppDelegate.h"
 
+#include "foundation/Bundle.h"
 #include "foundation/UUID.h"
 
 #include <gtest/gtest.h>
@@ -156,4 +157,18 @@ TEST_F(DecibelMeterTest, StartingAgainReplacesTheSamplingSoOneStopEndsIt)
     m_meter->startForAudioQueue(m_recorder);
     m_meter.reset();
     advance(1);
+}
+
+TEST_F(DecibelMeterTest, ScreenReadersReadTheLevelOnItsScale)
+{
+    ui::AccessibilityData data = ui::accessibilityData({ m_meter, -1 });
+    EXPECT_EQ(data.role, ui::AccessibilityRole::LevelBar);
+    EXPECT_EQ(data.name, foundation::localizedString("Level Meter Name"));
+    ASSERT_TRUE(data.range.has_value());
+    EXPECT_EQ(data.range->current, 0.0f);
+    m_meter->setAveragePower(0.4f);
+    EXPECT_FLOAT_EQ(ui::accessibilityData({ m_meter, -1 }).range->current, 0.4f);
+    // A level over full scale reads as full.
+    m_meter->setAveragePower(1.5f);
+    EXPECT_FLOAT_EQ(ui::accessibilityData({ m_meter, -1 }).range->current, 1.0f);
 }
