@@ -39,6 +39,8 @@ public:
     /// Shows the alert over the key window, popping in; nothing without a key window (a log
     /// line) or when it is shown already.
     void show();
+    /// Return's button: the first that is not cancel, or cancel when it is alone.
+    int defaultButtonIndex() const override;
 
     static constexpr float kWidth = 284;
 

@@ -106,6 +106,9 @@ public:
     void scrollWheel(const WheelEvent& event) override;
     /// Up and Down turn the wheel last touched one row; Home and End go to its first and last.
     void keyPressed(Key key) override;
+    /// A stop of Tab while it has rows; the ring goes round the wheels.
+    bool canBecomeKeyboardFocus() const override;
+    gfx::Rect keyboardFocusRect() const override { return bounds().insetBy(6, 6); }
 
     static constexpr float kNaturalWidth = 320;
     static constexpr float kNaturalHeight = 216;

@@ -38,12 +38,23 @@ public:
     void touchesEnded(const TouchSet& touches, const Event& event) override;
     void touchesCancelled(const TouchSet& touches, const Event& event) override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// One stop of Tab for the whole bar: with the focus, Left and Right select the tab beside
+    /// the selected one as a tap would, Return and Space tap the selected one again. The ring
+    /// goes round the selected tab.
+    bool canBecomeKeyboardFocus() const override;
+    gfx::Rect keyboardFocusRect() const override;
+    void keyPressed(Key key) override;
+    bool performKeyCommand(const KeyCommand& command) override;
     gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, kHeight }; }
 
     static constexpr float kHeight = 49;
 
 private:
     std::optional<size_t> itemIndexAt(gfx::Point point) const;
+    std::optional<size_t> selectedIndex() const;
+    bool hasKeyboardFocus() const;
+    /// Selects item index as a tap on it does.
+    void choose(size_t index);
     void drawItem(gfx::Context& context, const TabBarItem& item, const gfx::Rect& rect, bool selected);
     static gfx::Font titleFont(const std::string& title, float width);
 

@@ -151,6 +151,8 @@ public:
     /// While editing: the editing keys above; anything else is left to the window (false),
     /// never to the screens behind, so no shortcut acts while typing.
     bool performKeyCommand(const KeyCommand& command) override;
+    /// Return or Space on the focused field begins editing.
+    void pressFromKeyboard() override;
 
     // The desktop's input method and the primary selection.
     TextInputState textInputState() const override;

@@ -214,6 +214,12 @@ public:
         return false;
     }
 
+    // Keyboard focus (Window::moveKeyboardFocus)
+    /// Whether Tab stops at this view: enabled controls, lists, pickers. Default false.
+    virtual bool canBecomeKeyboardFocus() const { return false; }
+    /// What the focus ring goes round, in the view's coordinates: the bounds by default.
+    virtual gfx::Rect keyboardFocusRect() const { return bounds(); }
+
     Responder* nextResponder() const override;
     /// Makes responder (a view controller) the view's next responder, before its superview.
     /// Not owned; the responder clears it before it goes away.
