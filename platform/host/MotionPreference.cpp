@@ -60,7 +60,7 @@ public:
             return;
         m_watching = true;
         m_bus.connect(QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kSettings), QStringLiteral("SettingChanged"), this,
-            SLOT(settingChanged(QString, QString, QDBusVariant)));
+            SLOT(settingChanged(QDBusMessage)));
         m_services = new QDBusServiceWatcher(QString::fromLatin1(kService), m_bus,
             QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration, this);
         connect(m_services, &QDBusServiceWatcher::serviceRegistered, this, [this] { read(); });
@@ -71,7 +71,7 @@ public:
     {
         if (m_watching)
             m_bus.disconnect(QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kSettings), QStringLiteral("SettingChanged"),
-                this, SLOT(settingChanged(QString, QString, QDBusVariant)));
+                this, SLOT(settingChanged(QDBusMessage)));
         delete m_services;
         if (!m_connectionName.isEmpty())
             QDBusConnection::disconnectFromBus(m_connectionName);
@@ -79,10 +79,12 @@ public:
     bool watching() const { return m_watching; }
 
 public slots:
-    void settingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)
+    // The whole message: a slot taking the variant itself is not matched to the signal.
+    void settingChanged(const QDBusMessage& message)
     {
-        if (settingNamespace == QLatin1String(kNamespace) && key == QLatin1String(kKey))
-            apply(booleanIn(value.variant()));
+        const auto arguments = message.arguments();
+        if (arguments.size() == 3 && arguments[0].toString() == QLatin1String(kNamespace) && arguments[1].toString() == QLatin1String(kKey))
+            apply(booleanIn(arguments[2]));
     }
 
 private:
