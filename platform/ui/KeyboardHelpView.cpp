@@ -43,7 +43,7 @@ constexpr float kTop = 60;
 constexpr float kBottom = 52;
 constexpr float kKeyWidth = 112;
 constexpr float kMargin = 12;
-constexpr float kRowPadding = 4;
+constexpr float kRowPadding = 3;
 
 std::shared_ptr<Label> makeLabel(const gfx::Rect& frame, const std::string& text, const gfx::Font& font, gfx::TextAlignment alignment)
 {
