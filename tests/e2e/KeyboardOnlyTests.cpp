@@ -82,6 +82,11 @@ TEST_F(KeyboardOnlyTest, RecordSaveOpenPlayTrashAndRestoreWithoutATouch)
     auto& studio = this->studio();
     auto recording = studio.currentRecording();
 
+    // The microphone is a stop of Tab, as R is its key.
+    const auto order = window().keyboardFocusOrder();
+    EXPECT_NE(std::find(order.begin(), order.end(), studio.recordButton().get()), order.end());
+    EXPECT_EQ(order.back(), tabBar());
+
     // R records and stops.
     type("r");
     ASSERT_TRUE(runUntil([&] { return studio.recorder() && studio.recorder()->position() >= 12; }, 20));
@@ -114,6 +119,8 @@ TEST_F(KeyboardOnlyTest, RecordSaveOpenPlayTrashAndRestoreWithoutATouch)
     ASSERT_TRUE(studio.titleTextField()->isFirstResponder());
     advance(0.4);
     EXPECT_EQ(focus(), studio.titleTextField().get()) << "the ring follows into the field";
+    for (ui::View* stop : window().keyboardFocusOrder())
+        EXPECT_FALSE(stop->isDescendantOfView(studio.carousel().get())) << "the carousel is shut while the title is entered";
     type("Lake walk");
     shoot("text_field");
     press(ui::Key::Return);
