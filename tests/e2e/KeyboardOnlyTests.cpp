@@ -385,3 +385,39 @@ TEST_F(KeyboardOnlyTest, CategoriesTheirEditorTheTrashSheetAndTheAlertsByKeys)
     advance(0.6);
     EXPECT_NE(preferences->view()->window(), &window());
 }
+
+TEST_F(KeyboardOnlyTest, TheLaunchAlertTakesReturnAndEscapeAndKeepsRFromTheStudio)
+{
+    // A run ends during an interruption that holds a second of recording.
+    launchWithKeyboard();
+    type("r");
+    ASSERT_TRUE(recordUntil(1.0));
+    const int key = studio().currentRecording()->key();
+    interrupt(audio::kSessionBeginInterruption);
+    terminate();
+
+    relaunch(1.0);
+    ASSERT_TRUE(shownAlert());
+    const auto state = studio().state();
+    type("r");
+    type(" ");
+    advance(0.5);
+    EXPECT_EQ(studio().state(), state) << "R and Space never reach the studio behind the alert";
+    ASSERT_TRUE(shownAlert());
+    // Return is Yes: the recording goes on.
+    press(ui::Key::Return);
+    ASSERT_TRUE(runUntilState(StudioStateRecording, 3.0));
+    EXPECT_EQ(studio().currentRecording()->key(), key);
+    ASSERT_TRUE(recordUntil(2.0));
+    interrupt(audio::kSessionBeginInterruption);
+    terminate();
+
+    // Escape is No: the studio starts a new recording and leaves that one as it is.
+    relaunch(1.0);
+    ASSERT_TRUE(shownAlert());
+    press(ui::Key::Escape);
+    advance(0.5);
+    EXPECT_FALSE(shownAlert());
+    EXPECT_NE(studio().state(), StudioStateRecording);
+    EXPECT_NE(studio().currentRecording()->key(), key);
+}
