@@ -520,4 +520,11 @@ TEST_F(ImagePickerTest, TheGridIsWalkedWithTheArrowsAndReturnChooses)
     ASSERT_TRUE(runLoop().runUntil([&] { return !picker->isLoadingPicture(); }, 10, 20));
     advance(1);
     ASSERT_EQ(picked.size(), 1u) << chosen;
+
+    // Escape cancels as Cancel does.
+    present(ImagePickerControllerSourceType::PhotoLibrary, false);
+    window->sendKey(Key::Escape);
+    advance(1);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(root->modalViewController());
 }
