@@ -1,9 +1,11 @@
 #pragma once
 
 #include "graphics/Gradient.h"
+#include "ui/Slider.h"
 #include "ui/View.h"
 
 #include <memory>
+#include <optional>
 
 namespace ui {
 class Slider;
@@ -21,6 +23,10 @@ public:
     /// The position slider of a playback panel: 0 to 100 until a recording sets its length, and
     /// reporting its value only when let go.
     static std::shared_ptr<ui::Slider> makePlaybackSlider(const gfx::Rect& frame);
+    /// Where a seek key moves the sound shown by a playback slider: Left and Right 5 s back and
+    /// on, Home the start, End the end; nothing for other keys.
+    static std::optional<double> seekTargetForKey(const ui::Slider& slider, ui::Key key);
+    static constexpr float kSeekStep = 5;
 
     bool drawTab() const { return m_drawTab; }
     void setDrawTab(bool drawTab) { m_drawTab = drawTab; }

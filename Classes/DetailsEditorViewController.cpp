@@ -264,6 +264,15 @@ void DetailsEditorViewController::doneButtonPressed()
     dismissModalViewControllerAnimated(true);
 }
 
+void DetailsEditorViewController::keyPressed(ui::Key key)
+{
+    if (key == ui::Key::Escape && isViewLoaded() && view()->window()) {
+        doneButtonPressed();
+        return;
+    }
+    ViewController::keyPressed(key);
+}
+
 void DetailsEditorViewController::keepShownEdits()
 {
     if (!m_currentRecording || !isViewLoaded() || !view()->window() || !isAppearing())

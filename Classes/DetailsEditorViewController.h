@@ -57,6 +57,8 @@ public:
     // Actions.
     /// Takes both texts, saves the recording and dismisses the editor.
     void doneButtonPressed();
+    /// Escape leaves as Done does: the editor has no cancel, leaving always keeps the edits.
+    void keyPressed(ui::Key key) override;
     /// Played (a play count above 0) becomes unplayed (0), unplayed becomes played once (1);
     /// written by the next Done.
     void markAsPlayedButtonPressed();

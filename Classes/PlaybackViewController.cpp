@@ -630,6 +630,12 @@ void PlaybackViewController::keyPressed(ui::Key key)
         deleteButtonPressed();
         return;
     }
+    if (canSeek()) {
+        if (auto target = ControlPanelView::seekTargetForKey(*m_playbackSlider, key)) {
+            seekTo(*target);
+            return;
+        }
+    }
     ViewController::keyPressed(key);
 }
 

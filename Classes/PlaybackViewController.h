@@ -89,7 +89,8 @@ public:
     void viewDidAppear(bool animated) override;
     /// Space plays or pauses.
     bool performKeyCommand(const ui::KeyCommand& command) override;
-    /// Delete does what the Delete button does, where the screen offers it.
+    /// Delete does what the Delete button does, where the screen offers it; while the memo
+    /// plays or is paused, Left and Right seek 5 s back and on, Home and End to its ends.
     void keyPressed(ui::Key key) override;
 
     // The media player: each request does what the screen's own control would.

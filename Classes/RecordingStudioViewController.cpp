@@ -1385,6 +1385,17 @@ bool RecordingStudioViewController::performKeyCommand(const ui::KeyCommand& comm
     return ViewController::performKeyCommand(command);
 }
 
+void RecordingStudioViewController::keyPressed(ui::Key key)
+{
+    if (canSeek()) {
+        if (auto target = ControlPanelView::seekTargetForKey(*m_playbackSlider, key)) {
+            seekTo(*target);
+            return;
+        }
+    }
+    ViewController::keyPressed(key);
+}
+
 ui::PlaybackStatus RecordingStudioViewController::playbackStatus() const
 {
     if (m_state == StudioStatePlayRequested)

@@ -205,6 +205,9 @@ public:
     /// Space plays or pauses the recording just made; R starts or stops recording. Each does
     /// what the button on the screen does, and nothing where that button is not offered.
     bool performKeyCommand(const ui::KeyCommand& command) override;
+    /// While the recording just made plays or is paused: Left and Right seek 5 s back and on,
+    /// Home and End to the start and the end.
+    void keyPressed(ui::Key key) override;
 
     // The desktop's media controls: the recording just made, as the small buttons play it.
     ui::PlaybackStatus playbackStatus() const override;

@@ -1,6 +1,7 @@
 #include "host/Host.h"
 
 #include "host/BatteryWatcher.h"
+#include "host/MotionPreference.h"
 #include "host/DesktopIntegration.h"
 #include "host/InputDevices.h"
 #include "host/InstanceChannel.h"
@@ -222,6 +223,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
     ui::ImagePickerCamera::setShared(std::make_shared<SystemCamera>());
     SleepWatcher sleepWatcher;
     BatteryWatcher batteryWatcher;
+    MotionPreference motionPreference;
     ui::Application::installSignalHandlers();
     launch();
     app.finishLaunching();

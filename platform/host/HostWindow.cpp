@@ -68,6 +68,7 @@ std::optional<ui::Key> keyFor(int qtKey)
     case Qt::Key_Delete:
         return ui::Key::Delete;
     case Qt::Key_Tab:
+    case Qt::Key_Backtab:
         return ui::Key::Tab;
     case Qt::Key_Escape:
         return ui::Key::Escape;

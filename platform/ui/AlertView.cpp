@@ -60,6 +60,14 @@ void AlertView::show()
     present(*window, true);
 }
 
+int AlertView::defaultButtonIndex() const
+{
+    for (int i = 0; i < numberOfButtons(); ++i)
+        if (i != cancelButtonIndex())
+            return i;
+    return numberOfButtons() > 0 ? 0 : -1;
+}
+
 std::shared_ptr<Button> AlertView::makeButton(int index)
 {
     auto button = std::make_shared<Button>();

@@ -41,6 +41,8 @@ public:
     void show();
     /// An alert named by its title; its labels (title and message) and buttons are its children.
     void fillAccessibilityData(AccessibilityData& data) const override;
+    /// Return's button: the first that is not cancel, or cancel when it is alone.
+    int defaultButtonIndex() const override;
 
     static constexpr float kWidth = 284;
 

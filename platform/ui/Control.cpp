@@ -1,5 +1,7 @@
 #include "ui/Control.h"
 
+#include "ui/Window.h"
+
 #include <algorithm>
 
 namespace ui {
@@ -103,6 +105,44 @@ View* Control::hitTest(gfx::Point point, const Event* event)
     if (!m_enabled)
         return nullptr;
     return View::hitTest(point, event);
+}
+
+bool Control::canBecomeKeyboardFocus() const
+{
+    return m_enabled && isUserInteractionEnabled();
+}
+
+bool Control::hasKeyboardFocus() const
+{
+    Window* w = window();
+    return w && w->keyboardFocus() == this;
+}
+
+void Control::pressFromKeyboard()
+{
+    auto keep = weak_from_this().lock();
+    setHighlighted(true);
+    sendActionsForControlEvents(ControlEventTouchDown);
+    setHighlighted(false);
+    sendActionsForControlEvents(ControlEventTouchUpInside);
+}
+
+void Control::keyPressed(Key key)
+{
+    if (key == Key::Return && hasKeyboardFocus()) {
+        pressFromKeyboard();
+        return;
+    }
+    View::keyPressed(key);
+}
+
+bool Control::performKeyCommand(const KeyCommand& command)
+{
+    if (command.is(" ") && hasKeyboardFocus()) {
+        pressFromKeyboard();
+        return true;
+    }
+    return View::performKeyCommand(command);
 }
 
 bool Control::isInsideForTracking(gfx::Point point) const

@@ -95,6 +95,19 @@ public:
     void fillAccessibilityData(AccessibilityData& data) const override;
     bool performAccessibilityAction(AccessibilityAction action, int part) override;
 
+    /// Enabled controls that take touches are stops of Tab.
+    bool canBecomeKeyboardFocus() const override;
+    /// With the keyboard focus, Return presses the control (pressFromKeyboard); other keys,
+    /// and every key without the focus, go on up the chain.
+    void keyPressed(Key key) override;
+    /// With the keyboard focus, Space presses the control.
+    bool performKeyCommand(const KeyCommand& command) override;
+    /// What Space and Return do to the focused control: a tap's touch down and touch up
+    /// inside (a switch turns over, a text field begins editing).
+    virtual void pressFromKeyboard();
+    /// Whether this control has its window's keyboard focus.
+    bool hasKeyboardFocus() const;
+
     /// How far outside its bounds a tracked finger still counts as inside.
     static constexpr float kTrackingMargin = 70;
 

@@ -164,6 +164,16 @@ void ImagePickerController::finishPicking(std::shared_ptr<gfx::Image> image, con
         m_delegate->imagePickerControllerDidFinishPickingImageEditingInfo(*this, std::move(image), info);
 }
 
+void ImagePickerController::keyPressed(Key key)
+{
+    if (key == Key::Escape) {
+        auto keep = weak_from_this().lock();
+        cancel();
+        return;
+    }
+    ViewController::keyPressed(key);
+}
+
 void ImagePickerController::cancel()
 {
     auto keep = sharedController();

@@ -89,6 +89,8 @@ public:
     void pickImage(std::shared_ptr<gfx::Image> image);
     void finishPicking(std::shared_ptr<gfx::Image> image, const ImagePickerEditingInfo& info);
     void cancel();
+    /// Escape at the first screen cancels as its Cancel does (on the later ones it goes back).
+    void keyPressed(Key key) override;
     /// Whether a chosen file is being decoded.
     bool isLoadingPicture() const;
 

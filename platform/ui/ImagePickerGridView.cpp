@@ -2,6 +2,7 @@
 
 #include "ui/Appearance.h"
 #include "ui/Screen.h"
+#include "ui/Window.h"
 
 #include "foundation/StringFormat.h"
 
@@ -63,6 +64,7 @@ void ImagePickerGridView::setContents(std::vector<Album> albums, std::vector<std
 {
     m_albums = std::move(albums);
     m_pictures = std::move(pictures);
+    m_keyboardItem.reset();
     updateContentSize();
     setNeedsLayout();
     setNeedsDisplay();
@@ -238,6 +240,81 @@ void ImagePickerGridView::touchesEnded(const TouchSet& touches, const Event& eve
                 m_pictureHandler(m_pictures[i]);
             return;
         }
+}
+
+gfx::Rect ImagePickerGridView::keyboardFocusRect() const
+{
+    if (m_keyboardItem) {
+        const std::size_t item = *m_keyboardItem;
+        const gfx::Rect r = item < m_albums.size() ? rectForAlbum(item).insetBy(4, 3) : rectForPicture(item - m_albums.size());
+        const gfx::Rect shown = r.intersection(bounds());
+        if (!shown.isEmpty())
+            return shown;
+    }
+    return bounds().insetBy(4, 4);
+}
+
+void ImagePickerGridView::keyPressed(Key key)
+{
+    Window* w = window();
+    const std::size_t count = m_albums.size() + m_pictures.size();
+    if (!w || w->keyboardFocus() != this || count == 0) {
+        ScrollView::keyPressed(key);
+        return;
+    }
+    if (key == Key::Return) {
+        if (!m_keyboardItem)
+            return;
+        // The handler may take this view away.
+        auto keep = sharedView();
+        const std::size_t item = *m_keyboardItem;
+        if (item < m_albums.size()) {
+            if (m_albumHandler)
+                m_albumHandler(m_albums[item]);
+        } else if (m_pictureHandler)
+            m_pictureHandler(m_pictures[item - m_albums.size()]);
+        return;
+    }
+    const std::size_t albums = m_albums.size();
+    std::size_t next;
+    if (!m_keyboardItem) {
+        if (key != Key::Left && key != Key::Right && key != Key::Up && key != Key::Down && key != Key::Home && key != Key::End) {
+            ScrollView::keyPressed(key);
+            return;
+        }
+        next = key == Key::End ? count - 1 : 0;
+    } else {
+        const std::size_t item = *m_keyboardItem;
+        const bool inGrid = item >= albums;
+        switch (key) {
+        case Key::Left:
+            next = item > 0 ? item - 1 : 0;
+            break;
+        case Key::Right:
+            next = std::min(item + 1, count - 1);
+            break;
+        case Key::Up:
+            // From the grid's first row to the last album, else a row up.
+            next = !inGrid ? (item > 0 ? item - 1 : 0) : item - albums >= std::size_t(kColumns) ? item - kColumns : (albums > 0 ? albums - 1 : item);
+            break;
+        case Key::Down:
+            next = !inGrid ? item + 1 : std::min(item + kColumns, count - 1);
+            next = std::min(next, count - 1);
+            break;
+        case Key::Home:
+            next = 0;
+            break;
+        case Key::End:
+            next = count - 1;
+            break;
+        default:
+            ScrollView::keyPressed(key);
+            return;
+        }
+    }
+    m_keyboardItem = next;
+    scrollRectToVisible(next < albums ? rectForAlbum(next) : rectForPicture(next - albums), true);
+    setNeedsDisplay();
 }
 
 } // namespace ui

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,14 @@ public:
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     void touchesBegan(const TouchSet& touches, const Event& event) override;
     void touchesEnded(const TouchSet& touches, const Event& event) override;
+    /// A stop of Tab while it shows something. With the focus the arrows move the ring over
+    /// the albums and the tiles (Up and Down by a row of the grid), scrolled into view, and
+    /// Return chooses as a tap does; without it the keys scroll.
+    bool canBecomeKeyboardFocus() const override { return !m_albums.empty() || !m_pictures.empty(); }
+    gfx::Rect keyboardFocusRect() const override;
+    void keyPressed(Key key) override;
+    /// The album (from 0) or the picture (after the albums) the ring is on.
+    std::optional<std::size_t> keyboardItem() const { return m_keyboardItem; }
 
     static constexpr float kTileSize = 75;
     static constexpr float kTileGap = 4;
@@ -70,6 +79,7 @@ private:
     std::function<void(const std::string&)> m_pictureHandler;
     /// Whether the finger now down may be a tap: it did not stop a moving grid.
     bool m_tapPossible { false };
+    std::optional<std::size_t> m_keyboardItem;
 };
 
 } // namespace ui

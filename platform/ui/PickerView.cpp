@@ -606,4 +606,14 @@ void PickerView::drawComponent(gfx::Context& context, int component) const
     context.restoreGState();
 }
 
+bool PickerView::canBecomeKeyboardFocus() const
+{
+    if (!isUserInteractionEnabled())
+        return false;
+    for (const auto& component : m_components)
+        if (component.rows > 0)
+            return true;
+    return false;
+}
+
 } // namespace ui

@@ -114,6 +114,9 @@ public:
     void fillAccessibilityPartData(int part, AccessibilityData& data) const override;
     gfx::Rect accessibilityPartFrame(int part) const override;
     bool performAccessibilityAction(AccessibilityAction action, int part) override;
+    /// A stop of Tab while it has rows; the ring goes round the wheels.
+    bool canBecomeKeyboardFocus() const override;
+    gfx::Rect keyboardFocusRect() const override { return bounds().insetBy(6, 6); }
 
     static constexpr float kNaturalWidth = 320;
     static constexpr float kNaturalHeight = 216;

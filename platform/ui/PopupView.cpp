@@ -2,6 +2,8 @@
 
 #include "ui/Window.h"
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
@@ -70,6 +72,43 @@ void PopupView::layoutSubviews()
         return;
     m_laidOutSize = bounds().size;
     layoutPanel();
+}
+
+int PopupView::escapeButtonIndex() const
+{
+    if (m_cancelIndex >= 0 && m_cancelIndex < numberOfButtons())
+        return m_cancelIndex;
+    return numberOfButtons() == 1 ? 0 : -1;
+}
+
+void PopupView::keyPressed(Key key)
+{
+    if (!m_visible)
+        return;
+    Window* w = window();
+    View* focus = w ? w->keyboardFocus() : nullptr;
+    auto focused = std::find_if(m_buttons.begin(), m_buttons.end(), [&](const auto& b) { return b.get() == focus; });
+    switch (key) {
+    case Key::Return:
+        if (focused != m_buttons.end())
+            (*focused)->pressFromKeyboard();
+        else if (int index = defaultButtonIndex(); index >= 0)
+            dismissWithClickedButtonIndex(index, true);
+        break;
+    case Key::Escape:
+        if (int index = escapeButtonIndex(); index >= 0)
+            dismissWithClickedButtonIndex(index, true);
+        break;
+    case Key::Up:
+    case Key::Left:
+    case Key::Down:
+    case Key::Right:
+        if (w)
+            w->moveKeyboardFocus(key == Key::Up || key == Key::Left);
+        break;
+    default:
+        break;
+    }
 }
 
 void PopupView::dismissWithClickedButtonIndex(int index, bool animated)

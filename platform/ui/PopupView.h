@@ -35,6 +35,14 @@ public:
     /// behind it out; on its way out nothing.
     void fillAccessibilityData(AccessibilityData& data) const override;
     std::vector<View*> accessibilityChildViews() const override;
+    /// The button Return answers with when no button has the keyboard focus; -1 for none.
+    virtual int defaultButtonIndex() const { return -1; }
+    /// The button Escape answers with: the cancel button, else a lone button; -1 for none.
+    int escapeButtonIndex() const;
+    /// Keys while the popup is in front (the window gives it every key): Return presses the
+    /// focused button or the default one, Escape the escape button, the arrows move the focus
+    /// between the buttons. Nothing reaches what lies behind.
+    void keyPressed(Key key) override;
 
 protected:
     PopupView();

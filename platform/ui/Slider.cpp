@@ -179,4 +179,25 @@ gfx::Size Slider::sizeThatFits(gfx::Size size) const
     return { size.width, kThumbSize };
 }
 
+void Slider::keyPressed(Key key)
+{
+    if (!hasKeyboardFocus() || (key != Key::Left && key != Key::Right && key != Key::Up && key != Key::Down && key != Key::Home && key != Key::End)) {
+        Control::keyPressed(key);
+        return;
+    }
+    const float step = m_keyboardStep > 0 ? m_keyboardStep : (m_maximum - m_minimum) / 10;
+    float value = m_value;
+    if (key == Key::Left || key == Key::Down)
+        value -= step;
+    else if (key == Key::Right || key == Key::Up)
+        value += step;
+    else
+        value = key == Key::Home ? m_minimum : m_maximum;
+    auto keep = weak_from_this().lock();
+    sendActionsForControlEvents(ControlEventTouchDown);
+    setValue(value);
+    sendActionsForControlEvents(ControlEventValueChanged);
+    sendActionsForControlEvents(ControlEventTouchUpInside);
+}
+
 } // namespace ui

@@ -25,7 +25,14 @@ public:
     void setMaximumValue(float maximum);
     bool isContinuous() const { return m_continuous; }
     void setContinuous(bool continuous) { m_continuous = continuous; }
+    /// How far an arrow key moves the thumb; 0 (the default) is a tenth of the range.
+    float keyboardStep() const { return m_keyboardStep; }
+    void setKeyboardStep(float step) { m_keyboardStep = step; }
 
+    /// With the keyboard focus, Left and Down move the thumb down by a step, Right and Up up,
+    /// Home and End to the ends; each move is told as a drag would be (touch down, value
+    /// changed, touch up inside).
+    void keyPressed(Key key) override;
     /// The track and the thumb in the slider's coordinates.
     gfx::Rect trackRectForBounds(const gfx::Rect& bounds) const;
     gfx::Rect thumbRectForBounds(const gfx::Rect& bounds, float value) const;
@@ -56,6 +63,7 @@ private:
     float m_maximum { 1 };
     bool m_continuous { true };
     float m_grabOffset { 0 };
+    float m_keyboardStep { 0 };
 };
 
 } // namespace ui

@@ -53,6 +53,13 @@ gfx::Rect Switch::knobRectForBounds(const gfx::Rect& bounds, bool on) const
     return gfx::Rect(on ? track.maxX() - size - 1 : track.minX() + 1, track.minY() + 1, size, size);
 }
 
+void Switch::pressFromKeyboard()
+{
+    auto keep = weak_from_this().lock();
+    setOn(!m_on, true);
+    sendActionsForControlEvents(ControlEventValueChanged);
+}
+
 void Switch::endTrackingWithTouch(const Touch&)
 {
     if (!isTouchInside())

@@ -24,6 +24,8 @@ public:
     gfx::Rect knobRectForBounds(const gfx::Rect& bounds, bool on) const;
 
     void endTrackingWithTouch(const Touch& touch) override;
+    /// Space or Return with the focus turn it over, as a tap does.
+    void pressFromKeyboard() override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
     gfx::Size sizeThatFits(gfx::Size size) const override;
     /// A check box, checked while on; Press turns it as a tap does.

@@ -1,6 +1,7 @@
 #include "ui/TabBar.h"
 
 #include "ui/Appearance.h"
+#include "ui/Window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -128,6 +129,68 @@ void TabBar::touchesEnded(const TouchSet& touches, const Event&)
     m_pressed.reset();
     if (same)
         chooseItem(*index);
+}
+
+std::optional<size_t> TabBar::selectedIndex() const
+{
+    auto selected = m_selected.lock();
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i] == selected)
+            return i;
+    return std::nullopt;
+}
+
+bool TabBar::hasKeyboardFocus() const
+{
+    Window* w = window();
+    return w && w->keyboardFocus() == this;
+}
+
+bool TabBar::canBecomeKeyboardFocus() const
+{
+    return isUserInteractionEnabled() && std::any_of(m_items.begin(), m_items.end(), [](const auto& item) { return item->isEnabled(); });
+}
+
+gfx::Rect TabBar::keyboardFocusRect() const
+{
+    if (auto index = selectedIndex())
+        return rectForItemAtIndex(*index).insetBy(3, 3);
+    return bounds().insetBy(3, 3);
+}
+
+void TabBar::keyPressed(Key key)
+{
+    if (!hasKeyboardFocus()) {
+        View::keyPressed(key);
+        return;
+    }
+    const auto current = selectedIndex();
+    if (key == Key::Return) {
+        if (current)
+            chooseItem(*current);
+        return;
+    }
+    if (key != Key::Left && key != Key::Right) {
+        View::keyPressed(key);
+        return;
+    }
+    // The next enabled tab that way; the ends stay where they are.
+    const int step = key == Key::Left ? -1 : 1;
+    for (int i = current ? int(*current) + step : 0; i >= 0 && i < int(m_items.size()); i += step) {
+        if (m_items[size_t(i)]->isEnabled()) {
+            chooseItem(size_t(i));
+            return;
+        }
+    }
+}
+
+bool TabBar::performKeyCommand(const KeyCommand& command)
+{
+    if (command.is(" ") && hasKeyboardFocus()) {
+        keyPressed(Key::Return);
+        return true;
+    }
+    return View::performKeyCommand(command);
 }
 
 void TabBar::touchesCancelled(const TouchSet&, const Event&)

@@ -38,6 +38,13 @@ public:
     void touchesEnded(const TouchSet& touches, const Event& event) override;
     void touchesCancelled(const TouchSet& touches, const Event& event) override;
     void drawRect(gfx::Context& context, const gfx::Rect& rect) override;
+    /// One stop of Tab for the whole bar: with the focus, Left and Right select the tab beside
+    /// the selected one as a tap would, Return and Space tap the selected one again. The ring
+    /// goes round the selected tab.
+    bool canBecomeKeyboardFocus() const override;
+    gfx::Rect keyboardFocusRect() const override;
+    void keyPressed(Key key) override;
+    bool performKeyCommand(const KeyCommand& command) override;
     gfx::Size sizeThatFits(gfx::Size size) const override { return { size.width, kHeight }; }
     /// A page tab list whose parts are the tabs: named by their titles, the badge their
     /// description, the selected one selected; Press selects a tab as a tap does.
@@ -53,6 +60,8 @@ private:
     /// Selects item index and tells the handler, as a tap does; nothing for a disabled item.
     void chooseItem(size_t index);
     std::optional<size_t> itemIndexAt(gfx::Point point) const;
+    std::optional<size_t> selectedIndex() const;
+    bool hasKeyboardFocus() const;
     void drawItem(gfx::Context& context, const TabBarItem& item, const gfx::Rect& rect, bool selected);
     static gfx::Font titleFont(const std::string& title, float width);
 

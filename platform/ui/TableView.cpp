@@ -827,6 +827,20 @@ void TableView::keyPressed(Key key)
         ScrollView::keyPressed(key);
         return;
     }
+    if (key == Key::Delete && m_selectedRow && m_dataSource && editingStyleForRow(*m_selectedRow) == TableViewCellEditingStyle::Delete) {
+        if (m_confirmationRow == m_selectedRow) {
+            if (auto cell = cellForRowAtIndexPath(*m_selectedRow))
+                deleteButtonTapped(*cell);
+        } else {
+            scrollToRowAtIndexPath(*m_selectedRow, false);
+            showDeleteConfirmation(m_selectedRow, true);
+        }
+        return;
+    }
+    if (key == Key::Escape && m_confirmationRow) {
+        showDeleteConfirmation(std::nullopt, true);
+        return;
+    }
     if (key == Key::Return) {
         if (m_selectedRow && m_delegate)
             m_delegate->tableViewDidSelectRowAtIndexPath(*this, *m_selectedRow);
@@ -849,6 +863,26 @@ void TableView::touchesCancelled(const TouchSet& touches, const Event& event)
             m_swallowedTouch.reset();
     }
     ScrollView::touchesCancelled(touches, event);
+}
+
+bool TableView::canBecomeKeyboardFocus() const
+{
+    for (const auto& section : m_sections)
+        if (section.rows > 0)
+            return isUserInteractionEnabled();
+    return false;
+}
+
+gfx::Rect TableView::keyboardFocusRect() const
+{
+    // Inside the row, so that the table's clipping never cuts the ring.
+    const gfx::Rect visible = bounds();
+    if (m_selectedRow) {
+        const gfx::Rect row = rectForRowAtIndexPath(*m_selectedRow).intersection(visible);
+        if (!row.isEmpty())
+            return row.insetBy(4, 3);
+    }
+    return visible.insetBy(4, 4);
 }
 
 } // namespace ui

@@ -154,12 +154,18 @@ public:
     /// no row selected the first key takes the first (or, going up, the last) row in view.
     /// Return chooses the selected row as a tap would (the delegate's did-select). Other keys,
     /// and all of them in a table without rows, scroll as in a scroll view.
+    /// Delete on the selected row of a table whose row can be deleted shows its Delete button,
+    /// a second Delete presses it, and Escape hides it.
     void keyPressed(Key key) override;
     /// Chooses the row cell shows as a tap would: selects it and tells the delegate. False
     /// (nothing happens) for a cell that shows no row or a row a tap could not choose now.
     bool chooseRowOfCell(const TableViewCell& cell);
     /// A list of the rows in view (its cells), and the empty text when it has none.
     void fillAccessibilityData(AccessibilityData& data) const override;
+    /// A table with rows is a stop of Tab; its ring goes round the selected row (round the
+    /// rows in view while none is).
+    bool canBecomeKeyboardFocus() const override;
+    gfx::Rect keyboardFocusRect() const override;
 
 private:
     struct Section {

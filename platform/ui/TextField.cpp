@@ -370,10 +370,15 @@ void TextField::keyPressed(Key key)
         Control::keyPressed(key);
 }
 
+void TextField::pressFromKeyboard()
+{
+    becomeFirstResponder();
+}
+
 bool TextField::performKeyCommand(const KeyCommand& command)
 {
     if (!m_editing)
-        return false;
+        return Control::performKeyCommand(command);
     auto keep = weak_from_this().lock();
     const bool control = command.control && !command.alt;
     const bool extend = command.shift;

@@ -157,6 +157,8 @@ public:
     void fillAccessibilityData(AccessibilityData& data) const override;
     bool performAccessibilityAction(AccessibilityAction action, int part) override;
     bool setAccessibilityText(const std::string& text) override;
+    /// Return or Space on the focused field begins editing.
+    void pressFromKeyboard() override;
 
     // The desktop's input method and the primary selection.
     TextInputState textInputState() const override;

@@ -671,6 +671,13 @@ gfx::Rect View::convertRectFromView(const gfx::Rect& rect, const View* view) con
     return view ? view->convertRectToView(rect, this) : transformToRoot().inverted().apply(rect);
 }
 
+bool View::isAccessibilityFocused() const
+{
+    // Editing text, or where Tab has put the keyboard's focus.
+    Window* shown = window();
+    return isFirstResponder() || (shown && shown->keyboardFocus() == this);
+}
+
 Responder* View::nextResponder() const
 {
     if (m_nextResponderOverride)

@@ -240,8 +240,13 @@ public:
     /// Sets a value on the view's scale, or its text, as the user would; false by default.
     virtual bool setAccessibilityValue(float value);
     virtual bool setAccessibilityText(const std::string& text);
-    /// Whether the keyboard's focus is here; the default is being the first responder.
-    virtual bool isAccessibilityFocused() const { return isFirstResponder(); }
+    /// Whether the keyboard's focus is here: the first responder, or the view Tab put the focus on.
+    virtual bool isAccessibilityFocused() const;
+    // Keyboard focus (Window::moveKeyboardFocus)
+    /// Whether Tab stops at this view: enabled controls, lists, pickers. Default false.
+    virtual bool canBecomeKeyboardFocus() const { return false; }
+    /// What the focus ring goes round, in the view's coordinates: the bounds by default.
+    virtual gfx::Rect keyboardFocusRect() const { return bounds(); }
 
     Responder* nextResponder() const override;
     /// Makes responder (a view controller) the view's next responder, before its superview.

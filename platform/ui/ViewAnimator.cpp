@@ -235,6 +235,8 @@ void ViewAnimator::commit()
         block->startTime = start;
         if (!m_enabled)
             block->duration = 0;
+        else if (m_reducesMotion)
+            block->duration *= kReducedMotionScale;
         if (auto view = block->transitionView.lock(); view && block->transition != ViewAnimationTransition::None && block->duration > 0) {
             if (!view->m_animation)
                 view->m_animation = std::make_unique<ViewAnimationState>();
@@ -367,6 +369,7 @@ void ViewAnimator::reset()
     m_views.clear();
     m_lastCovered.clear();
     m_enabled = true;
+    m_reducesMotion = false;
 }
 
 void ViewAnimator::drawTransition(View& view, const TransitionAnimation& transition, gfx::Context& context)

@@ -80,6 +80,12 @@ public:
     void setTransition(ViewAnimationTransition transition, View* view, bool cache);
     bool enabled() const { return m_enabled; }
     void setEnabled(bool enabled) { m_enabled = enabled; }
+    /// The desktop's "reduce animation": every block committed while it is on lasts a fifth
+    /// of its duration (its did-stop comes that much sooner), so screens change with a short
+    /// fade or move instead of a slide.
+    bool reducesMotion() const { return m_reducesMotion; }
+    void setReducesMotion(bool reduces) { m_reducesMotion = reduces; }
+    static constexpr double kReducedMotionScale = 0.2;
 
     /// Called by a setter before the model value changes; presentedBefore is what is drawn now.
     void propertyWillChange(View& view, AnimatedProperty property, const AnimatedValue& presentedBefore);
@@ -108,6 +114,7 @@ private:
     /// What each animating view covered on screen at the last step, to repaint it away.
     std::map<View*, gfx::Rect> m_lastCovered;
     bool m_enabled { true };
+    bool m_reducesMotion { false };
 };
 
 } // namespace ui

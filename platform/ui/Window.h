@@ -14,6 +14,7 @@
 namespace ui {
 
 class Keyboard;
+class PopupView;
 
 /// The root of a view tree shown on the screen. The key window receives typed text through
 /// its first responder and touches through hit-testing. It collects the parts of the screen
@@ -94,6 +95,29 @@ public:
     /// The screen changed its size from old: every window that covered the old screen covers
     /// the new one, and its views autoresize.
     static void screenDidChangeSize(const gfx::Rect& old);
+    // Keyboard focus: where Tab has gone. Space and Return press it, arrows move it.
+    /// The view with the keyboard focus while it can take keys: in this window, shown, enabled
+    /// and not covered (an alert, a sheet or a screen over it); null otherwise. A view that is
+    /// covered for a while has the focus again when it comes back into view.
+    View* keyboardFocus();
+    /// Puts the keyboard focus on view (null: nowhere). A view that takes typed text becomes
+    /// the first responder; a first responder left behind resigns. False, with nothing
+    /// changed, when view cannot have the focus or the first responder refuses to resign.
+    bool setKeyboardFocus(View* view);
+    /// The stops of Tab now, in reading order (top to bottom, left to right): every view that
+    /// can become the focus and that a tap at it would reach, so hidden, disabled and covered
+    /// views are left out and an alert or a sheet in front has the only stops.
+    std::vector<View*> keyboardFocusOrder();
+    /// Moves the focus to the next stop (the previous one backward), round at the ends; with
+    /// no focus to the first (last). False when there is no stop.
+    bool moveKeyboardFocus(bool backward);
+    /// Where the focus ring is drawn (window coordinates), when one is.
+    std::optional<gfx::Rect> focusRingRect();
+    /// The alert or action sheet in front, while one is shown.
+    PopupView* frontPopup() const;
+    /// How far the ring stands out of a focused view's focus rectangle, and its width.
+    static constexpr float kFocusRingOutset = 3;
+    static constexpr float kFocusRingWidth = 3;
 
     /// Forgets the key window (tests start afresh).
     static void resetKeyWindow();
@@ -108,6 +132,11 @@ public:
     static constexpr int kKeyboardLevel = 1;
     static constexpr int kAlertLevel = 2;
 
+    /// The end of every chain: a key the focus on a bar passed up goes to the shown screen
+    /// (its R, Space and seeking), once.
+    void keyPressed(Key key) override;
+    bool performKeyCommand(const KeyCommand& command) override;
+
     void didAddSubview(View* subview) override;
     void willRemoveSubview(View* subview) override;
 
@@ -116,7 +145,13 @@ private:
     void setFirstResponder(Responder* responder);
     /// Where keys go when no responder is first: the focused view, else the shown screen's view.
     std::shared_ptr<View> keyTarget();
+    /// The shown screen's view when the focus lies outside it (on a bar), for what the focus
+    /// does not take; null otherwise.
+    std::shared_ptr<View> screenBehindFocus();
     void toggleKeyboardHelp();
+    /// Whether a tap at view would reach it (or a view inside it).
+    bool isReachable(View& view);
+    void drawFocusRing(gfx::Context& context);
     /// Hands one phase of touch to its view, after offering it to the watching ancestors.
     void dispatchTouch(const std::shared_ptr<Touch>& touch, TouchPhase phase, const Event& event);
 
@@ -130,6 +165,12 @@ private:
     /// Where the last touch began: the target of keys when no responder is first.
     std::weak_ptr<View> m_focusedView;
     std::weak_ptr<View> m_keyboardHelp;
+    /// Where Tab went last (kept while covered).
+    std::weak_ptr<View> m_keyboardFocus;
+    /// The ring as last painted, so that a ring that moves is painted away.
+    std::optional<gfx::Rect> m_paintedRing;
+    /// Set while a key goes up from a focus outside the shown screen.
+    std::shared_ptr<View> m_passKeysToScreen;
     double m_lastTapTime { -1 };
     gfx::Point m_lastTapLocation;
     int m_tapCount { 0 };

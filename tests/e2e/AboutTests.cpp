@@ -124,7 +124,7 @@ TEST_F(AboutTest, WhenNothingRecordsTheButtonOpensTheSiteAtOnce)
     EXPECT_EQ(opened, std::vector<std::string> { PARLIVO_HOMEPAGE });
     EXPECT_EQ(shownAlert(), nullptr);
     EXPECT_FALSE(about().websiteButton()->isSelected());
-    EXPECT_EQ(about().websiteButton()->titleColorForState(ui::ControlStateSelected), gfx::Color(1, 0.5f, 0, 1));
+    EXPECT_EQ(about().websiteButton()->titleColorForState(ui::ControlStateSelected), (gfx::Color { 1, 0.5f, 0, 1 }));
 }
 
 TEST_F(AboutTest, WhileRecordingTheButtonAsksFirst)

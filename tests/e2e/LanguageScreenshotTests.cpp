@@ -172,6 +172,11 @@ TEST_P(LanguageScreenshotTest, StudioAndShortcutsShowTheirWholeTexts)
     ASSERT_NE(window().keyboardHelp(), nullptr);
     shoot("shortcuts");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+    // Every row and the closing hint lie on the screen.
+    for (const auto& label : window().keyboardHelp()->subviews()) {
+        const gfx::Rect frame = label->convertRectToView(label->bounds(), nullptr);
+        EXPECT_LE(frame.maxY(), ui::Screen::mainScreen().bounds().height()) << dynamic_cast<ui::Label&>(*label).text();
+    }
 }
 
 TEST_P(LanguageScreenshotTest, ListsAndThePlaybackScreenShowTheirWholeTexts)

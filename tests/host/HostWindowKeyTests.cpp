@@ -7,6 +7,7 @@
 #include "TestEnvironment.h"
 
 #include "ui/Application.h"
+#include "ui/Button.h"
 #include "ui/MediaPlayer.h"
 #include "ui/Window.h"
 
@@ -115,4 +116,30 @@ TEST_F(HostWindowKeyTest, ControlCommaAsksForThePreferencesWithOrWithoutItsText)
     QCoreApplication::sendEvent(hostWindow.get(), &comma);
     EXPECT_EQ(delegate->shown, 2);
     ui::Application::sharedApplication().setDelegate(nullptr);
+}
+
+TEST_F(HostWindowKeyTest, TabAndShiftTabMoveTheFocusAndSpacePressesIt)
+{
+    window->makeKeyAndVisible();
+    int presses[2] = { 0, 0 };
+    std::vector<std::shared_ptr<ui::Button>> buttons;
+    for (int i = 0; i < 2; ++i) {
+        auto button = std::make_shared<ui::Button>(gfx::Rect(20, 40 + 60 * float(i), 200, 40));
+        button->addTargetActionForControlEvents(nullptr, [&presses, i](ui::Control&) { ++presses[i]; }, ui::ControlEventTouchUpInside);
+        window->addSubview(button);
+        buttons.push_back(button);
+    }
+    press(Qt::Key_Tab);
+    EXPECT_EQ(window->keyboardFocus(), buttons[0].get());
+    press(Qt::Key_Tab);
+    EXPECT_EQ(window->keyboardFocus(), buttons[1].get());
+    // Qt gives Shift+Tab as Backtab, with Shift held.
+    QKeyEvent backtab(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(hostWindow.get(), &backtab);
+    EXPECT_EQ(window->keyboardFocus(), buttons[0].get());
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+    QCoreApplication::sendEvent(hostWindow.get(), &space);
+    press(Qt::Key_Return);
+    EXPECT_EQ(presses[0], 2);
+    EXPECT_EQ(presses[1], 0);
 }

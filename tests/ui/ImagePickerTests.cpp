@@ -480,3 +480,51 @@ TEST_F(ImagePickerTest, ALargeFolderDecodesOnlyWhatShowsAndScrollsWithoutPicking
     EXPECT_FALSE(g->loader().pictureForPath(g->pictures()[120]));
     EXPECT_LT(decoded(), 90u);
 }
+
+TEST_F(ImagePickerTest, TheGridIsWalkedWithTheArrowsAndReturnChooses)
+{
+    present(ImagePickerControllerSourceType::PhotoLibrary, false);
+    waitForThumbnails();
+    auto g = grid();
+    for (int i = 0; i < 10 && window->keyboardFocus() != g.get(); ++i)
+        window->sendKey(Key::Tab);
+    ASSERT_EQ(window->keyboardFocus(), g.get());
+    EXPECT_FALSE(g->keyboardItem());
+
+    // The album, then the tiles: a row of the grid for Up and Down, back up to the album.
+    window->sendKey(Key::Down);
+    EXPECT_EQ(g->keyboardItem(), 0u);
+    window->sendKey(Key::Down);
+    EXPECT_EQ(g->keyboardItem(), 1u);
+    window->sendKey(Key::Right);
+    window->sendKey(Key::Right);
+    EXPECT_EQ(g->keyboardItem(), 3u);
+    window->sendKey(Key::End);
+    EXPECT_EQ(g->keyboardItem(), 4u);
+    window->sendKey(Key::Down);
+    EXPECT_EQ(g->keyboardItem(), 4u) << "no further than the last tile";
+    window->sendKey(Key::Up);
+    EXPECT_EQ(g->keyboardItem(), 0u) << "from the grid's first row to the album";
+    window->sendKey(Key::Down);
+    ASSERT_TRUE(window->focusRingRect());
+    const Rect tile = g->convertRectToView(g->rectForPicture(0), nullptr);
+    EXPECT_EQ(*window->focusRingRect(), tile.insetBy(-Window::kFocusRingOutset, -Window::kFocusRingOutset).integral());
+    writeScreenshot("focus_ring_picture_tile.png");
+
+    // Return on a tile chooses its picture as a tap does.
+    window->sendKey(Key::Right);
+    window->sendKey(Key::Right);
+    window->sendKey(Key::Right);
+    const std::string chosen = g->pictures()[3];
+    window->sendKey(Key::Return);
+    ASSERT_TRUE(runLoop().runUntil([&] { return !picker->isLoadingPicture(); }, 10, 20));
+    advance(1);
+    ASSERT_EQ(picked.size(), 1u) << chosen;
+
+    // Escape cancels as Cancel does.
+    present(ImagePickerControllerSourceType::PhotoLibrary, false);
+    window->sendKey(Key::Escape);
+    advance(1);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(root->modalViewController());
+}
