@@ -13,6 +13,7 @@
 #include "host/Host.h"
 #include "host/InstanceChannel.h"
 #include "ui/Application.h"
+#include "ui/ViewAnimator.h"
 #include "ui/Window.h"
 
 #include <cstdio>
@@ -327,5 +328,8 @@ int main(int argc, char** argv)
     // The delegate and its screens go while the services they leave (notifications, run loop)
     // still exist: the application object itself lives until the very end of the process.
     ui::Application::sharedApplication().setDelegate(nullptr);
+    // So does an animation still under way (a screen sliding away when the end came): left to
+    // the end of the process, its views would go after the notification centre, and hang there.
+    ui::ViewAnimator::shared().reset();
     return status;
 }
