@@ -1,7 +1,9 @@
 // The parlivo program: command line, choice of host and devices, start of the application.
 
+#include "HelperMethods.h"
 #include "ParlivoAppDelegate.h"
 
+#include "audio/Conversion.h"
 #include "audio/Device.h"
 #include "foundation/Bundle.h"
 #include "foundation/Calendar.h"
@@ -16,7 +18,12 @@
 #include "ui/ViewAnimator.h"
 #include "ui/Window.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -37,6 +44,8 @@ void printUsage(FILE* out)
         "       parlivo defaults read [KEY]\n"
         "       parlivo defaults write KEY VALUE\n"
         "       parlivo defaults delete KEY\n"
+        "       parlivo list\n"
+        "       parlivo export [--format opus|flac|wav|mp3] (--all | KEY...) DIR\n"
         "\n"
         "Options:\n"
         "  --documents DIR     keep the database and the recordings in DIR\n"
@@ -111,6 +120,197 @@ int runDefaultsCommand(const std::vector<std::string>& args)
     std::fprintf(stderr, "parlivo: unknown defaults command\n");
     printUsage(stderr);
     return 2;
+}
+
+// One memo as the command line reads it from the database.
+struct ListedMemo {
+    long long key { 0 };
+    std::string title;
+    std::string category;
+    std::string comments;
+    double createdDate { 0 };
+    double length { 0 };
+    int location { 0 };
+    std::string audioFileName;
+};
+
+// Read-only, beside a running program: its log is read as it is, and nothing is written.
+std::optional<std::vector<ListedMemo>> readMemos(std::string& error)
+{
+    const std::string path = foundation::documentsDirectory() + "/parlivodb.sql";
+    if (!foundation::fileExists(path)) {
+        error = "there is no memo database in " + foundation::documentsDirectory();
+        return std::nullopt;
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return std::nullopt;
+    }
+    sqlite3_busy_timeout(db, 8000);
+    sqlite3_stmt* statement = nullptr;
+    std::vector<ListedMemo> memos;
+    if (sqlite3_prepare_v2(db, "SELECT pk, title, category, comments, createdDate, length, location, audioFileName FROM recordings ORDER BY createdDate, pk",
+            -1, &statement, nullptr)
+        != SQLITE_OK) {
+        error = sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return std::nullopt;
+    }
+    auto text = [&](int column) {
+        const unsigned char* value = sqlite3_column_text(statement, column);
+        return value ? std::string(reinterpret_cast<const char*>(value)) : std::string();
+    };
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW)
+        memos.push_back({ sqlite3_column_int64(statement, 0), text(1), text(2), text(3), sqlite3_column_double(statement, 4),
+            sqlite3_column_double(statement, 5), sqlite3_column_int(statement, 6), text(7) });
+    if (step != SQLITE_DONE)
+        error = sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (step != SQLITE_DONE)
+        return std::nullopt;
+    return memos;
+}
+
+// Tabs and line breaks in a title would break the columns of a line: written as \t, \n, \\.
+std::string columnText(const std::string& text)
+{
+    std::string result;
+    for (char c : text) {
+        if (c == '\t')
+            result += "\\t";
+        else if (c == '\n')
+            result += "\\n";
+        else if (c == '\r')
+            result += "\\r";
+        else if (c == '\\')
+            result += "\\\\";
+        else
+            result += c;
+    }
+    return result;
+}
+
+std::string isoDate(double seconds)
+{
+    const std::time_t when = std::time_t(std::llround(seconds));
+    std::tm utc {};
+    gmtime_r(&when, &utc);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return buffer;
+}
+
+std::string locationName(int location)
+{
+    return location == 1 ? "recordings" : location == 2 ? "trash" : std::to_string(location);
+}
+
+// parlivo list: one line per memo, tab-separated: key, title, category, date, length, location.
+int runListCommand(const std::vector<std::string>& args)
+{
+    if (!args.empty()) {
+        std::fprintf(stderr, "parlivo: list takes no arguments\n");
+        return 2;
+    }
+    std::string error;
+    auto memos = readMemos(error);
+    if (!memos) {
+        std::fprintf(stderr, "parlivo: the memos cannot be read: %s\n", error.c_str());
+        return 1;
+    }
+    for (const auto& memo : *memos)
+        std::printf("%lld\t%s\t%s\t%s\t%.2f\t%s\n", memo.key, columnText(memo.title).c_str(), columnText(memo.category).c_str(),
+            isoDate(memo.createdDate).c_str(), memo.length, locationName(memo.location).c_str());
+    return 0;
+}
+
+// parlivo export [--format F] (--all | KEY...) DIR: each memo as a file named after its title,
+// a number added where the name is taken; never a file replaced.
+int runExportCommand(const std::vector<std::string>& args)
+{
+    audio::ExportFormat format = audio::ExportFormat::Opus;
+    bool all = false;
+    std::vector<long long> keys;
+    std::vector<std::string> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--format" && i + 1 < args.size()) {
+            auto named = audio::exportFormatNamed(args[++i]);
+            if (!named) {
+                std::fprintf(stderr, "parlivo: --format takes opus, flac, wav or mp3, not '%s'\n", args[i].c_str());
+                return 2;
+            }
+            format = *named;
+        } else if (args[i] == "--all")
+            all = true;
+        else
+            rest.push_back(args[i]);
+    }
+    if (rest.empty() || (all && rest.size() != 1) || (!all && rest.size() < 2)) {
+        std::fprintf(stderr, "parlivo: export takes --all or the keys of memos (from parlivo list), then a folder\n");
+        return 2;
+    }
+    const std::string folder = rest.back();
+    rest.pop_back();
+    for (const auto& key : rest) {
+        char* end = nullptr;
+        const long long value = std::strtoll(key.c_str(), &end, 10);
+        if (key.empty() || *end || value <= 0) {
+            std::fprintf(stderr, "parlivo: '%s' is not the key of a memo (parlivo list shows them)\n", key.c_str());
+            return 2;
+        }
+        keys.push_back(value);
+    }
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "parlivo: %s is not a folder\n", folder.c_str());
+        return 1;
+    }
+    std::string error;
+    auto memos = readMemos(error);
+    if (!memos) {
+        std::fprintf(stderr, "parlivo: the memos cannot be read: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<const ListedMemo*> chosen;
+    for (const auto& memo : *memos)
+        if (all ? memo.location != 2 : std::find(keys.begin(), keys.end(), memo.key) != keys.end())
+            chosen.push_back(&memo);
+    for (long long key : keys)
+        if (std::none_of(chosen.begin(), chosen.end(), [key](const ListedMemo* memo) { return memo->key == key; })) {
+            std::fprintf(stderr, "parlivo: there is no memo %lld\n", key);
+            return 1;
+        }
+    int failures = 0;
+    for (const ListedMemo* memo : chosen) {
+        auto source = HelperMethods::getFullAudioFilePath(memo->audioFileName);
+        if (!source) {
+            std::fprintf(stderr, "parlivo: memo %lld has no audio file\n", memo->key);
+            ++failures;
+            continue;
+        }
+        const std::string name = audio::exportFileName(memo->title, format);
+        const std::string stem = name.substr(0, name.rfind('.'));
+        const audio::AudioTags tags { memo->title, memo->comments, isoDate(memo->createdDate), memo->category };
+        bool done = false;
+        for (int copy = 1; copy < 1000 && !done; ++copy) {
+            const std::string target = folder + "/" + (copy == 1 ? name : stem + " (" + std::to_string(copy) + ")." + audio::extensionFor(format));
+            if (foundation::fileExists(target))
+                continue;
+            if (audio::exportRecording(*source, target, format, tags, &error)) {
+                std::printf("%s\n", target.c_str());
+                done = true;
+            } else if (error != "a file of that name is there already") {
+                std::fprintf(stderr, "parlivo: memo %lld was not exported: %s\n", memo->key, error.c_str());
+                break;
+            }
+        }
+        failures += done ? 0 : 1;
+    }
+    return failures ? 1 : 0;
 }
 
 std::optional<audio::DeviceChoice::Backend> backendNamed(const std::string& name)
@@ -279,6 +479,10 @@ int main(int argc, char** argv)
         }
         if (arg == "defaults")
             return runDefaultsCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+        if (arg == "list")
+            return runListCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+        if (arg == "export")
+            return runExportCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         std::fprintf(stderr, "parlivo: unknown argument '%s'\n", arg.c_str());
         printUsage(stderr);
         return 2;
