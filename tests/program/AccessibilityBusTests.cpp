@@ -4,6 +4,7 @@
 // a whole loop driven by actions alone: record, stop, save with a title, open the memo's row,
 // play, pause, move it to the Trash and restore it; the database tells what came of it.
 #include "AudioTestEnvironment.h"
+#include "PrivateXServer.h"
 
 #include "audio/File.h"
 #include "foundation/FileManager.h"
@@ -71,35 +72,9 @@ protected:
         pid = -1;
     }
 
-    // Xvfb on a display of the test's own (see WindowLifeTests.cpp for why the number is ours).
     void startX()
     {
-        for (int attempt = 0; attempt < 40 && m_display.empty(); ++attempt) {
-            const std::string display = ":" + std::to_string(100 + (::getpid() * 11 + attempt) % 800);
-            int fds[2];
-            ASSERT_EQ(::pipe(fds), 0);
-            m_xServer = ::fork();
-            ASSERT_GE(m_xServer, 0);
-            if (m_xServer == 0) {
-                ::close(fds[0]);
-                const std::string fd = std::to_string(fds[1]);
-                const int null = ::open("/dev/null", O_WRONLY);
-                ::dup2(null, 1);
-                ::dup2(null, 2);
-                ::execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-                    static_cast<char*>(nullptr));
-                ::_exit(127);
-            }
-            ::close(fds[1]);
-            const std::string number = readLine(fds[0]);
-            ::close(fds[0]);
-            if (!number.empty()) {
-                m_display = ":" + number;
-                return;
-            }
-            ::waitpid(m_xServer, nullptr, 0);
-            m_xServer = -1;
-        }
+        m_display = testsupport::startPrivateXServer(&m_xServer, 11);
         ASSERT_FALSE(m_display.empty()) << "Xvfb did not start (scripts/packages.txt installs it)";
     }
 

@@ -3,6 +3,7 @@
 // XDestroyWindow). Each ends the run in order, with the memo being recorded filed, the
 // documents' lock released and the next start working; the title names the program once.
 #include "AudioTestEnvironment.h"
+#include "PrivateXServer.h"
 #include "ProgramRunner.h"
 #include "WindowPoints.h"
 
@@ -69,42 +70,9 @@ protected:
         TestEnvironment::TearDown();
     }
 
-    // Xvfb on a display of the test's own: a number from the process id, the next one when
-    // that is taken (Xvfb then ends at once). Xvfb writes the number to a pipe once it accepts
-    // clients. (Letting Xvfb pick races with other servers starting at the same moment.) No
-    // reset when the last client leaves: the next start would find the server resetting.
-    void startServer(const std::string& screen = "1024x768x24", int dpi = 0)
+    void startServer(const std::string& screen = "1024x768x24", int dpi = 96)
     {
-        for (int attempt = 0; attempt < 40 && m_display.empty(); ++attempt) {
-            const std::string display = ":" + std::to_string(100 + (::getpid() * 7 + attempt) % 800);
-            int fds[2];
-            ASSERT_EQ(::pipe(fds), 0);
-            m_server = ::fork();
-            ASSERT_GE(m_server, 0);
-            if (m_server == 0) {
-                ::close(fds[0]);
-                const std::string fd = std::to_string(fds[1]);
-                const int null = ::open("/dev/null", O_WRONLY);
-                ::dup2(null, 1);
-                ::dup2(null, 2);
-                const std::string dots = std::to_string(dpi > 0 ? dpi : 96);
-                ::execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-dpi", dots.c_str(), "-nolisten",
-                    "tcp", "-noreset", static_cast<char*>(nullptr));
-                ::_exit(127);
-            }
-            ::close(fds[1]);
-            std::string number;
-            char c;
-            while (::read(fds[0], &c, 1) == 1 && c != '\n')
-                number += c;
-            ::close(fds[0]);
-            if (!number.empty()) {
-                m_display = ":" + number;
-                return;
-            }
-            ::waitpid(m_server, nullptr, 0);
-            m_server = -1;
-        }
+        m_display = testsupport::startPrivateXServer(&m_server, 7, screen, dpi);
         ASSERT_FALSE(m_display.empty()) << "Xvfb did not start (scripts/packages.txt installs it)";
     }
 
