@@ -45,9 +45,10 @@ protected:
     static void expectKeptBetween(double kept, Call start, Call end)
     {
         EXPECT_GT(kept, std::chrono::duration<double>(end.called - start.returned).count() - 0.05) << "nothing recorded is lost";
-        // A new stream also gets what the source held when it began: up to a few tens of ms
-        // from just before the call.
-        EXPECT_LT(kept, std::chrono::duration<double>(end.returned - start.called).count() + 0.1) << "nothing is added";
+        // A new stream also gets what the source held when it began: a few tens of ms from just
+        // before the call, and up to 130 ms seen under the thread checker. A doubled buffer
+        // would also break the sine, which expectSineWithoutBreak checks.
+        EXPECT_LT(kept, std::chrono::duration<double>(end.returned - start.called).count() + 0.15) << "nothing is added";
     }
 };
 
