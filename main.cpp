@@ -1,7 +1,10 @@
 // The parlivo program: command line, choice of host and devices, start of the application.
 
 #include "HelperMethods.h"
+#include "MemoImport.h"
 #include "ParlivoAppDelegate.h"
+#include "Recording.h"
+#include "RecordingLibrary.h"
 
 #include "audio/Conversion.h"
 #include "audio/Device.h"
@@ -26,6 +29,7 @@
 #include <sys/stat.h>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -46,6 +50,7 @@ void printUsage(FILE* out)
         "       parlivo defaults delete KEY\n"
         "       parlivo list\n"
         "       parlivo export [--format opus|flac|wav|mp3] (--all | KEY...) DIR\n"
+        "       parlivo import FILE...\n"
         "\n"
         "Options:\n"
         "  --documents DIR     keep the database and the recordings in DIR\n"
@@ -313,6 +318,48 @@ int runExportCommand(const std::vector<std::string>& args)
     return failures ? 1 : 0;
 }
 
+// How long a running program may take to read and file one sound file for a second start.
+constexpr double kImportTimeout = 600;
+
+// parlivo import FILE...: each file becomes a memo in My Recordings, through the running
+// program when there is one (its lists show it at once), else straight into the library.
+int runImportCommand(const std::vector<std::string>& args)
+{
+    if (args.empty()) {
+        std::fprintf(stderr, "parlivo: import takes the sound files to make memos of\n");
+        return 2;
+    }
+    const std::string documents = foundation::documentsDirectory();
+    std::string lockError;
+    auto lockFailure = foundation::InstanceLock::Failure::None;
+    auto lock = foundation::InstanceLock::acquire(documents + "/parlivodb.sql.lock", &lockError, &lockFailure);
+    if (!lock && lockFailure != foundation::InstanceLock::Failure::HeldByAnother) {
+        std::fprintf(stderr, "parlivo: the documents folder %s cannot be used (%s)\n", documents.c_str(), lockError.c_str());
+        return 1;
+    }
+    int failures = 0;
+    for (const auto& file : args) {
+        std::error_code ignored;
+        const std::string path = std::filesystem::absolute(file, ignored).lexically_normal().string();
+        std::string error;
+        std::optional<long long> key;
+        if (!lock) {
+            key = host::requestImport(host::instanceSocketPath(documents), path, kImportTimeout, &error);
+        } else if (auto recording = MemoImport::importFile(path, &error)) {
+            key = recording->key();
+        }
+        if (key) {
+            std::printf("%lld\t%s\n", *key, path.c_str());
+        } else {
+            std::fprintf(stderr, "parlivo: %s was not imported: %s\n", file.c_str(), error.c_str());
+            ++failures;
+        }
+    }
+    if (lock)
+        RecordingLibrary::sharedLibrary().finalize();
+    return failures ? 1 : 0;
+}
+
 std::optional<audio::DeviceChoice::Backend> backendNamed(const std::string& name)
 {
     using Backend = audio::DeviceChoice::Backend;
@@ -483,6 +530,8 @@ int main(int argc, char** argv)
             return runListCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         if (arg == "export")
             return runExportCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
+        if (arg == "import")
+            return runImportCommand(std::vector<std::string>(args.begin() + static_cast<long>(i) + 1, args.end()));
         std::fprintf(stderr, "parlivo: unknown argument '%s'\n", arg.c_str());
         printUsage(stderr);
         return 2;
@@ -515,6 +564,11 @@ int main(int argc, char** argv)
         return 1;
     }
     options.instanceSocketPath = host::instanceSocketPath(documents);
+    options.importFile = [](const std::string& path, std::string* reason) -> std::optional<long long> {
+        if (auto recording = MemoImport::importFile(path, reason))
+            return recording->key();
+        return std::nullopt;
+    };
     auto& defaults = foundation::UserDefaults::standardUserDefaults();
     devices.applicationID = PARLIVO_APP_ID;
     devices.microphoneDevice = defaults.stringForKey("microphoneDevice").value_or("");

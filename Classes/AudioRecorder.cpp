@@ -138,7 +138,7 @@ void AudioRecorder::recordToFileWithRecordMode(const std::string& audioFileName,
 }
 
 // An appended file keeps its own rate: recording at another one would corrupt its sound.
-double AudioRecorder::recordingSampleRate() const
+double AudioRecorder::settingSampleRate()
 {
     // A setting no file or device can take ("abc", "nan", "1e9", "22050.5") records at the
     // default rate instead of claiming to record while nothing is.
@@ -146,7 +146,12 @@ double AudioRecorder::recordingSampleRate() const
     auto usableRate = HelperMethods::sampleRateFromSetting(setting);
     if (!usableRate)
         foundation::logf("The sampleRate setting \"%s\" cannot be used; recording at %g Hz.", setting.c_str(), kDefaultSampleRate);
-    double settingRate = usableRate.value_or(kDefaultSampleRate);
+    return usableRate.value_or(kDefaultSampleRate);
+}
+
+double AudioRecorder::recordingSampleRate() const
+{
+    double settingRate = settingSampleRate();
     if (m_recordMode != RecordModeAppend || !audioFileURL())
         return settingRate;
     std::shared_ptr<audio::File> existing;

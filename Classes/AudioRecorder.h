@@ -43,6 +43,9 @@ public:
     /// one that is not a readable mono file of 16-bit little-endian samples may not, nor a
     /// link or anything but a regular file at the path (nothing is written through a link).
     static bool canAppendToFile(const std::string& audioFileName);
+    /// The rate the "sampleRate" setting names, or the default one (logged) when no file or
+    /// device can take it. Main thread.
+    static double settingSampleRate();
     /// Whether a write into the file failed (a full disk) during the current recording. The
     /// recorder then stops itself on the main run loop, keeping what was written.
     bool writeFailed() const { return m_writeFailed.load(); }

@@ -281,6 +281,7 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         channel = InstanceChannel::listen(options.instanceSocketPath, [&hostWindow] { return hostWindow.bringToFront(); }, &error,
             [] { return ui::Application::sharedApplication().showPreferences(); });
         if (channel) {
+            channel->setImportHandler(options.importFile);
             channelWatch = std::make_unique<QSocketNotifier>(channel->fileDescriptor(), QSocketNotifier::Read);
             QObject::connect(channelWatch.get(), &QSocketNotifier::activated, [&channel] { channel->handlePendingRequests(); });
         } else

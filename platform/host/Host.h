@@ -18,6 +18,8 @@ struct HostOptions {
     /// With a window: where a second start asks this one to bring its window to the front
     /// (InstanceChannel); empty: nowhere.
     std::string instanceSocketPath;
+    /// What a later "parlivo import" asks this one to do (InstanceChannel::setImportHandler).
+    std::function<std::optional<long long>(const std::string& path, std::string* reason)> importFile;
     /// When set, nothing is shown: the screen is rendered off screen and written to this PNG
     /// file after screenshotAfter seconds of run-loop time, and the program ends.
     std::string screenshotPath;

@@ -24,8 +24,13 @@ constexpr const char* kRequest = "raise\n";
 constexpr const char* kPreferencesRequest = "preferences\n";
 constexpr const char* kAnswer = "raised\n";
 constexpr const char* kNoWindow = "no window\n";
+constexpr const char* kImportRequest = "import ";
+constexpr const char* kImported = "imported ";
+constexpr const char* kRefused = "refused ";
 // Longer than any request or answer: a client that sends more is not one of ours.
 constexpr std::size_t kMaxLine = 16;
+// An import names a path; its answer may give a reason.
+constexpr std::size_t kMaxImportLine = 4096 + 16;
 
 bool makeAddress(const std::string& path, sockaddr_un& address)
 {
@@ -47,11 +52,11 @@ void setTimeouts(int fd, double seconds)
 }
 
 // Reads one line of at most a few bytes; empty when none came.
-std::string readLine(int fd)
+std::string readLine(int fd, std::size_t maxLine = kMaxLine)
 {
     std::string line;
     char c;
-    while (line.size() < kMaxLine) {
+    while (line.size() < maxLine) {
         ssize_t n = read(fd, &c, 1);
         if (n < 0 && errno == EINTR)
             continue;
@@ -160,7 +165,7 @@ void InstanceChannel::handlePendingRequests()
 
 bool InstanceChannel::serve(Client& client, double now)
 {
-    char bytes[kMaxLine];
+    char bytes[256];
     for (;;) {
         ssize_t n = read(client.fd, bytes, sizeof bytes);
         if (n < 0 && errno == EINTR)
@@ -176,11 +181,36 @@ bool InstanceChannel::serve(Client& client, double now)
                 writeAll(client.fd, m_raise && m_raise() ? kAnswer : kNoWindow);
             else if (client.received.compare(0, end + 1, kPreferencesRequest) == 0)
                 writeAll(client.fd, m_raise && m_raise() && m_showPreferences && m_showPreferences() ? kAnswer : kNoWindow);
+            else if (client.received.compare(0, std::strlen(kImportRequest), kImportRequest) == 0)
+                answerImport(client.fd, client.received.substr(std::strlen(kImportRequest), end - std::strlen(kImportRequest)));
             return true;
         }
-        if (client.received.size() >= kMaxLine)
+        const bool import = client.received.compare(0, std::min(client.received.size(), std::strlen(kImportRequest)), kImportRequest, 0,
+                                std::min(client.received.size(), std::strlen(kImportRequest)))
+            == 0;
+        if (client.received.size() >= (import ? kMaxImportLine : kMaxLine))
             return true;
     }
+}
+
+void InstanceChannel::answerImport(int fd, const std::string& path)
+{
+    std::string reason;
+    std::optional<long long> key;
+    if (!m_importFile)
+        reason = "this program does not import files";
+    else if (path.empty() || path[0] != '/')
+        reason = "the path is not absolute";
+    else
+        key = m_importFile(path, &reason);
+    // A reason is one line.
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    const std::string answer = key ? kImported + std::to_string(*key) + "\n" : kRefused + reason.substr(0, kMaxImportLine - 16) + "\n";
+    // The answer waits for the client, which waits for it, a short while at most.
+    int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    setTimeouts(fd, kClientTimeout);
+    writeAll(fd, answer.c_str());
 }
 
 // A client's request may come after its connection: the waiting ones are read again on the
@@ -225,6 +255,50 @@ bool requestRaise(const std::string& path, double timeoutSeconds, std::string* e
     }
     close(fd);
     return raised;
+}
+
+std::optional<long long> requestImport(const std::string& path, const std::string& filePath, double timeoutSeconds, std::string* error)
+{
+    sockaddr_un address;
+    if (!makeAddress(path, address)) {
+        fail(error, "its socket path cannot be used");
+        return std::nullopt;
+    }
+    if (filePath.find('\n') != std::string::npos || filePath.size() > 4096) {
+        fail(error, "the path cannot be sent to it");
+        return std::nullopt;
+    }
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        fail(error, std::strerror(errno));
+        return std::nullopt;
+    }
+    setTimeouts(fd, timeoutSeconds);
+    std::optional<long long> key;
+    const std::string request = kImportRequest + filePath + "\n";
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        fail(error, errno == ENOENT || errno == ECONNREFUSED ? "it does not listen for requests; it may be starting or ending" : std::strerror(errno));
+    } else if (!writeAll(fd, request.c_str())) {
+        fail(error, "it did not answer");
+    } else {
+        std::string answer = readLine(fd, kMaxImportLine);
+        if (!answer.empty())
+            answer.pop_back();
+        if (answer.rfind(kImported, 0) == 0) {
+            char* end = nullptr;
+            const long long value = std::strtoll(answer.c_str() + std::strlen(kImported), &end, 10);
+            if (*end == '\0' && value > 0)
+                key = value;
+            else
+                fail(error, "it answered what is not a memo's key");
+        } else if (answer.rfind(kRefused, 0) == 0) {
+            fail(error, answer.substr(std::strlen(kRefused)));
+        } else {
+            fail(error, "it did not answer");
+        }
+    }
+    close(fd);
+    return key;
 }
 
 namespace {

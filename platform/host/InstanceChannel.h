@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ namespace host {
 /// directory: the running one listens on a local socket beside the directory's instance lock,
 /// and a second start that cannot take the lock asks it there to bring its window to the
 /// front, or also to show its preferences. One request is one line, "raise" or "preferences";
-/// the answer is one line, "raised".
+/// the answer is one line, "raised". "import PATH" asks it to import a sound file; the answer
+/// is "imported KEY" or "refused REASON".
 ///
 /// Only the holder of the instance lock listens, so a socket file found at the path belongs to
 /// a process that has ended and is replaced. Main thread: the host calls
@@ -29,6 +31,13 @@ public:
     /// showPreferences answers "preferences" (after raise), whether it showed them.
     static std::unique_ptr<InstanceChannel> listen(const std::string& path, std::function<bool()> raise, std::string* error = nullptr,
         std::function<bool()> showPreferences = {});
+
+    /// Answers "import PATH" requests with what importFile returns for the absolute path: the
+    /// memo's key, or none with the reason in its second argument.
+    void setImportHandler(std::function<std::optional<long long>(const std::string& path, std::string* reason)> importFile)
+    {
+        m_importFile = std::move(importFile);
+    }
 
     /// Stops listening and removes the socket file.
     ~InstanceChannel();
@@ -61,11 +70,13 @@ private:
     /// Reads what the client has sent; true when it is done with (answered or given up).
     bool serve(Client& client, double now);
     void watchWaitingClients();
+    void answerImport(int fd, const std::string& path);
 
     std::string m_path;
     int m_fd { -1 };
     std::function<bool()> m_raise;
     std::function<bool()> m_showPreferences;
+    std::function<std::optional<long long>(const std::string&, std::string*)> m_importFile;
     std::vector<Client> m_clients;
     std::shared_ptr<foundation::Timer> m_pollTimer;
 };
@@ -75,6 +86,11 @@ private:
 /// says why in words for the user.
 /// With showPreferences, it also shows its preferences.
 bool requestRaise(const std::string& path, double timeoutSeconds, std::string* error = nullptr, bool showPreferences = false);
+
+/// Asks the program listening at path to import the sound file at filePath (absolute),
+/// waiting at most timeoutSeconds. The new memo's key, or none with *error saying why: the
+/// program's reason for refusing the file, or that it did not answer.
+std::optional<long long> requestImport(const std::string& path, const std::string& filePath, double timeoutSeconds, std::string* error);
 
 /// The socket path for a documents directory: beside its lock when that path fits a local
 /// socket address and only the user can add files to the directory; else a name made from the

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <spawn.h>
+#include <sndfile.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -477,4 +478,45 @@ TEST_F(WindowLifeTest, TheWindowsSizeAndPlaceAreKept)
     EXPECT_LE(placed.maxY(), 768);
     ::kill(m_program, SIGTERM);
     EXPECT_EQ(ended(), 0) << log();
+}
+
+// parlivo import beside the running program: the running one files the memo (a second writer
+// would be refused the lock) and says why it refuses a file that is not sound.
+TEST_F(WindowLifeTest, AnImportBesideTheRunningProgramIsFiledByIt)
+{
+    start("");
+    ASSERT_FALSE(window().empty());
+    const std::string tone = rootDirectory() + "/Harbour walk.wav";
+    {
+        SF_INFO info {};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* sound = sf_open(tone.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(sound, nullptr);
+        std::vector<short> samples(44100 * 2, 3000);
+        sf_writef_short(sound, samples.data(), 44100);
+        sf_close(sound);
+    }
+    ASSERT_TRUE(foundation::writeFileAtomically(rootDirectory() + "/notes.wav", "not sound"));
+    // The socket is made once the window shows; a moment after may still find none.
+    testsupport::ProgramResult imported { -1, {} };
+    for (int attempt = 0; attempt < 100 && imported.status != 0; ++attempt) {
+        imported = testsupport::runParlivo("--documents " + documentsPath() + " import '" + tone + "'");
+        if (imported.status != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_EQ(imported.status, 0) << log();
+    // Key 1 is the studio's current recording.
+    EXPECT_EQ(imported.output, "2\t" + tone + "\n");
+    auto refused = testsupport::runParlivo("--documents " + documentsPath() + " import " + rootDirectory() + "/notes.wav", testsupport::Collect::StandardError);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("notes.wav was not imported: it is not a sound file that can be read"), std::string::npos) << refused.output;
+    EXPECT_NE(log().find("Imported " + tone + " as memo 2."), std::string::npos) << log();
+
+    ::kill(m_program, SIGTERM);
+    ASSERT_EQ(ended(), 0) << log();
+    const auto listed = testsupport::runParlivo("--documents " + documentsPath() + " list");
+    EXPECT_NE(listed.output.find("2\tHarbour walk\t"), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("\t1.00\trecordings\n"), std::string::npos) << listed.output;
 }
