@@ -569,6 +569,7 @@ int main(int argc, char** argv)
             return recording->key();
         return std::nullopt;
     };
+    options.filesDropped = [](const std::vector<std::string>& paths) { MemoImport::importDroppedFiles(paths); };
     auto& defaults = foundation::UserDefaults::standardUserDefaults();
     devices.applicationID = PARLIVO_APP_ID;
     devices.microphoneDevice = defaults.stringForKey("microphoneDevice").value_or("");

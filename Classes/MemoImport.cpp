@@ -7,7 +7,10 @@
 
 #include "audio/File.h"
 #include "foundation/FileManager.h"
+#include "foundation/Bundle.h"
 #include "foundation/Log.h"
+#include "foundation/StringFormat.h"
+#include "ui/AlertView.h"
 
 #include <cmath>
 #include <cstdio>
@@ -156,6 +159,27 @@ std::shared_ptr<Recording> importFile(const std::string& path, std::string* erro
     if (!decoded)
         return nullptr;
     return file(path, *decoded, error);
+}
+
+std::vector<std::shared_ptr<Recording>> importDroppedFiles(const std::vector<std::string>& paths)
+{
+    std::vector<std::shared_ptr<Recording>> filed;
+    std::string refusals;
+    for (const auto& path : paths) {
+        std::string reason;
+        if (auto recording = importFile(path, &reason)) {
+            filed.push_back(recording);
+        } else {
+            foundation::logf("%s was not imported: %s", path.c_str(), reason.c_str());
+            refusals += (refusals.empty() ? "" : "\n") + std::filesystem::path(path).filename().string() + ": " + reason;
+        }
+    }
+    if (!refusals.empty()) {
+        auto alert = std::make_shared<ui::AlertView>(foundation::localizedString("Import Refused Prompt Title"),
+            foundation::formatWithString(foundation::localizedString("Import Refused Prompt"), refusals), nullptr, foundation::localizedString("OK"));
+        alert->show();
+    }
+    return filed;
 }
 
 } // namespace MemoImport

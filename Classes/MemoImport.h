@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Recording;
 
@@ -28,6 +29,10 @@ std::shared_ptr<Recording> file(const std::string& path, const audio::DecodedAud
 
 /// decode then file, on the main thread.
 std::shared_ptr<Recording> importFile(const std::string& path, std::string* error);
+
+/// Imports files dropped onto the window, in order; the ones refused are named with their
+/// reasons in one alert. The memos filed, in order.
+std::vector<std::shared_ptr<Recording>> importDroppedFiles(const std::vector<std::string>& paths);
 
 /// A tag's date ("2024-05-01", "2024-05-01T10:22:00Z", "2024-05-01 10:22") in seconds since
 /// 1970, taken as UTC; none for anything else (a year alone says too little).

@@ -287,6 +287,11 @@ int runHost(int argc, char** argv, const HostOptions& options, const std::functi
         } else
             std::fprintf(stderr, "parlivo: a second start will not find this one at %s: %s\n", options.instanceSocketPath.c_str(), error.c_str());
     }
+    if (options.filesDropped)
+        hostWindow.setFileDropHandler([filesDropped = options.filesDropped](const std::vector<std::string>& files) {
+            // After the drop's own event: an import may take a moment and may show an alert.
+            foundation::RunLoop::main().post([files, filesDropped] { filesDropped(files); });
+        });
     window->setNeedsDisplayInWindowRect(ui::Screen::mainScreen().bounds());
     bridge.pump();
     int status = application.exec();

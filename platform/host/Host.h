@@ -3,6 +3,7 @@
 #include "host/WindowGeometry.h"
 
 #include <functional>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,8 @@ struct HostOptions {
     std::string instanceSocketPath;
     /// What a later "parlivo import" asks this one to do (InstanceChannel::setImportHandler).
     std::function<std::optional<long long>(const std::string& path, std::string* reason)> importFile;
+    /// What files dropped onto the window are given to, on the main run loop after the drop.
+    std::function<void(const std::vector<std::string>& paths)> filesDropped;
     /// When set, nothing is shown: the screen is rendered off screen and written to this PNG
     /// file after screenshotAfter seconds of run-loop time, and the program ends.
     std::string screenshotPath;

@@ -1,5 +1,6 @@
 #include "host/HostWindow.h"
 
+#include "host/FileTransfer.h"
 #include "host/RunLoopBridge.h"
 #include "host/WindowGeometry.h"
 
@@ -12,6 +13,8 @@
 #include "foundation/Log.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -187,6 +190,26 @@ bool HostWindow::event(QEvent* event)
         if (windowStates() == Qt::WindowNoState)
             m_normalGeometry = geometry();
         break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (m_fileDropHandler && drag->mimeData() && !localFiles(*drag->mimeData()).empty())
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const auto files = drop->mimeData() ? localFiles(*drop->mimeData()) : std::vector<std::string>();
+        if (!m_fileDropHandler || files.empty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        m_fileDropHandler(files);
+        return true;
+    }
     case QEvent::InputMethodQuery:
         answerInputMethodQuery(static_cast<QInputMethodQueryEvent*>(event));
         return true;

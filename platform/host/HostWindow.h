@@ -5,6 +5,7 @@
 #include <QRasterWindow>
 
 #include <functional>
+#include <vector>
 #include <memory>
 
 class QAccessibleInterface;
@@ -47,6 +48,8 @@ public:
 
     /// Called after each repaint of the screen (the host refreshes the title there).
     void setRepaintHandler(std::function<void()> handler) { m_repaintHandler = std::move(handler); }
+    /// Called with the local files dropped onto the window; without one, drops are refused.
+    void setFileDropHandler(std::function<void(const std::vector<std::string>&)> handler) { m_fileDropHandler = std::move(handler); }
     /// Brings the window to the front and asks for the keyboard focus, restoring it when it
     /// is minimised. False when there is no window to show (destroyed from outside, the
     /// program ending).
@@ -94,6 +97,7 @@ private:
     ui::Window& m_window;
     RunLoopBridge& m_bridge;
     std::function<void()> m_repaintHandler;
+    std::function<void(const std::vector<std::string>&)> m_fileDropHandler;
     std::unique_ptr<gfx::BitmapContext> m_frame;
     /// Where the screen is drawn, in logical pixels of the window, and its points' size there.
     gfx::Rect m_screenRect;

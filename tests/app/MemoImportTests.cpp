@@ -5,6 +5,8 @@
 #include "MemoImport.h"
 
 #include "foundation/UserDefaults.h"
+#include "ui/AlertView.h"
+#include "ui/Window.h"
 
 #include <cmath>
 #include <csignal>
@@ -131,4 +133,31 @@ TEST_F(MemoImportTest, TagDatesAreReadOnlyWhenTheyNameADay)
     for (const char* text : { "", "2024", "2024-05", "2024-02-31", "2024-13-01", "1969-12-31", "2024-05-01T25:00", "2024-05-01T10:22+02:00",
              "2024-05-01x", "01/05/2024" })
         EXPECT_FALSE(MemoImport::parseTagDate(text)) << text;
+}
+
+TEST_F(MemoImportTest, DroppedFilesAreImportedAndTheRefusedOnesNamedInOneAlert)
+{
+    auto window = std::make_shared<ui::Window>();
+    window->makeKeyAndVisible();
+    const std::string tone = writeTone("Tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0.5);
+    ASSERT_TRUE(foundation::writeFileAtomically(rootDirectory() + "/notes.wav", "not a sound"));
+    ASSERT_TRUE(foundation::writeFileAtomically(rootDirectory() + "/empty.mp3", ""));
+    auto filed = MemoImport::importDroppedFiles({ rootDirectory() + "/notes.wav", tone, rootDirectory() + "/empty.mp3" });
+    ASSERT_EQ(filed.size(), 1u);
+    EXPECT_EQ(filed[0]->title(), "Tone");
+    std::vector<ui::AlertView*> alerts;
+    for (const auto& view : window->subviews())
+        if (auto* alert = dynamic_cast<ui::AlertView*>(view.get()); alert && alert->isVisible())
+            alerts.push_back(alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0]->title(), foundation::localizedString("Import Refused Prompt Title"));
+    const std::string& message = alerts[0]->message();
+    EXPECT_NE(message.find("\nnotes.wav: it is not a sound file that can be read"), std::string::npos) << message;
+    EXPECT_NE(message.find("\nempty.mp3: "), std::string::npos) << message;
+    EXPECT_EQ(message.find("Tone.flac"), std::string::npos) << message;
+
+    // Nothing refused, nothing shown.
+    alerts[0]->removeFromSuperview();
+    EXPECT_EQ(MemoImport::importDroppedFiles({ tone }).size(), 1u);
+    EXPECT_TRUE(window->subviews().empty() || !dynamic_cast<ui::AlertView*>(window->subviews().back().get()));
 }
