@@ -2,6 +2,7 @@
 // list of shortcuts in German and French: screenshots to look at, and a check that no label's text is
 // cut off (every line fits the label's width, and all the lines its height).
 
+#include "MemoImport.h"
 #include "ScreenShape.h"
 #include "StudioTest.h"
 
@@ -291,6 +292,21 @@ TEST_P(LanguageScreenshotTest, CategoriesScreensShowTheirWholeTexts)
     advance(0.6);
     ASSERT_TRUE(shownAlert());
     shoot("category_editor_alert");
+    EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
+}
+
+TEST_P(LanguageScreenshotTest, ARefusedImportSaysWhichFilesAndWhy)
+{
+    launch();
+    delegate().tabBarController()->setSelectedIndex(1);
+    advance(0.5);
+    const std::string notes = rootDirectory() + "/Besprechungsnotizen vom Dienstag.wav";
+    ASSERT_TRUE(foundation::writeFileAtomically(notes, "not a sound"));
+    ASSERT_TRUE(foundation::writeFileAtomically(rootDirectory() + "/empty.mp3", ""));
+    EXPECT_TRUE(MemoImport::importDroppedFiles({ notes, rootDirectory() + "/empty.mp3" }).empty());
+    advance(0.6);
+    ASSERT_TRUE(shownAlert());
+    shoot("import_refused");
     EXPECT_EQ(cutOffLabels(), std::vector<std::string> {});
 }
 
