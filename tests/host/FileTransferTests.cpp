@@ -2,10 +2,8 @@
 // from a drag or the clipboard, and what a drop onto the window gives the program.
 
 #include "host/FileTransfer.h"
-#include "host/HostWindow.h"
-#include "host/RunLoopBridge.h"
 
-#include "TestEnvironment.h"
+#include "HostWindowFixture.h"
 
 #include "ui/Application.h"
 #include "ui/Window.h"
@@ -21,27 +19,8 @@
 
 namespace {
 
-class FileTransferTest : public testsupport::TestEnvironment {
+class FileTransferTest : public testsupport::HostWindowTest {
 protected:
-    void SetUp() override
-    {
-        TestEnvironment::SetUp();
-        ui::Application::resetSharedApplication();
-        application = std::make_unique<QGuiApplication>(argc, argv);
-        window = std::make_shared<ui::Window>();
-        bridge = std::make_unique<host::RunLoopBridge>();
-        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge, 2);
-    }
-    void TearDown() override
-    {
-        hostWindow.reset();
-        bridge.reset();
-        window.reset();
-        application.reset();
-        ui::Application::resetSharedApplication();
-        TestEnvironment::TearDown();
-    }
-
     // Sends a drag's entry and its drop; whether each was accepted.
     std::pair<bool, bool> dragAndDrop(const QMimeData& data)
     {
@@ -51,14 +30,6 @@ protected:
         QCoreApplication::sendEvent(hostWindow.get(), &drop);
         return { enter.isAccepted(), drop.isAccepted() };
     }
-
-    int argc { 1 };
-    char name[8] = "parlivo";
-    char* argv[2] = { name, nullptr };
-    std::unique_ptr<QGuiApplication> application;
-    std::shared_ptr<ui::Window> window;
-    std::unique_ptr<host::RunLoopBridge> bridge;
-    std::unique_ptr<host::HostWindow> hostWindow;
 };
 
 } // namespace

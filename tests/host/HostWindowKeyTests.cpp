@@ -1,10 +1,7 @@
 // Keys as Qt delivers them to the program's window (offscreen): the media keys of a keyboard,
 // which the desktop leaves to the focused window when nothing else takes them.
 
-#include "host/HostWindow.h"
-#include "host/RunLoopBridge.h"
-
-#include "TestEnvironment.h"
+#include "HostWindowFixture.h"
 
 #include "ui/Application.h"
 #include "ui/Button.h"
@@ -37,39 +34,13 @@ public:
     std::vector<std::string> calls;
 };
 
-class HostWindowKeyTest : public testsupport::TestEnvironment {
+class HostWindowKeyTest : public testsupport::HostWindowTest {
 protected:
-    void SetUp() override
-    {
-        TestEnvironment::SetUp();
-        ui::Application::resetSharedApplication();
-        application = std::make_unique<QGuiApplication>(argc, argv);
-        window = std::make_shared<ui::Window>();
-        bridge = std::make_unique<host::RunLoopBridge>();
-        hostWindow = std::make_unique<host::HostWindow>(*window, *bridge, 2);
-    }
-    void TearDown() override
-    {
-        hostWindow.reset();
-        bridge.reset();
-        window.reset();
-        application.reset();
-        ui::Application::resetSharedApplication();
-        TestEnvironment::TearDown();
-    }
     void press(int key)
     {
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
         QCoreApplication::sendEvent(hostWindow.get(), &event);
     }
-
-    int argc { 1 };
-    char name[8] = "parlivo";
-    char* argv[2] = { name, nullptr };
-    std::unique_ptr<QGuiApplication> application;
-    std::shared_ptr<ui::Window> window;
-    std::unique_ptr<host::RunLoopBridge> bridge;
-    std::unique_ptr<host::HostWindow> hostWindow;
 };
 
 } // namespace

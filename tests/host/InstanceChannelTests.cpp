@@ -281,3 +281,38 @@ TEST_F(InstanceChannelTest, ASecondStartAskingForPreferencesRaisesAndShowsThem)
     ASSERT_TRUE(channel);
     EXPECT_FALSE(raiseThrough(*channel, &error, true));
 }
+
+TEST_F(InstanceChannelTest, AnImportRequestIsAnsweredWithTheMemosKeyOrTheReason)
+{
+    std::vector<std::string> asked;
+    auto channel = InstanceChannel::listen(path(), [] { return true; });
+    ASSERT_TRUE(channel);
+    auto importThrough = [&](const std::string& file, std::string* error) {
+        auto request = std::async(std::launch::async, [&, file, error] { return requestImport(path(), file, 5, error); });
+        while (request.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+            channel->handlePendingRequests();
+        return request.get();
+    };
+    std::string error;
+    // A program that does not import says so rather than leave the request unanswered.
+    EXPECT_FALSE(importThrough("/tmp/a.wav", &error));
+    EXPECT_EQ(error, "this program does not import files");
+
+    channel->setImportHandler([&](const std::string& file, std::string* reason) -> std::optional<long long> {
+        asked.push_back(file);
+        if (file.ends_with(".wav"))
+            return 42;
+        *reason = "it is not a sound file\nthat can be read";
+        return std::nullopt;
+    });
+    // A long path with spaces and non-ASCII names, well beyond the raise request's length.
+    const std::string deep = "/home/ana/Aufnahmen/" + std::string(300, 'x') + "/Küche am Dienstag.wav";
+    EXPECT_EQ(importThrough(deep, &error), 42) << error;
+    EXPECT_FALSE(importThrough("/home/ana/notes.txt", &error));
+    EXPECT_EQ(error, "it is not a sound file that can be read") << "one line";
+    EXPECT_FALSE(importThrough("relative.wav", &error));
+    EXPECT_EQ(error, "the path is not absolute");
+    EXPECT_FALSE(importThrough("/a\nraise", &error));
+    EXPECT_EQ(error, "the path cannot be sent to it");
+    EXPECT_EQ(asked, (std::vector<std::string> { deep, "/home/ana/notes.txt" }));
+}
