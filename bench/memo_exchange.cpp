@@ -185,9 +185,9 @@ bool opusStraight(const std::string& target)
     setTags(out);
     double quality = 0.6;
     sf_command(out, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
-    const soxr_quality_spec_t spec = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_quality_spec_t resampling = soxr_quality_spec(SOXR_HQ, 0);
     soxr_error_t problem = nullptr;
-    soxr_t soxr = soxr_create(double(inInfo.samplerate), double(rate), 1, &problem, nullptr, &spec, nullptr);
+    soxr_t soxr = soxr_create(double(inInfo.samplerate), double(rate), 1, &problem, nullptr, &resampling, nullptr);
     bool written = !problem;
     std::vector<float> chunk(static_cast<size_t>(kChunkFrames));
     std::vector<float> converted(size_t(kChunkFrames) * 2);
@@ -225,9 +225,9 @@ std::vector<std::int16_t> importStraight()
     SNDFILE* in = sf_open(g_import.c_str(), SFM_READ, &info);
     if (!in)
         return result;
-    const soxr_quality_spec_t spec = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_quality_spec_t resampling = soxr_quality_spec(SOXR_HQ, 0);
     soxr_error_t problem = nullptr;
-    soxr_t soxr = soxr_create(double(info.samplerate), double(kMemoRate), 1, &problem, nullptr, &spec, nullptr);
+    soxr_t soxr = soxr_create(double(info.samplerate), double(kMemoRate), 1, &problem, nullptr, &resampling, nullptr);
     if (problem) {
         sf_close(in);
         return result;
